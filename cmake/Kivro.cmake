@@ -1,0 +1,41 @@
+# Helpers shared by every subsystem's CMakeLists.txt.
+
+# kivro_add_test(NAME SOURCES src... [LIBS lib...] [LABELS label...] [TIMEOUT s])
+# One GoogleTest binary = one CTest test. Tests that start real servers carry
+# the label "integration".
+function(kivro_add_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES
+    ENVIRONMENT "KIVRO_SOURCE_DIR=${CMAKE_SOURCE_DIR};KIVRO_BUILD_DIR=${CMAKE_BINARY_DIR}"
+    LABELS "${T_LABELS}")
+  if(T_TIMEOUT)
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  else()
+    set_tests_properties(${name} PROPERTIES TIMEOUT 300)
+  endif()
+endfunction()
+
+# kivro_add_fuzzer(NAME SOURCES src... [LIBS lib...]) — built only with KIVRO_FUZZ=ON.
+function(kivro_add_fuzzer name)
+  cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
+  if(KIVRO_FUZZ)
+    add_executable(${name} ${F_SOURCES})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_libraries(${name} PRIVATE ${F_LIBS})
+  endif()
+endfunction()
+
+# kivro_add_bench(NAME SOURCES src... [LIBS lib...]) — benchmarks print their
+# own figures; `make bench` runs them. They are never CTest tests.
+function(kivro_add_bench name)
+  cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+  if(KIVRO_BENCH)
+    add_executable(${name} ${B_SOURCES})
+    target_link_libraries(${name} PRIVATE ${B_LIBS} Threads::Threads)
+    set_property(GLOBAL APPEND PROPERTY KIVRO_BENCHES ${name})
+  endif()
+endfunction()

@@ -1,0 +1,47 @@
+// The Windows view of the file system on a POSIX host.
+//
+// The system speaks Windows paths ("C:\Zelmora\KOREAN\Gobanvista\a.exe",
+// both '\' and '/' accepted, code page 949 bytes). Here they live under a
+// virtual root, like a Wine prefix:
+//   - KIVRO_ROOT (default ~/.local/share/kivro); drive X: is $KIVRO_ROOT/drive_x;
+//   - drive Z: is the POSIX root, so every POSIX path has a Windows name;
+//   - the Windows directory is C:\WINDOWS unless KIVRO_WINDIR names another.
+// Existing components are found without regard to case; missing ones are
+// created as written. Names are UTF-8 on disk.
+#pragma once
+#include <string>
+
+namespace platform {
+
+// The virtual root folder (POSIX path, no trailing '/').
+std::string VirtualRoot();
+
+// Windows path -> POSIX path. Relative paths are taken from the current
+// directory; "\x" is the root of the current drive. "." and ".." are resolved
+// and never climb above a drive's root.
+std::string ToPosixPath(const std::string& windows_path);
+
+// POSIX path -> Windows path (drive_x folders under the root become X:, the
+// rest Z:). Relative POSIX paths are taken from the current directory.
+std::string ToWindowsPath(const std::string& posix_path);
+
+// "C:\WINDOWS" or KIVRO_WINDIR, without trailing backslash.
+std::string WindowsDirectory();
+// WindowsDirectory() + "\system32".
+std::string SystemDirectory();
+// The POSIX temporary folder (TMPDIR, else /tmp) seen through Z:, with a
+// trailing backslash, as GetTempPath gives it.
+std::string TempDirectory();
+
+// The current directory, as a Windows path; set from a Windows path.
+std::string CurrentDirectory();
+bool SetCurrentDirectory(const std::string& windows_path);
+
+// The folder of the running program, as a Windows path (no trailing '\').
+std::string ProgramDirectory();
+
+// The directory part of a path: up to the last '\', else the last '/';
+// empty when there is none.
+std::string DirectoryPart(const std::string& path);
+
+}  // namespace platform
