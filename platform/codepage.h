@@ -15,7 +15,7 @@ std::string Utf16ToCp949(const std::u16string& text);
 bool IsAscii(const std::string& text);
 
 // ASCII-only case folding, as the system compares file and entity names.
-// Bytes above 0x7F (Hangul in code page 949) compare as they are.
+// Double-byte characters (code page 949) compare as they are.
 int CompareNoCase(const char* a, const char* b);
 bool EqualsNoCase(const std::string& a, const std::string& b);
 std::string ToLowerAscii(std::string text);

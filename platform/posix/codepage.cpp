@@ -1,1 +1,150 @@
-// (being written)
+#include "platform/codepage.h"
+
+#include <iconv.h>
+
+#include <cstring>
+
+namespace platform {
+
+namespace {
+
+// One conversion through iconv. Bytes that do not convert are handled by
+// `on_invalid`: kept (to UTF-8: each becomes its Latin-1 character, so the
+// name stays unique and readable) or replaced by '?'.
+std::string Convert(const char* to, const char* from, const std::string& in, bool keep_invalid) {
+  if (in.empty()) return std::string();
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return in;
+  std::string out;
+  out.resize(in.size() * 4 + 16);
+  char* src = const_cast<char*>(in.data());
+  size_t src_left = in.size();
+  char* dst = out.data();
+  size_t dst_left = out.size();
+  while (src_left > 0) {
+    size_t r = iconv(cd, &src, &src_left, &dst, &dst_left);
+    if (r != static_cast<size_t>(-1)) break;
+    if (errno == E2BIG) {
+      size_t used = dst - out.data();
+      out.resize(out.size() * 2);
+      dst = out.data() + used;
+      dst_left = out.size() - used;
+      continue;
+    }
+    // EILSEQ or EINVAL: skip one byte (or, from UTF-8, one sequence).
+    if (dst_left < 4) {
+      size_t used = dst - out.data();
+      out.resize(out.size() * 2);
+      dst = out.data() + used;
+      dst_left = out.size() - used;
+    }
+    unsigned char bad = static_cast<unsigned char>(*src);
+    if (keep_invalid) {
+      // Latin-1 code point of the byte, encoded as UTF-8.
+      *dst++ = static_cast<char>(0xC0 | (bad >> 6));
+      *dst++ = static_cast<char>(0x80 | (bad & 0x3F));
+      dst_left -= 2;
+    } else {
+      *dst++ = '?';
+      dst_left -= 1;
+    }
+    ++src;
+    --src_left;
+    if (!keep_invalid) {
+      while (src_left > 0 && (static_cast<unsigned char>(*src) & 0xC0) == 0x80) {
+        ++src;
+        --src_left;
+      }
+    }
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  }
+  iconv_close(cd);
+  out.resize(dst - out.data());
+  return out;
+}
+
+}  // namespace
+
+bool IsAscii(const std::string& text) {
+  for (unsigned char c : text)
+    if (c >= 0x80) return false;
+  return true;
+}
+
+std::string Cp949ToUtf8(const std::string& text) {
+  if (IsAscii(text)) return text;
+  return Convert("UTF-8", "CP949", text, true);
+}
+
+std::string Utf8ToCp949(const std::string& text) {
+  if (IsAscii(text)) return text;
+  return Convert("CP949", "UTF-8", text, false);
+}
+
+std::u16string Cp949ToUtf16(const std::string& text) {
+  std::string bytes = Convert("UTF-16LE", "UTF-8", Cp949ToUtf8(text), false);
+  std::u16string out(bytes.size() / 2, u'\0');
+  for (size_t i = 0; i < out.size(); ++i)
+    out[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                   (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+  return out;
+}
+
+std::string Utf16ToCp949(const std::u16string& text) {
+  std::string bytes(text.size() * 2, '\0');
+  for (size_t i = 0; i < text.size(); ++i) {
+    bytes[2 * i] = static_cast<char>(text[i] & 0xFF);
+    bytes[2 * i + 1] = static_cast<char>(text[i] >> 8);
+  }
+  bool ascii = true;
+  for (char16_t c : text)
+    if (c >= 0x80) ascii = false;
+  if (ascii) {
+    std::string out(text.size(), '\0');
+    for (size_t i = 0; i < text.size(); ++i) out[i] = static_cast<char>(text[i]);
+    return out;
+  }
+  return Convert("CP949", "UTF-16LE", bytes, false);
+}
+
+namespace {
+inline unsigned char Lower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
+// Code page 949 lead bytes: the byte after one is a trail byte, which may lie
+// in 'A'..'Z' and must not be case-folded.
+inline bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+}  // namespace
+
+int CompareNoCase(const char* a, const char* b) {
+  const unsigned char* x = reinterpret_cast<const unsigned char*>(a);
+  const unsigned char* y = reinterpret_cast<const unsigned char*>(b);
+  bool trail = false;
+  for (;; ++x, ++y) {
+    unsigned char cx = trail ? *x : Lower(*x);
+    unsigned char cy = trail ? *y : Lower(*y);
+    if (cx != cy || cx == 0) return int(cx) - int(cy);
+    trail = !trail && IsLeadByte(*x);
+  }
+}
+
+bool EqualsNoCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  bool trail = false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    unsigned char x = a[i], y = b[i];
+    if (trail ? x != y : Lower(x) != Lower(y)) return false;
+    trail = !trail && IsLeadByte(x);
+  }
+  return true;
+}
+
+std::string ToLowerAscii(std::string text) {
+  bool trail = false;
+  for (char& c : text) {
+    unsigned char u = c;
+    if (!trail) c = static_cast<char>(Lower(u));
+    trail = !trail && IsLeadByte(u);
+  }
+  return text;
+}
+
+}  // namespace platform

@@ -1,1 +1,82 @@
-// (being written)
+#include "platform/paths.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include "platform/file.h"
+#include "platform/posix/test_root.h"
+
+namespace platform {
+namespace {
+
+using PathsTest = TempRootTest;
+
+TEST_F(PathsTest, DriveLettersMapUnderTheRootAndZIsThePosixRoot) {
+  EXPECT_EQ(ToPosixPath("C:\\Zelmora\\a.txt"), root_ + "/drive_c/Zelmora/a.txt");
+  EXPECT_EQ(ToPosixPath("e:/x/y"), root_ + "/drive_e/x/y");
+  EXPECT_EQ(ToPosixPath("Z:\\tmp\\x"), "/tmp/x");
+  EXPECT_EQ(ToPosixPath("Z:\\"), "/");
+}
+
+TEST_F(PathsTest, DotSegmentsNeverClimbAboveTheDriveRoot) {
+  EXPECT_EQ(ToPosixPath("C:\\a\\.\\b\\..\\c"), root_ + "/drive_c/a/c");
+  EXPECT_EQ(ToPosixPath("C:\\..\\..\\etc\\passwd"), root_ + "/drive_c/etc/passwd");
+}
+
+TEST_F(PathsTest, ExistingComponentsAreFoundWithoutRegardToCase) {
+  ASSERT_TRUE(CreateDirectoryChain("C:\\Zelmora\\KOREAN"));
+  ASSERT_TRUE(WriteWholeFile("C:\\Zelmora\\KOREAN\\Game.EXE", "x", 1));
+  EXPECT_EQ(ToPosixPath("c:\\zelmora\\korean\\game.exe"), root_ + "/drive_c/Zelmora/KOREAN/Game.EXE");
+  // Missing components are kept as written, after the existing ones.
+  EXPECT_EQ(ToPosixPath("C:\\ZELMORA\\New\\File"), root_ + "/drive_c/Zelmora/New/File");
+}
+
+TEST_F(PathsTest, KoreanNamesAreUtf8OnDiskAndCp949InMemory) {
+  const std::string hangul_cp949 = "\xB0\xA1";  // U+AC00 in code page 949
+  ASSERT_TRUE(WriteWholeFile("C:\\" + hangul_cp949 + ".txt", "x", 1));
+  struct stat st;
+  EXPECT_EQ(stat((root_ + "/drive_c/\xEA\xB0\x80.txt").c_str(), &st), 0);
+  std::vector<DirEntry> entries;
+  ASSERT_TRUE(ListDirectory("C:\\", &entries));
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].name, hangul_cp949 + ".txt");
+}
+
+TEST_F(PathsTest, WindowsNamesOfPosixPaths) {
+  EXPECT_EQ(ToWindowsPath("/tmp/x"), "Z:\\tmp\\x");
+  EXPECT_EQ(ToWindowsPath(root_ + "/drive_c/a/b"), "C:\\a\\b");
+  EXPECT_EQ(ToWindowsPath(root_ + "/drive_d"), "D:\\");
+  EXPECT_EQ(ToPosixPath(ToWindowsPath("/usr/share/doc")), "/usr/share/doc");
+}
+
+TEST_F(PathsTest, WindowsSystemAndTempDirectories) {
+  EXPECT_EQ(WindowsDirectory(), "C:\\WINDOWS");
+  EXPECT_EQ(SystemDirectory(), "C:\\WINDOWS\\system32");
+  setenv("KIVRO_WINDIR", "E:/WINDOWS/", 1);
+  EXPECT_EQ(WindowsDirectory(), "E:\\WINDOWS");
+  EXPECT_EQ(SystemDirectory(), "E:\\WINDOWS\\system32");
+  unsetenv("KIVRO_WINDIR");
+  setenv("TMPDIR", "/var/tmp", 1);
+  EXPECT_EQ(TempDirectory(), "Z:\\var\\tmp\\");
+  unsetenv("TMPDIR");
+}
+
+TEST_F(PathsTest, RelativePathsFollowTheCurrentDirectory) {
+  ASSERT_TRUE(CreateDirectoryChain("C:\\Game"));
+  std::string saved = CurrentDirectory();
+  ASSERT_TRUE(SetCurrentDirectory("C:\\Game"));
+  EXPECT_EQ(CurrentDirectory(), "C:\\Game");
+  EXPECT_EQ(ToPosixPath("data\\x.bin"), root_ + "/drive_c/Game/data/x.bin");
+  EXPECT_EQ(ToPosixPath("\\other"), root_ + "/drive_c/other");
+  ASSERT_TRUE(SetCurrentDirectory(saved));
+}
+
+TEST(DirectoryPart, UsesLastBackslashElseLastSlash) {
+  EXPECT_EQ(DirectoryPart("C:\\a\\b/c.txt"), "C:\\a");
+  EXPECT_EQ(DirectoryPart("dir/sub/f"), "dir/sub");
+  EXPECT_EQ(DirectoryPart("plain"), "");
+}
+
+}  // namespace
+}  // namespace platform
