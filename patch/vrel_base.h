@@ -72,7 +72,7 @@ class CVrelBase {
   void ParseDirectoryLine(bool keyword);
   void ParseRecord();
   void SelectEntityInstallPackage(std::string path);
-  void SelectEntityUninstallPackage(std::string path);
+  void SelectEntityUninstallPackage(std::string path, int32_t keyword);
   // Reads the next field into token_; on failure token_ keeps the previous
   // field's text, which is what a missing field reads as.
   const std::string& Field(bool first);

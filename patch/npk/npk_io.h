@@ -1,0 +1,48 @@
+// Reads and writes of the package code: in pieces of the package's chunk
+// size with a progress call before each piece and after the last when a
+// progress callback is set; otherwise in large pieces, since then nobody can
+// observe the piece size.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "patch/npk/npk.h"
+
+namespace npk_internal {
+
+constexpr size_t kLargePiece = 4 << 20;
+
+// NPK code of the last failed platform call (open, read or write).
+int32_t OpenErrorCode();
+int32_t WriteErrorCode();
+int32_t ReadErrorCode();
+
+// Reads exactly `length` bytes at `offset`: 0, -4 short read, -5, -200.
+int32_t ReadAt(NpkFile* package, platform::File* file, uint64_t offset, void* buffer,
+               size_t length, int32_t stage, const char* name);
+
+// Sequential writer of a package being saved, buffered when no progress
+// callback is set.
+class Writer {
+ public:
+  Writer(NpkFile* package, platform::File* file, uint64_t start);
+  int32_t Write(const void* data, size_t length, int32_t stage, const char* name);
+  int32_t Flush();
+  uint64_t position() const { return position_; }
+
+ private:
+  int32_t WriteThrough(const void* data, size_t length, int32_t stage, const char* name);
+  NpkFile* package_;
+  platform::File* file_;
+  uint64_t position_;       // logical end, buffered bytes included
+  uint64_t file_position_;  // where the buffer goes
+  std::vector<uint8_t> buffer_;
+};
+
+void PutU32(uint8_t* p, uint32_t v);
+void PutU16(uint8_t* p, uint16_t v);
+uint32_t GetU32(const uint8_t* p);
+uint16_t GetU16(const uint8_t* p);
+
+}  // namespace npk_internal
