@@ -1,0 +1,113 @@
+// The process-wide manager, its worker accounting and the test seams.
+#include <atomic>
+#include <cstdlib>
+
+#include "platform/thread.h"
+#include "update/clock.h"
+#include "update/launcher_manager.h"
+#include "update/manager_internal.h"
+#include "update/own_roles.h"
+
+namespace {
+
+const launcher_testing::OwnRoleFactory kOwnRoles = {
+    CreateOwnVrelPatchInfo,   CreateOwnPulPatchInfo,   CreateOwnNet,
+    CreateOwnSwarmlet,        CreateOwnApplier,        OwnVrelPackageWorkFolder,
+    OwnApplierSetWorkFolder,  OwnApplierSetPackageHook,
+};
+
+std::atomic<const launcher_testing::OwnRoleFactory*> g_factory{nullptr};
+std::atomic<launcher_testing::ThreadStarter> g_thread_starter{nullptr};
+std::atomic<int32_t> g_running_workers{0};
+std::atomic<CLauncherManager*> g_instance{nullptr};
+
+platform::CriticalSection& InstanceLock() {
+  static platform::CriticalSection lock;
+  return lock;
+}
+
+// At process exit the manager is destroyed, unless a worker still runs: that
+// worker would use it while it is torn down. The process is ending anyway, so
+// it is then left to the system.
+void DestroyAtExit() {
+  if (g_running_workers.load(std::memory_order_acquire) != 0) return;
+  delete g_instance.exchange(nullptr, std::memory_order_acq_rel);
+}
+
+}  // namespace
+
+CLauncherManager* GetLauncherManager() {
+  CLauncherManager* manager = g_instance.load(std::memory_order_acquire);
+  if (manager != nullptr) return manager;
+  CLock lock(&InstanceLock());
+  manager = g_instance.load(std::memory_order_acquire);
+  if (manager == nullptr) {
+    static bool exit_hook = (std::atexit(DestroyAtExit) == 0);
+    (void)exit_hook;
+    manager = new CLauncherManager();
+    g_instance.store(manager, std::memory_order_release);
+  }
+  return manager;
+}
+
+int32_t IsStopRequested() { return GetLauncherManager()->StopRequested(); }
+
+bool PackageProgressHook(int32_t kind, int32_t event, const char* /*ignored*/, int32_t done,
+                         int32_t total) {
+  if (kind == 1 && event == 4) GetLauncherManager()->OnPackageSaveProgress(done, total);
+  return true;
+}
+
+namespace manager_internal {
+
+bool StartCountedThread(std::function<void()> body) {
+  g_running_workers.fetch_add(1, std::memory_order_acq_rel);
+  auto counted = [body = std::move(body)]() {
+    body();
+    // Last touch of anything the manager shares: after this the worker may
+    // find its manager gone.
+    g_running_workers.fetch_sub(1, std::memory_order_acq_rel);
+  };
+  launcher_testing::ThreadStarter starter = g_thread_starter.load(std::memory_order_acquire);
+  bool started = starter != nullptr ? starter(std::move(counted))
+                                    : platform::StartDetachedThread(std::move(counted));
+  if (!started) g_running_workers.fetch_sub(1, std::memory_order_acq_rel);
+  return started;
+}
+
+const launcher_testing::OwnRoleFactory& OwnRoles() {
+  const launcher_testing::OwnRoleFactory* factory = g_factory.load(std::memory_order_acquire);
+  return factory != nullptr ? *factory : kOwnRoles;
+}
+
+}  // namespace manager_internal
+
+namespace launcher_testing {
+
+void SetOwnRoleFactory(const OwnRoleFactory* factory) {
+  g_factory.store(factory, std::memory_order_release);
+}
+
+void SetThreadStarter(ThreadStarter starter) {
+  g_thread_starter.store(starter, std::memory_order_release);
+}
+
+int32_t RunningWorkers() { return g_running_workers.load(std::memory_order_acquire); }
+
+bool WaitForIdleWorkers(uint32_t timeout_ms) {
+  uint32_t start = platform::GetTickCount();
+  while (RunningWorkers() != 0) {
+    if (platform::GetTickCount() - start >= timeout_ms) return false;
+    platform::Sleep(1);
+  }
+  return true;
+}
+
+bool ResetLauncherManager() {
+  CLock lock(&InstanceLock());
+  if (RunningWorkers() != 0) return false;
+  delete g_instance.exchange(nullptr, std::memory_order_acq_rel);
+  return true;
+}
+
+}  // namespace launcher_testing
