@@ -1,0 +1,304 @@
+#include "transfer/test_support/test_servers.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "platform/paths.h"
+
+namespace fs = std::filesystem;
+
+namespace kivro_test {
+
+namespace {
+
+std::string Quote(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) {
+    if (c == '\'') out += "'\\''";
+    else out.push_back(c);
+  }
+  return out + "'";
+}
+
+bool WaitForPort(uint16_t port, int milliseconds) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  while (std::chrono::steady_clock::now() < deadline) {
+    platform::TcpSocket probe;
+    if (probe.Connect("127.0.0.1", port, 500)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool ProcessAlive(const std::string& pid) {
+  return !pid.empty() && std::system(("kill -0 " + pid + " 2>/dev/null").c_str()) == 0;
+}
+
+// Ends the process named by the pid file: TERM, a wait, then KILL.
+void StopByPidFile(const std::string& pid_file) {
+  std::string pid = ReadText(pid_file);
+  while (!pid.empty() && (pid.back() == '\n' || pid.back() == ' ')) pid.pop_back();
+  if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) return;
+  std::system(("kill -TERM " + pid + " 2>/dev/null").c_str());
+  for (int i = 0; i < 100 && ProcessAlive(pid); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  if (ProcessAlive(pid)) std::system(("kill -KILL " + pid + " 2>/dev/null").c_str());
+}
+
+std::string NginxProgram() {
+  if (fs::exists("/usr/sbin/nginx")) return "/usr/sbin/nginx";
+  if (std::system("command -v nginx >/dev/null 2>&1") == 0) return "nginx";
+  return "";
+}
+
+std::string FtpPython() {
+  for (const char* p : {"/usr/bin/python3", "python3"}) {
+    std::string cmd = std::string(p) + " -c 'import pyftpdlib' >/dev/null 2>&1";
+    if (std::system(cmd.c_str()) == 0) return p;
+  }
+  return "";
+}
+
+}  // namespace
+
+TempDir::TempDir(const std::string& tag) {
+  std::random_device rd;
+  fs::path base = fs::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    fs::path p = base / ("kivro-" + tag + "-" + std::to_string(rd() % 100000000u));
+    std::error_code ec;
+    if (fs::create_directory(p, ec)) {
+      posix_ = p.string();
+      break;
+    }
+  }
+  windows_ = platform::ToWindowsPath(posix_);
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  if (!posix_.empty()) fs::remove_all(posix_, ec);
+}
+
+std::string TempDir::WinPath(const std::string& name) const {
+  std::string n = name;
+  for (char& c : n)
+    if (c == '/') c = '\\';
+  return windows_ + "\\" + n;
+}
+
+std::string PatternBytes(uint64_t size, uint32_t seed) {
+  std::string s(size, '\0');
+  uint32_t x = seed * 2654435761u + 1;
+  for (uint64_t i = 0; i < size; ++i) {
+    x = x * 1103515245u + 12345u;
+    s[i] = static_cast<char>(x >> 16);
+  }
+  return s;
+}
+
+bool WritePatternFile(const std::string& posix_path, uint64_t size, uint32_t seed,
+                      std::string* content) {
+  std::error_code ec;
+  fs::create_directories(fs::path(posix_path).parent_path(), ec);
+  std::ofstream out(posix_path, std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  // Written in pieces so that large benchmark files need little memory.
+  const uint64_t piece = 1 << 20;
+  std::string block = PatternBytes(piece, seed);
+  if (content != nullptr) content->clear();
+  for (uint64_t done = 0; done < size;) {
+    uint64_t n = std::min(piece, size - done);
+    if (size <= piece) block = PatternBytes(size, seed);
+    // Vary each piece so that misplaced pieces are caught.
+    std::string chunk = block.substr(0, n);
+    chunk[0] = static_cast<char>(done / piece);
+    out.write(chunk.data(), static_cast<std::streamsize>(n));
+    if (content != nullptr) content->append(chunk);
+    done += n;
+  }
+  return static_cast<bool>(out);
+}
+
+bool ReadPosixFile(const std::string& posix_path, std::string* content) {
+  std::ifstream in(posix_path, std::ios::binary);
+  if (!in) return false;
+  std::stringstream s;
+  s << in.rdbuf();
+  *content = s.str();
+  return true;
+}
+
+bool PosixFileExists(const std::string& posix_path) {
+  std::error_code ec;
+  return fs::exists(posix_path, ec);
+}
+
+bool NginxServer::Available() { return !NginxProgram().empty(); }
+
+bool NginxServer::Start(const std::string& root, std::string* why,
+                        const std::string& extra_server) {
+  Stop();
+  std::string program = NginxProgram();
+  if (program.empty()) {
+    *why = "nginx is not installed";
+    return false;
+  }
+  dir_ = new TempDir("nginx");
+  const std::string d = dir_->Posix();
+  for (int attempt = 0; attempt < 5 && !running_; ++attempt) {
+    port_ = platform::FindFreeLoopbackPort();
+    std::ofstream conf(d + "/nginx.conf", std::ios::trunc);
+    conf << "worker_processes 1;\n"
+         << "pid " << d << "/nginx.pid;\n"
+         << "error_log " << d << "/error.log warn;\n"
+         << "events { worker_connections 128; }\n"
+         << "http {\n"
+         << "  log_format kivro '$connection $request $status';\n"
+         << "  access_log " << d << "/access.log kivro;\n"
+         << "  client_body_temp_path " << d << "/body;\n"
+         << "  proxy_temp_path " << d << "/proxy;\n"
+         << "  fastcgi_temp_path " << d << "/fastcgi;\n"
+         << "  uwsgi_temp_path " << d << "/uwsgi;\n"
+         << "  scgi_temp_path " << d << "/scgi;\n"
+         << "  default_type application/octet-stream;\n"
+         << "  sendfile on;\n"
+         << "  keepalive_timeout 60s;\n"
+         << "  keepalive_requests 100000;\n"
+         << "  server {\n"
+         << "    listen 127.0.0.1:" << port_ << ";\n"
+         << "    root " << root << ";\n"
+         << extra_server << "\n"
+         << "  }\n"
+         << "}\n";
+    conf.close();
+    std::string cmd = program + " -p " + Quote(d + "/") + " -c " + Quote(d + "/nginx.conf") +
+                      " -e " + Quote(d + "/error.log") + " >>" + Quote(d + "/start.log") + " 2>&1";
+    if (std::system(cmd.c_str()) != 0) continue;  // the port may have been taken meanwhile
+    running_ = true;
+    if (!WaitForPort(port_, 5000)) {
+      Stop();
+      continue;
+    }
+  }
+  if (!running_) {
+    *why = "nginx did not start: " + ReadText(d + "/start.log") + ReadText(d + "/error.log");
+    return false;
+  }
+  return true;
+}
+
+void NginxServer::Stop() {
+  if (dir_ == nullptr) return;
+  if (running_) StopByPidFile(dir_->Posix() + "/nginx.pid");
+  running_ = false;
+  delete dir_;
+  dir_ = nullptr;
+}
+
+std::string NginxServer::AccessLog() const {
+  if (dir_ == nullptr) return {};
+  return ReadText(dir_->Posix() + "/access.log");
+}
+
+bool FtpServer::Available() { return !FtpPython().empty(); }
+
+bool FtpServer::Start(const std::string& root, const std::string& user,
+                      const std::string& password, std::string* why) {
+  Stop();
+  std::string python = FtpPython();
+  if (python.empty()) {
+    *why = "python3-pyftpdlib is not installed";
+    return false;
+  }
+  dir_ = new TempDir("ftpd");
+  const std::string d = dir_->Posix();
+  for (int attempt = 0; attempt < 5 && !running_; ++attempt) {
+    port_ = platform::FindFreeLoopbackPort();
+    std::string cmd = python + " -m pyftpdlib -i 127.0.0.1 -p " + std::to_string(port_) + " -d " +
+                      Quote(root) + " -u " + Quote(user) + " -P " + Quote(password) + " >" +
+                      Quote(d + "/ftpd.log") + " 2>&1 & echo $! >" + Quote(d + "/ftpd.pid");
+    if (std::system(cmd.c_str()) != 0) continue;
+    running_ = true;
+    if (!WaitForPort(port_, 8000)) Stop();
+  }
+  if (!running_) {
+    *why = "pyftpdlib did not start: " + ReadText(d + "/ftpd.log");
+    return false;
+  }
+  return true;
+}
+
+void FtpServer::Stop() {
+  if (dir_ == nullptr) return;
+  if (running_) StopByPidFile(dir_->Posix() + "/ftpd.pid");
+  running_ = false;
+  if (dir_ != nullptr) {
+    delete dir_;
+    dir_ = nullptr;
+  }
+}
+
+bool ReadRequestHead(platform::TcpSocket* socket, std::string* head, uint32_t timeout_ms) {
+  head->clear();
+  char c;
+  while (head->size() < 65536) {
+    if (socket->Receive(&c, 1, timeout_ms) != 1) return false;
+    head->push_back(c);
+    if (head->size() >= 4 && head->compare(head->size() - 4, 4, "\r\n\r\n") == 0) return true;
+  }
+  return false;
+}
+
+bool ReadLine(platform::TcpSocket* socket, std::string* line, uint32_t timeout_ms) {
+  line->clear();
+  char c;
+  while (line->size() < 4096) {
+    if (socket->Receive(&c, 1, timeout_ms) != 1) return false;
+    if (c == '\n') {
+      if (!line->empty() && line->back() == '\r') line->pop_back();
+      return true;
+    }
+    line->push_back(c);
+  }
+  return false;
+}
+
+bool ScriptedServer::Start(Handler handler, const std::string& address) {
+  Stop();
+  stop_ = false;
+  if (!listener_.Listen(address, 0)) return false;
+  acceptor_ = std::thread([this, handler] {
+    int index = 0;
+    while (!stop_) {
+      platform::TcpSocket connection;
+      if (!listener_.Accept(&connection, 100)) continue;
+      int i = index++;
+      connections_++;
+      workers_.emplace_back([handler, i, c = std::move(connection)]() mutable { handler(&c, i); });
+    }
+  });
+  return true;
+}
+
+void ScriptedServer::Stop() {
+  stop_ = true;
+  if (acceptor_.joinable()) acceptor_.join();
+  for (std::thread& t : workers_)
+    if (t.joinable()) t.join();
+  workers_.clear();
+  listener_.Close();
+}
+
+}  // namespace kivro_test
