@@ -1,0 +1,15 @@
+# Patch info of both list formats, the applier and the zip extractor.
+add_library(kivro_patch STATIC
+  file_byte_sum.cpp
+  stamp_file_time.cpp
+  install_path_guard.cpp
+  folder_listing_cache.cpp
+  zip_file_io.cpp
+  vrel_miniunz.cpp
+  vrel_apply.cpp
+  vrel_patch_info.cpp
+  pul_base.cpp
+  pul_patch_info.cpp
+)
+target_link_libraries(kivro_patch PUBLIC kivro_vrl kivro_npk kivro_update kivro_file_mode
+  PkgConfig::MINIZIP ZLIB::ZLIB)
