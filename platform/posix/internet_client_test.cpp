@@ -1,0 +1,352 @@
+// The HTTP and FTP clients against small servers of our own that behave
+// well or badly on purpose.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "platform/internet.h"
+#include "platform/internet_errors.h"
+#include "transfer/test_support/test_servers.h"
+
+namespace platform {
+namespace {
+
+using kivro_test::ReadLine;
+using kivro_test::ReadRequestHead;
+using kivro_test::ScriptedServer;
+
+ProxySettings NoProxy() { return ProxySettings(); }
+
+// Serves requests on one connection until the client leaves: each answer
+// is "HTTP/1.1 200" with the request path as body.
+void EchoPath(TcpSocket* c, int) {
+  std::string head;
+  while (ReadRequestHead(c, &head, 3000)) {
+    std::string path = head.substr(4, head.find(' ', 4) - 4);
+    c->SendAll("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(path.size()) + "\r\n\r\n" + path,
+               1000);
+  }
+}
+
+std::string ReadAll(InternetStream* s, bool* ok, uint32_t piece = 7) {
+  std::string out;
+  std::vector<char> buffer(piece);
+  *ok = true;
+  for (;;) {
+    uint32_t got = 0;
+    if (!s->Read(buffer.data(), piece, &got)) {
+      *ok = false;
+      return out;
+    }
+    if (got == 0) return out;
+    out.append(buffer.data(), got);
+  }
+}
+
+TEST(HttpClient, ReusesOneConnectionForSuccessiveRequests) {
+  ScriptedServer server;
+  ASSERT_TRUE(server.Start(EchoPath));
+  InternetSession session("T", NoProxy());
+  HttpConnection connection(&session, "127.0.0.1", server.Port(), "", "");
+  ASSERT_TRUE(connection.Connect());
+  for (const char* path : {"/a.zip", "/b/c.zip", "/d.zip"}) {
+    auto request = connection.OpenRequest("GET", path);
+    ASSERT_TRUE(request->Send(""));
+    uint32_t status = 0;
+    ASSERT_TRUE(request->QueryStatusCode(&status));
+    EXPECT_EQ(status, 200u);
+    char length[32];
+    ASSERT_TRUE(request->QueryContentLength(length, sizeof(length)));
+    EXPECT_EQ(std::string(length), std::to_string(strlen(path)));
+    bool ok = false;
+    EXPECT_EQ(ReadAll(request.get(), &ok), path);
+    EXPECT_TRUE(ok);
+  }
+  EXPECT_EQ(session.ConnectionsOpened(), 1u);
+  EXPECT_EQ(server.Connections(), 1);
+}
+
+TEST(HttpClient, SendsRangeHeadersAgentAndCredentials) {
+  std::mutex m;
+  std::string seen;
+  ScriptedServer server;
+  ASSERT_TRUE(server.Start([&](TcpSocket* c, int) {
+    std::string head;
+    if (!ReadRequestHead(c, &head)) return;
+    {
+      std::lock_guard<std::mutex> lock(m);
+      seen = head;
+    }
+    c->SendAll("HTTP/1.1 206 Partial\r\nContent-Length: 0\r\n\r\n", 1000);
+  }));
+  InternetSession session("LAUNCHER", NoProxy());
+  HttpConnection connection(&session, "127.0.0.1", server.Port(), "user", "pw");
+  auto request = connection.OpenRequest("GET", "/dir/f.zip");
+  ASSERT_TRUE(request->Send("Range: bytes=100-\r\nAccept: */*\r\n"));
+  std::lock_guard<std::mutex> lock(m);
+  EXPECT_EQ(seen.rfind("GET /dir/f.zip HTTP/1.1\r\n", 0), 0u) << seen;
+  EXPECT_NE(seen.find("\r\nRange: bytes=100-\r\n"), std::string::npos);
+  EXPECT_NE(seen.find("\r\nUser-Agent: LAUNCHER\r\n"), std::string::npos);
+  EXPECT_NE(seen.find("\r\nAuthorization: Basic dXNlcjpwdw==\r\n"), std::string::npos);
+  EXPECT_NE(seen.find("\r\nHost: 127.0.0.1:" + std::to_string(server.Port()) + "\r\n"),
+            std::string::npos);
+}
+
+TEST(HttpClient, DecodesChunkedBodiesAndKeepsTheConnection) {
+  ScriptedServer server;
+  ASSERT_TRUE(server.Start([](TcpSocket* c, int) {
+    std::string head;
+    while (ReadRequestHead(c, &head, 3000)) {
+      c->SendAll("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nabcd\r\n", 1000);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      c->SendAll("3;x\r\nefg\r\n0\r\n\r\n", 1000);
+    }
+  }));
+  InternetSession session("T", NoProxy());
+  for (int i = 0; i < 2; ++i) {
+    auto request = OpenUrl(&session, server.BaseUrl() + "/c", "");
+    ASSERT_TRUE(request);
+    char length[32];
+    EXPECT_FALSE(request->QueryContentLength(length, sizeof(length)));
+    EXPECT_EQ(GetLastSystemError(), kErrorHttpHeaderNotFound);
+    bool ok = false;
+    EXPECT_EQ(ReadAll(request.get(), &ok, 100000), "abcdefg");
+    EXPECT_TRUE(ok);
+  }
+  EXPECT_EQ(server.Connections(), 1);
+}
+
+TEST(HttpClient, FollowsRedirectsUpToTen) {
+  std::atomic<int> port{0};
+  ScriptedServer server;
+  ASSERT_TRUE(server.Start([&port](TcpSocket* c, int) {
+    std::string head;
+    while (ReadRequestHead(c, &head, 3000)) {
+      // /r/N redirects to /r/N-1 until /r/0, which answers with the file.
+      size_t p = head.find("/r/");
+      int n = p == std::string::npos ? 0 : atoi(head.c_str() + p + 3);
+      if (n > 0) {
+        static const int codes[] = {301, 302, 303, 307, 308};
+        std::string next = n % 2 ? "/r/" + std::to_string(n - 1)
+                                 : "http://127.0.0.1:" + std::to_string(port.load()) +
+                                       "/r/" + std::to_string(n - 1);
+        c->SendAll("HTTP/1.1 " + std::to_string(codes[n % 5]) + " Moved\r\nLocation: " + next +
+                       "\r\nContent-Length: 5\r\n\r\nmoved",
+                   1000);
+      } else {
+        c->SendAll("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nfile", 1000);
+      }
+    }
+  }));
+  port = server.Port();
+  InternetSession session("T", NoProxy());
+  auto request = OpenUrl(&session, server.BaseUrl() + "/r/10", "");
+  ASSERT_TRUE(request);
+  uint32_t status = 0;
+  ASSERT_TRUE(request->QueryStatusCode(&status));
+  EXPECT_EQ(status, 200u);
+  bool ok = false;
+  EXPECT_EQ(ReadAll(request.get(), &ok), "file");
+  EXPECT_EQ(session.ConnectionsOpened(), 1u);  // redirect bodies are drained, the connection kept
+
+  EXPECT_FALSE(OpenUrl(&session, server.BaseUrl() + "/r/11", ""));
+  EXPECT_EQ(GetLastSystemError(), kErrorHttpRedirectFailed);
+}
+
+TEST(HttpClient, EarlyCloseIsAnErrorAfterTheBytesThatCame) {
+  ScriptedServer server;
+  ASSERT_TRUE(server.Start([](TcpSocket* c, int) {
+    std::string head;
+    if (!ReadRequestHead(c, &head)) return;
+    c->SendAll("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n0123456789", 1000);
+  }));
+  InternetSession session("T", NoProxy());
+  auto request = OpenUrl(&session, server.BaseUrl() + "/f", "");
+  ASSERT_TRUE(request);
+  char buffer[200];
+  uint32_t got = 0;
+  ASSERT_TRUE(request->Read(buffer, sizeof(buffer), &got));
+  EXPECT_EQ(std::string(buffer, got), "0123456789");
+  EXPECT_FALSE(request->Read(buffer, sizeof(buffer), &got));
+  EXPECT_EQ(GetLastSystemError(), kErrorInternetConnectionAborted);
+}
+
+TEST(HttpClient, SilentServerEndsInATimeOut) {
+  std::atomic<bool> done{false};
+  ScriptedServer server;
+  ASSERT_TRUE(server.Start([&](TcpSocket* c, int) {
+    std::string head;
+    if (!ReadRequestHead(c, &head)) return;
+    c->SendAll("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n01234", 1000);
+    for (int i = 0; i < 100 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }));
+  InternetSession session("T", NoProxy());
+  session.SetReceiveTimeout(300);
+  auto request = OpenUrl(&session, server.BaseUrl() + "/f", "");
+  ASSERT_TRUE(request);
+  char buffer[200];
+  uint32_t got = 0;
+  auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(request->Read(buffer, sizeof(buffer), &got));
+  EXPECT_EQ(got, 5u);
+  EXPECT_FALSE(request->Read(buffer, sizeof(buffer), &got));
+  EXPECT_EQ(GetLastSystemError(), kErrorInternetTimeout);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  done = true;
+}
+
+TEST(HttpClient, RetriesOnceWhenAPooledConnectionWasClosed) {
+  ScriptedServer server;
+  ASSERT_TRUE(server.Start([](TcpSocket* c, int) {
+    // One answer per connection, then a close the client is not told about.
+    std::string head;
+    if (!ReadRequestHead(c, &head)) return;
+    c->SendAll("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", 1000);
+  }));
+  InternetSession session("T", NoProxy());
+  HttpConnection connection(&session, "127.0.0.1", server.Port(), "", "");
+  for (int i = 0; i < 3; ++i) {
+    auto request = connection.OpenRequest("GET", "/x");
+    ASSERT_TRUE(request->Send("")) << i;
+    bool ok = false;
+    EXPECT_EQ(ReadAll(request.get(), &ok), "ok");
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  }
+}
+
+TEST(HttpClient, RefusesGarbageInsteadOfAnAnswer) {
+  ScriptedServer server;
+  ASSERT_TRUE(server.Start([](TcpSocket* c, int) {
+    std::string head;
+    if (!ReadRequestHead(c, &head)) return;
+    c->SendAll("SSH-2.0-OpenSSH\r\n\r\n", 1000);
+  }));
+  InternetSession session("T", NoProxy());
+  EXPECT_FALSE(OpenUrl(&session, server.BaseUrl() + "/f", ""));
+  EXPECT_EQ(GetLastSystemError(), kErrorHttpInvalidServerResponse);
+}
+
+TEST(HttpClient, GoesThroughTheProxyWithAnAbsoluteTarget) {
+  std::mutex m;
+  std::string seen;
+  ScriptedServer proxy;
+  ASSERT_TRUE(proxy.Start([&](TcpSocket* c, int) {
+    std::string head;
+    if (!ReadRequestHead(c, &head)) return;
+    {
+      std::lock_guard<std::mutex> lock(m);
+      seen = head;
+    }
+    c->SendAll("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nP", 1000);
+  }));
+  ProxySettings proxies;
+  proxies.http_proxy = "http://127.0.0.1:" + std::to_string(proxy.Port());
+  InternetSession session("T", proxies);
+  auto request = OpenUrl(&session, "http://download.invalid:8080/v/list.vrl", "");
+  ASSERT_TRUE(request);
+  bool ok = false;
+  EXPECT_EQ(ReadAll(request.get(), &ok), "P");
+  std::lock_guard<std::mutex> lock(m);
+  EXPECT_EQ(seen.rfind("GET http://download.invalid:8080/v/list.vrl HTTP/1.1\r\n", 0), 0u) << seen;
+}
+
+TEST(HttpClient, WorksOverIpv6Loopback) {
+  ScriptedServer server;
+  if (!server.Start(EchoPath, "::1")) GTEST_SKIP() << "no IPv6 loopback on this machine";
+  InternetSession session("T", NoProxy());
+  auto request = OpenUrl(&session, "http://[::1]:" + std::to_string(server.Port()) + "/six", "");
+  ASSERT_TRUE(request);
+  bool ok = false;
+  EXPECT_EQ(ReadAll(request.get(), &ok), "/six");
+}
+
+TEST(HttpClient, ReportsUnreachableAndUnknownServers) {
+  InternetSession session("T", NoProxy());
+  session.SetReceiveTimeout(2000);
+  uint16_t port = FindFreeLoopbackPort();
+  HttpConnection refused(&session, "127.0.0.1", port, "", "");
+  EXPECT_FALSE(refused.Connect());
+  EXPECT_EQ(GetLastSystemError(), kErrorInternetCannotConnect);
+  HttpConnection unknown(&session, "no-such-host.invalid", 80, "", "");
+  EXPECT_FALSE(unknown.Connect());
+  EXPECT_EQ(GetLastSystemError(), kErrorInternetNameNotResolved);
+}
+
+// A minimal FTP server: login, then whatever `script` does with each command.
+void FtpGreeting(TcpSocket* c) { c->SendAll("220 test server\r\n", 1000); }
+
+TEST(FtpClient, LoginFailureKeepsTheServerText) {
+  ScriptedServer server;
+  ASSERT_TRUE(server.Start([](TcpSocket* c, int) {
+    FtpGreeting(c);
+    std::string line;
+    while (ReadLine(c, &line)) {
+      if (line.rfind("USER", 0) == 0) c->SendAll("331 password please\r\n", 1000);
+      else if (line.rfind("PASS", 0) == 0) c->SendAll("530 Login incorrect.\r\n", 1000);
+      else c->SendAll("221 bye\r\n", 1000);
+    }
+  }));
+  InternetSession session("T", NoProxy());
+  FtpConnection ftp(&session);
+  EXPECT_FALSE(ftp.Connect("127.0.0.1", server.Port(), "u", "wrong"));
+  EXPECT_EQ(GetLastSystemError(), kErrorInternetLoginFailure);
+  uint32_t error = 0;
+  char text[200];
+  ASSERT_TRUE(GetLastResponseInfo(&error, text, sizeof(text)));
+  EXPECT_EQ(error, static_cast<uint32_t>(kErrorInternetLoginFailure));
+  EXPECT_STREQ(text, "530 Login incorrect.\r\n");
+}
+
+TEST(FtpClient, DataGoesToTheControlPeerAndRefusesInjectedCommands) {
+  TcpListener data;
+  ASSERT_TRUE(data.Listen("127.0.0.1", 0));
+  std::thread data_server([&] {
+    TcpSocket s;
+    if (data.Accept(&s, 5000)) s.SendAll("DATA", 1000);
+  });
+  ScriptedServer server;
+  ASSERT_TRUE(server.Start([&](TcpSocket* c, int) {
+    FtpGreeting(c);
+    std::string line;
+    while (ReadLine(c, &line)) {
+      if (line.rfind("USER", 0) == 0) c->SendAll("230 in\r\n", 1000);
+      else if (line == "TYPE I") c->SendAll("200 ok\r\n", 1000);
+      else if (line == "PASV") {
+        // Names a foreign address: the client must still use 127.0.0.1.
+        int p = data.Port();
+        c->SendAll("227 Entering Passive Mode (192,0,2,1," + std::to_string(p / 256) + "," +
+                       std::to_string(p % 256) + ")\r\n",
+                   1000);
+      } else if (line.rfind("RETR", 0) == 0) {
+        c->SendAll("150 here\r\n", 1000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        c->SendAll("226 done\r\n", 1000);
+      } else {
+        c->SendAll("221 bye\r\n", 1000);
+      }
+    }
+  }));
+  InternetSession session("T", NoProxy());
+  session.SetReceiveTimeout(3000);
+  FtpConnection ftp(&session);
+  ASSERT_TRUE(ftp.Connect("127.0.0.1", server.Port(), "", ""));
+  EXPECT_FALSE(ftp.Command("SIZE a\r\nDELE b", nullptr));
+  EXPECT_EQ(GetLastSystemError(), kErrorInvalidParameter);
+  ASSERT_TRUE(ftp.Command("PASV", nullptr));
+  std::unique_ptr<FtpDataStream> stream;
+  ASSERT_TRUE(ftp.Command("RETR f", &stream));
+  bool ok = false;
+  EXPECT_EQ(ReadAll(stream.get(), &ok), "DATA");
+  // A second transfer cannot start while one is open.
+  EXPECT_FALSE(ftp.Command("NOOP", nullptr));
+  EXPECT_EQ(GetLastSystemError(), kErrorFtpTransferInProgress);
+  stream.reset();
+  EXPECT_EQ(ftp.LastReply().code, 226u);
+  data_server.join();
+}
+
+}  // namespace
+}  // namespace platform
