@@ -1,0 +1,3 @@
+kivro_add_bench(bench_regex
+  SOURCES ${CMAKE_SOURCE_DIR}/bench/regex_bench.cpp
+  LIBS kivro_regex kivro_posix_regex)
