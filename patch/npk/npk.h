@@ -168,3 +168,6 @@ int32_t NpkCreatePackage(const char* path, bool overwrite);
 // only that time (-2, -17).
 int32_t NpkGetFileWriteTime(const char* path, platform::FileTime* time);
 int32_t NpkSetFileWriteTime(const char* path, const platform::FileTime& time);
+
+// A short English text for a result code, for tools and logs.
+const char* NpkResultText(int32_t code);
