@@ -131,6 +131,14 @@ bool WritePatternFile(const std::string& posix_path, uint64_t size, uint32_t see
   return static_cast<bool>(out);
 }
 
+bool WritePosixFile(const std::string& posix_path, const std::string& content) {
+  std::error_code ec;
+  fs::create_directories(fs::path(posix_path).parent_path(), ec);
+  std::ofstream out(posix_path, std::ios::binary | std::ios::trunc);
+  out.write(content.data(), static_cast<std::streamsize>(content.size()));
+  return static_cast<bool>(out);
+}
+
 bool ReadPosixFile(const std::string& posix_path, std::string* content) {
   std::ifstream in(posix_path, std::ios::binary);
   if (!in) return false;

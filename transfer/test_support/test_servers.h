@@ -42,6 +42,7 @@ class TempDir {
 bool WritePatternFile(const std::string& posix_path, uint64_t size, uint32_t seed,
                       std::string* content = nullptr);
 std::string PatternBytes(uint64_t size, uint32_t seed);
+bool WritePosixFile(const std::string& posix_path, const std::string& content);
 bool ReadPosixFile(const std::string& posix_path, std::string* content);
 bool PosixFileExists(const std::string& posix_path);
 
