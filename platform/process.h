@@ -34,6 +34,8 @@ class Process {
 
   // True when the program has ended within `timeout_ms`.
   bool Wait(uint32_t timeout_ms = kInfinite);
+  // TerminateProcess: ends the program at once (SIGKILL) and reaps it.
+  bool Terminate();
   // The exit code of a program that has ended (a signal gives 128 + its number).
   bool ExitCode(uint32_t* code) const;
   bool IsStarted() const { return pid_ > 0; }

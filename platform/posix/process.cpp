@@ -164,6 +164,13 @@ bool Process::Wait(uint32_t timeout_ms) {
   }
 }
 
+bool Process::Terminate() {
+  if (pid_ <= 0) return Fail(kErrorInvalidHandle);
+  if (ended_) return true;
+  kill(static_cast<pid_t>(pid_), SIGKILL);
+  return Wait();
+}
+
 bool Process::ExitCode(uint32_t* code) const {
   if (!ended_ || code == nullptr) return Fail(kErrorInvalidHandle);
   *code = exit_code_;

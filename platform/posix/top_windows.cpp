@@ -1,0 +1,358 @@
+#include "platform/top_windows.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <poll.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "platform/codepage.h"
+#include "platform/thread.h"
+
+namespace platform {
+
+namespace {
+
+constexpr char kSentMessage[] = "_KIVRO_SENT_MESSAGE";
+constexpr char kSentReply[] = "_KIVRO_SENT_MESSAGE_REPLY";
+
+// X errors for windows that vanish while we look at them are expected and
+// must not end the process (Xlib's default handler exits). The handler is
+// process-wide, so it is installed around our own calls only.
+std::recursive_mutex g_x_lock;
+
+int IgnoreXError(Display*, XErrorEvent*) { return 0; }
+
+class Connection {
+ public:
+  Connection() : guard_(g_x_lock) {
+    const char* name = std::getenv("DISPLAY");
+    if (name == nullptr || name[0] == 0) return;
+    previous_ = XSetErrorHandler(IgnoreXError);
+    display_ = XOpenDisplay(nullptr);
+  }
+  ~Connection() {
+    if (display_ != nullptr) XCloseDisplay(display_);
+    if (previous_ != nullptr || display_ != nullptr) XSetErrorHandler(previous_);
+  }
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+  Display* get() const { return display_; }
+
+ private:
+  std::lock_guard<std::recursive_mutex> guard_;
+  Display* display_ = nullptr;
+  XErrorHandler previous_ = nullptr;
+};
+
+std::string PropertyAtomName(const std::string& name) {
+  std::string upper = name;
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return "_KIVRO_PROP_" + upper;
+}
+
+bool HasWmState(Display* d, Window w) {
+  Atom wm_state = XInternAtom(d, "WM_STATE", True);
+  if (wm_state == None) return false;
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  bool has = XGetWindowProperty(d, w, wm_state, 0, 0, False, AnyPropertyType, &type, &format,
+                                &count, &after, &data) == Success &&
+             type != None;
+  if (data) XFree(data);
+  return has;
+}
+
+// The program window inside a window-manager frame: the first descendant
+// (two levels deep at most) that carries WM_STATE; the frame itself if none.
+Window ClientOf(Display* d, Window frame, int depth = 0) {
+  if (HasWmState(d, frame)) return frame;
+  if (depth >= 2) return None;
+  Window root_return, parent_return, *children = nullptr;
+  unsigned int count = 0;
+  Window found = None;
+  if (XQueryTree(d, frame, &root_return, &parent_return, &children, &count)) {
+    for (unsigned int i = count; i-- > 0 && found == None;) found = ClientOf(d, children[i], depth + 1);
+  }
+  if (children) XFree(children);
+  if (found == None && depth == 0) return frame;
+  return found;
+}
+
+std::vector<TopWindow> ListWindows(Display* d) {
+  std::vector<TopWindow> windows;
+  Window root_return, parent_return, *children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(d, DefaultRootWindow(d), &root_return, &parent_return, &children, &count)) {
+    return windows;
+  }
+  // XQueryTree lists children bottom first.
+  for (unsigned int i = count; i-- > 0;) windows.push_back(ClientOf(d, children[i]));
+  if (children) XFree(children);
+  return windows;
+}
+
+std::string TitleOf(Display* d, Window w) {
+  Atom net_wm_name = XInternAtom(d, "_NET_WM_NAME", False);
+  Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  std::string title;
+  if (XGetWindowProperty(d, w, net_wm_name, 0, 1024, False, utf8, &type, &format, &count, &after,
+                         &data) == Success &&
+      type == utf8 && format == 8 && data != nullptr) {
+    title = Utf8ToCp949(std::string(reinterpret_cast<char*>(data), count));
+    XFree(data);
+    return title;
+  }
+  if (data) XFree(data);
+  char* name = nullptr;
+  if (XFetchName(d, w, &name) && name != nullptr) {
+    title = name;
+    XFree(name);
+  }
+  return title;
+}
+
+bool WindowExists(Display* d, Window w) {
+  XWindowAttributes attributes;
+  return w != None && XGetWindowAttributes(d, w, &attributes) != 0;
+}
+
+uintptr_t ReadProperty(Display* d, Window w, const std::string& name) {
+  Atom atom = XInternAtom(d, PropertyAtomName(name).c_str(), True);
+  if (atom == None) return 0;  // nobody ever set it
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  uintptr_t value = 0;
+  if (XGetWindowProperty(d, w, atom, 0, 2, False, XA_CARDINAL, &type, &format, &count, &after,
+                         &data) == Success &&
+      type == XA_CARDINAL && format == 32 && data != nullptr && count >= 1) {
+    // Format-32 items come back as longs; the value is kept as two halves.
+    const long* items = reinterpret_cast<const long*>(data);
+    uint64_t low = static_cast<uint32_t>(items[0]);
+    uint64_t high = count >= 2 ? static_cast<uint32_t>(items[1]) : 0;
+    value = static_cast<uintptr_t>(low | (high << 32));
+  }
+  if (data) XFree(data);
+  return value;
+}
+
+bool WriteProperty(Display* d, Window w, const std::string& name, uintptr_t value) {
+  Atom atom = XInternAtom(d, PropertyAtomName(name).c_str(), False);
+  uint64_t v = value;
+  long items[2] = {static_cast<long>(v & 0xFFFFFFFFu), static_cast<long>(v >> 32)};
+  XChangeProperty(d, w, atom, XA_CARDINAL, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(items), 2);
+  XSync(d, False);
+  return WindowExists(d, w);
+}
+
+}  // namespace
+
+bool HasDisplay() {
+  Connection c;
+  return c.get() != nullptr;
+}
+
+std::vector<TopWindow> TopLevelWindows() {
+  Connection c;
+  if (c.get() == nullptr) return {};
+  return ListWindows(c.get());
+}
+
+TopWindow FindTopLevelWindow(const std::string& title) {
+  Connection c;
+  if (c.get() == nullptr) return 0;
+  for (TopWindow w : ListWindows(c.get())) {
+    if (TitleOf(c.get(), static_cast<Window>(w)) == title) return w;
+  }
+  return 0;
+}
+
+std::string GetTopWindowTitle(TopWindow window) {
+  Connection c;
+  if (c.get() == nullptr || window == 0) return std::string();
+  return TitleOf(c.get(), static_cast<Window>(window));
+}
+
+uintptr_t GetTopWindowProperty(TopWindow window, const std::string& name) {
+  Connection c;
+  if (c.get() == nullptr || window == 0) return 0;
+  return ReadProperty(c.get(), static_cast<Window>(window), name);
+}
+
+bool SetTopWindowProperty(TopWindow window, const std::string& name, uintptr_t value) {
+  Connection c;
+  if (c.get() == nullptr || window == 0) return false;
+  return WriteProperty(c.get(), static_cast<Window>(window), name, value);
+}
+
+bool RemoveTopWindowProperty(TopWindow window, const std::string& name) {
+  Connection c;
+  if (c.get() == nullptr || window == 0) return false;
+  Atom atom = XInternAtom(c.get(), PropertyAtomName(name).c_str(), True);
+  if (atom == None) return false;
+  XDeleteProperty(c.get(), static_cast<Window>(window), atom);
+  XSync(c.get(), False);
+  return WindowExists(c.get(), static_cast<Window>(window));
+}
+
+SendResult SendTopWindowMessage(TopWindow window, uint32_t message, uintptr_t wparam,
+                                intptr_t lparam, uint32_t timeout_ms, intptr_t* answer) {
+  Connection c;
+  Display* d = c.get();
+  Window target = static_cast<Window>(window);
+  if (d == nullptr || !WindowExists(d, target)) return SendResult::kNoWindow;
+  // A window of our own receives the reply; we also watch the target, so
+  // its end stops the wait at once.
+  Window reply = XCreateSimpleWindow(d, DefaultRootWindow(d), -10, -10, 1, 1, 0, 0, 0);
+  XSelectInput(d, target, StructureNotifyMask);
+  static std::atomic<uint32_t> serial_counter{0};
+  long serial = static_cast<long>(++serial_counter ^ (static_cast<uint32_t>(reply) << 8));
+  XEvent event;
+  std::memset(&event, 0, sizeof event);
+  event.xclient.type = ClientMessage;
+  event.xclient.window = target;
+  event.xclient.message_type = XInternAtom(d, kSentMessage, False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(message);
+  event.xclient.data.l[1] = static_cast<long>(wparam);
+  event.xclient.data.l[2] = static_cast<long>(lparam);
+  event.xclient.data.l[3] = static_cast<long>(reply);
+  event.xclient.data.l[4] = serial;
+  Atom reply_type = XInternAtom(d, kSentReply, False);
+  // An empty event mask delivers the event to the client that made the window.
+  XSendEvent(d, target, False, NoEventMask, &event);
+  XFlush(d);
+
+  SendResult result = SendResult::kTimedOut;
+  uint32_t start = GetTickCount();
+  for (bool waiting = true; waiting;) {
+    while (waiting && XPending(d) > 0) {
+      XEvent in;
+      XNextEvent(d, &in);
+      if (in.type == ClientMessage && in.xclient.window == reply &&
+          in.xclient.message_type == reply_type && in.xclient.data.l[0] == serial) {
+        if (answer) *answer = static_cast<intptr_t>(static_cast<int32_t>(in.xclient.data.l[1]));
+        result = SendResult::kAnswered;
+        waiting = false;
+      } else if (in.type == DestroyNotify && in.xdestroywindow.window == target) {
+        result = SendResult::kNoWindow;
+        waiting = false;
+      }
+    }
+    if (!waiting) break;
+    uint32_t elapsed = GetTickCount() - start;
+    if (elapsed >= timeout_ms) break;
+    pollfd fd{ConnectionNumber(d), POLLIN, 0};
+    uint32_t left = timeout_ms - elapsed;
+    poll(&fd, 1, static_cast<int>(left > 100 ? 100 : left));
+    // A window destroyed before we selected its events sends no notice.
+    if (fd.revents == 0 && !WindowExists(d, target)) {
+      result = SendResult::kNoWindow;
+      break;
+    }
+  }
+  XSelectInput(d, target, NoEventMask);
+  XDestroyWindow(d, reply);
+  XSync(d, False);
+  return result;
+}
+
+bool AnswerSentMessage(const void* native_event, const SentMessageHandler& handler) {
+  if (native_event == nullptr) return false;
+  const XEvent* event = static_cast<const XEvent*>(native_event);
+  if (event->type != ClientMessage || event->xclient.format != 32) return false;
+  Display* d = event->xclient.display;
+  std::lock_guard<std::recursive_mutex> guard(g_x_lock);
+  if (event->xclient.message_type != XInternAtom(d, kSentMessage, False)) return false;
+  const long* l = event->xclient.data.l;
+  intptr_t result = handler ? handler(event->xclient.window, static_cast<uint32_t>(l[0]),
+                                      static_cast<uintptr_t>(static_cast<unsigned long>(l[1])),
+                                      static_cast<intptr_t>(l[2]))
+                            : 0;
+  XEvent reply;
+  std::memset(&reply, 0, sizeof reply);
+  reply.xclient.type = ClientMessage;
+  reply.xclient.window = static_cast<Window>(l[3]);
+  reply.xclient.message_type = XInternAtom(d, kSentReply, False);
+  reply.xclient.format = 32;
+  reply.xclient.data.l[0] = l[4];
+  reply.xclient.data.l[1] = static_cast<long>(result);
+  XErrorHandler previous = XSetErrorHandler(IgnoreXError);
+  XSendEvent(d, reply.xclient.window, False, NoEventMask, &reply);
+  XSync(d, False);  // a sender gone meanwhile is no error of ours
+  XSetErrorHandler(previous);
+  return true;
+}
+
+MessageWindow::~MessageWindow() { Destroy(); }
+
+bool MessageWindow::Create(const std::string& title, SentMessageHandler handler) {
+  Destroy();
+  const char* name = std::getenv("DISPLAY");
+  if (name == nullptr || name[0] == 0) return false;
+  Display* d = XOpenDisplay(nullptr);
+  if (d == nullptr) return false;
+  Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 10, 10, 160, 40, 0,
+                                 BlackPixel(d, DefaultScreen(d)), WhitePixel(d, DefaultScreen(d)));
+  std::string utf8 = Cp949ToUtf8(title);
+  XStoreName(d, w, utf8.c_str());
+  XChangeProperty(d, w, XInternAtom(d, "_NET_WM_NAME", False), XInternAtom(d, "UTF8_STRING", False),
+                  8, PropModeReplace, reinterpret_cast<const unsigned char*>(utf8.data()),
+                  static_cast<int>(utf8.size()));
+  XMapWindow(d, w);
+  XSync(d, False);
+  display_ = d;
+  window_ = w;
+  handler_ = std::move(handler);
+  return true;
+}
+
+void MessageWindow::Destroy() {
+  if (display_ == nullptr) return;
+  Display* d = static_cast<Display*>(display_);
+  XDestroyWindow(d, static_cast<Window>(window_));
+  XCloseDisplay(d);
+  display_ = nullptr;
+  window_ = 0;
+}
+
+bool MessageWindow::SetProperty(const std::string& name, uintptr_t value) {
+  if (display_ == nullptr) return false;
+  std::lock_guard<std::recursive_mutex> guard(g_x_lock);
+  return WriteProperty(static_cast<Display*>(display_), static_cast<Window>(window_), name, value);
+}
+
+void MessageWindow::Pump(uint32_t milliseconds) {
+  if (display_ == nullptr) return;
+  Display* d = static_cast<Display*>(display_);
+  uint32_t start = GetTickCount();
+  for (;;) {
+    while (XPending(d) > 0) {
+      XEvent event;
+      XNextEvent(d, &event);
+      AnswerSentMessage(&event, handler_);
+    }
+    uint32_t elapsed = GetTickCount() - start;
+    if (elapsed >= milliseconds) return;
+    pollfd fd{ConnectionNumber(d), POLLIN, 0};
+    uint32_t left = milliseconds - elapsed;
+    poll(&fd, 1, static_cast<int>(left > 100 ? 100 : left));
+  }
+}
+
+}  // namespace platform

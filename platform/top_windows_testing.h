@@ -1,0 +1,44 @@
+// Test support for top-level windows: a private X server and a small window
+// program of ours that other tests can poke.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "platform/process.h"
+
+namespace platform {
+
+// Xvfb on a display number it picks itself (free by construction); DISPLAY
+// is set while it runs and restored by Stop().
+class PrivateXServer {
+ public:
+  ~PrivateXServer() { Stop(); }
+  // False when Xvfb is missing or does not come up.
+  bool Start();
+  void Stop();
+  const std::string& Display() const { return display_; }
+
+ private:
+  Process server_;
+  std::string display_;
+  std::string saved_display_;
+  bool had_display_ = false;
+};
+
+// The program kivro_test_top_window: a top-level window titled `title` with
+// the given properties ("Name=number"), which logs each message it is sent
+// ("message wparam lparam" lines) to `log_path` and answers 1 — or never
+// answers when `answer` is false.
+class TestWindowProgram {
+ public:
+  ~TestWindowProgram() { Stop(); }
+  bool Start(const std::string& title, const std::vector<std::string>& properties,
+             const std::string& log_path, bool answer = true);
+  void Stop();
+  static std::string ProgramPath();  // POSIX path of the built program
+
+ private:
+  Process program_;
+};
+
+}  // namespace platform
