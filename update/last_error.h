@@ -1,6 +1,6 @@
 // The process-wide last-error record: the details of the latest role failure.
-// Not locked: concurrent failures on two workers overwrite each other, and a
-// reader may see a text torn between them (it is diagnostics only).
+// Concurrent failures on two workers overwrite each other (the later one
+// stays); each write and read is whole, under the record's own lock.
 #pragma once
 #include <cstdint>
 

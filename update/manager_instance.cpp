@@ -21,9 +21,10 @@ std::atomic<launcher_testing::ThreadStarter> g_thread_starter{nullptr};
 std::atomic<int32_t> g_running_workers{0};
 std::atomic<CLauncherManager*> g_instance{nullptr};
 
+// Never destroyed: workers may still call GetLauncherManager at exit.
 platform::CriticalSection& InstanceLock() {
-  static platform::CriticalSection lock;
-  return lock;
+  static platform::CriticalSection* lock = new platform::CriticalSection();
+  return *lock;
 }
 
 // At process exit the manager is destroyed, unless a worker still runs: that
