@@ -1,0 +1,40 @@
+// The release publisher: turns a release folder into the tree a download
+// server serves to the launcher:
+//   vrl/newvrl/<project>.vrl                      the patch list
+//   dist/<project>/<name>.zip                      plain files (flat URLs), or
+//   dist/<project>/<folder>/<name>.zip             with per-directory URLs
+//   dist/<project>/<folder>/<package>.zip          packages, whole
+//   dist/<project>/__npk_entity/<folder>/<package>_npk/<entity>.zip
+//                                                  each entity's plain content
+// and, when asked, the list-patch format:
+//   vrl/newvrl/<project>.pul and dist/<project>/patch_<version>.zip
+// Output depends only on the release (and the previous one): names are
+// sorted, zip entries carry the files' own times.
+#pragma once
+#include <string>
+
+#include "tools/kivro_publish_release.h"
+
+struct PublishOptions {
+  std::string release_dir;   // Windows paths
+  std::string server_dir;
+  std::string previous_dir;  // empty: no removals
+  bool per_directory = false;  // per-directory URLs ("Y_SUBDIR") instead of flat ones
+  std::string project = "gobanvista";
+  std::string download_url = "/dist/gobanvista/";
+  std::string list_patch_version;  // non-empty: also write the list-patch format
+  std::string list_patch_folder = "patch";
+};
+
+struct PublishSummary {
+  int files = 0, packages = 0, entities = 0, archives = 0;
+  int removed_files = 0, removed_packages = 0, removed_entities = 0;
+  std::string list_path, list_patch_path;
+};
+
+// False with a message when the release cannot be published as asked; then
+// the patch list on the server is left as it was.
+bool Publish(const PublishOptions& options, PublishSummary* summary, std::string* error);
+
+// The list date of a list time in its long form, "YYYYMMDD-HHMMSS".
+std::string LongListDate(int64_t list_time);
