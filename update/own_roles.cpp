@@ -3,12 +3,23 @@
 // needed it.
 #include "update/own_roles.h"
 
-I_PatchInfo* CreateOwnVrelPatchInfo() { return nullptr; }
-I_PatchInfo* CreateOwnPulPatchInfo() { return nullptr; }
+#include "patch/pul_patch_info.h"
+#include "patch/vrel_apply.h"
+#include "patch/vrel_patch_info.h"
+
+I_PatchInfo* CreateOwnVrelPatchInfo() { return new CVrelPatchInfo; }
+I_PatchInfo* CreateOwnPulPatchInfo() { return new CPulPatchInfo; }
 I_Download* CreateOwnNet() { return nullptr; }
 I_Download* CreateOwnSwarmlet() { return nullptr; }
-I_Apply* CreateOwnApplier() { return nullptr; }
+I_Apply* CreateOwnApplier() { return new CVrelApply; }
 
-std::string OwnVrelPackageWorkFolder(I_PatchInfo*) { return std::string(); }
-void OwnApplierSetWorkFolder(I_Apply*, const char*) {}
-void OwnApplierSetPackageHook(I_Apply*, NpkProgressFn) {}
+// The manager passes only its own ".vrl" patch info and its own applier here.
+std::string OwnVrelPackageWorkFolder(I_PatchInfo* own_vrel_patch_info) {
+  return static_cast<CVrelPatchInfo*>(own_vrel_patch_info)->PackageWorkFolder();
+}
+void OwnApplierSetWorkFolder(I_Apply* own_applier, const char* folder) {
+  static_cast<CVrelApply*>(own_applier)->SetWorkFolder(folder);
+}
+void OwnApplierSetPackageHook(I_Apply* own_applier, NpkProgressFn hook) {
+  static_cast<CVrelApply*>(own_applier)->SetPackageProgress(hook);
+}
