@@ -46,6 +46,10 @@ HRESULT CreateInstance(const CLSID& clsid, IUnknown* outer, const IID& iid, void
 HRESULT CreateInstanceByProgId(const std::string& progid, IUnknown* outer, const IID& iid,
                                void** object);
 
+// The Windows path of the module (program or shared library) that holds
+// `address`; empty when it is not known.
+std::string ModulePathOf(const void* address);
+
 // Loads a module and calls one of its argument-less entry points
 // (DllRegisterServer, DllUnregisterServer), as regsvr32 does.
 HRESULT CallModuleEntryPoint(const std::string& module_path, const char* export_name);

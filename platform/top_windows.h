@@ -45,6 +45,9 @@ std::string GetTopWindowTitle(TopWindow window);
 
 // GetProp: the property's number, 0 when absent.
 uintptr_t GetTopWindowProperty(TopWindow window, const std::string& name);
+// The top-level windows, topmost first, that carry a non-zero property
+// `name` (one pass over the desktop).
+std::vector<TopWindow> TopLevelWindowsWithProperty(const std::string& name);
 bool SetTopWindowProperty(TopWindow window, const std::string& name, uintptr_t value);
 bool RemoveTopWindowProperty(TopWindow window, const std::string& name);
 

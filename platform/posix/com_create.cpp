@@ -3,6 +3,8 @@
 // frees unused libraries.
 #include "platform/com_create.h"
 
+#include <dlfcn.h>
+
 #include <map>
 #include <memory>
 #include <mutex>
@@ -10,6 +12,7 @@
 #include "platform/codepage.h"
 #include "platform/dynlib.h"
 #include "platform/error.h"
+#include "platform/paths.h"
 #include "platform/registry.h"
 
 namespace platform {
@@ -108,6 +111,14 @@ HRESULT CreateInstanceByProgId(const std::string& progid, IUnknown* outer, const
   HRESULT hr = ClsidFromProgId(progid, &clsid);
   if (Failed(hr)) return hr;
   return CreateInstance(clsid, outer, iid, object);
+}
+
+std::string ModulePathOf(const void* address) {
+  Dl_info info;
+  if (dladdr(address, &info) == 0 || info.dli_fname == nullptr || info.dli_fname[0] == 0) {
+    return std::string();
+  }
+  return ToWindowsPath(info.dli_fname);
 }
 
 HRESULT CallModuleEntryPoint(const std::string& module_path, const char* export_name) {

@@ -194,6 +194,16 @@ uintptr_t GetTopWindowProperty(TopWindow window, const std::string& name) {
   return ReadProperty(c.get(), static_cast<Window>(window), name);
 }
 
+std::vector<TopWindow> TopLevelWindowsWithProperty(const std::string& name) {
+  Connection c;
+  std::vector<TopWindow> found;
+  if (c.get() == nullptr) return found;
+  for (TopWindow w : ListWindows(c.get())) {
+    if (ReadProperty(c.get(), static_cast<Window>(w), name) != 0) found.push_back(w);
+  }
+  return found;
+}
+
 bool SetTopWindowProperty(TopWindow window, const std::string& name, uintptr_t value) {
   Connection c;
   if (c.get() == nullptr || window == 0) return false;

@@ -102,10 +102,14 @@ TEST_F(TopWindowsTest, PropertiesAreNamedWithoutCaseAndZeroIsNone) {
   EXPECT_EQ(GetTopWindowProperty(w, "Zelmora"), 77u);
   EXPECT_EQ(GetTopWindowProperty(w, "ZELMORA"), 77u);
   EXPECT_EQ(GetTopWindowProperty(w, "Other"), 0u);
+  EXPECT_EQ(TopLevelWindowsWithProperty("zelmora"), std::vector<TopWindow>{w});
   ASSERT_TRUE(SetTopWindowProperty(w, "Big", uintptr_t{0x123456789ull}));
   EXPECT_EQ(GetTopWindowProperty(w, "big"), uintptr_t{0x123456789ull});
   ASSERT_TRUE(RemoveTopWindowProperty(w, "Zelmora"));
   EXPECT_EQ(GetTopWindowProperty(w, "Zelmora"), 0u);
+  EXPECT_TRUE(TopLevelWindowsWithProperty("Zelmora").empty());
+  ASSERT_TRUE(SetTopWindowProperty(w, "Zelmora", 0));  // zero is no property
+  EXPECT_TRUE(TopLevelWindowsWithProperty("Zelmora").empty());
   EXPECT_FALSE(SetTopWindowProperty(0x7FFFFFF, "Gone", 1));  // no such window
 }
 

@@ -1,0 +1,289 @@
+#include "plugin/kivro_plugin_object.h"
+
+#include <cstring>
+#include <new>
+
+#include "platform/codepage.h"
+#include "platform/com_dispatch.h"
+#include "platform/named_mutex.h"
+#include "platform/paths.h"
+#include "platform/process.h"
+#include "platform/shared_memory.h"
+#include "platform/top_windows.h"
+#include "plugin/game_info_text.h"
+#include "plugin/plugin_type_library.h"
+
+namespace kivro_plugin {
+
+using platform::E_FAIL;
+using platform::E_NOINTERFACE;
+using platform::E_OUTOFMEMORY;
+using platform::E_POINTER;
+using platform::S_OK;
+
+namespace {
+
+std::atomic<long> g_module_locks{0};
+
+// Names of the programs outside this system that the plug-in talks to.
+constexpr char kLauncherWindowTitle[] = "Zelmora_Launcher";
+constexpr uint32_t kLauncherMessage = 0x046F;  // WM_USER + 111
+// How long a hung launcher window may hold the page: the message is sent
+// and waited for, but a window that never answers must not freeze the
+// browser for ever. Counted as a failure, like a missing window.
+constexpr uint32_t kLauncherAnswerTimeoutMs = 10000;
+constexpr char kGameWindowProperty[] = "Zelmora";
+constexpr char kGameInfoSection[] = "ZM_Property";
+constexpr char kInstallerTail[] = "\\KIVROInstaller.exe";
+constexpr char kNotifierTail[] = "\\Pingbell.exe";
+constexpr size_t kMaxWindowsDirectory = 259;  // a 260-byte buffer; longer is refused
+constexpr uint32_t kSupportedSafety =
+    platform::INTERFACESAFE_FOR_UNTRUSTED_CALLER | platform::INTERFACESAFE_FOR_UNTRUSTED_DATA;
+
+// Runs an interface method: nothing is thrown across the interface.
+template <typename F>
+HRESULT Guarded(F body) noexcept {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return platform::E_UNEXPECTED;
+  }
+}
+
+HRESULT NewString(const std::u16string& text, BSTR* out) {
+  *out = platform::SysAllocStringFromUtf16(text);
+  return *out != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+}  // namespace
+
+void LockModule() { ++g_module_locks; }
+void UnlockModule() { --g_module_locks; }
+long ModuleLockCount() { return g_module_locks.load(); }
+
+// ---- creation and identity ------------------------------------------
+
+CKIVROPlugin::CKIVROPlugin(IUnknown* outer)
+    : inner_(this), controlling_(outer != nullptr ? outer : &inner_) {
+  LockModule();
+}
+
+CKIVROPlugin::~CKIVROPlugin() { UnlockModule(); }
+
+HRESULT CKIVROPlugin::Create(IUnknown* outer, const IID& iid, void** object) {
+  return Guarded([&]() -> HRESULT {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    // An aggregated object hands its outer object only its own IUnknown.
+    if (outer != nullptr && !(iid == platform::IID_IUnknown)) {
+      return platform::CLASS_E_NOAGGREGATION;
+    }
+    auto* plugin = new (std::nothrow) CKIVROPlugin(outer);
+    if (plugin == nullptr) return E_OUTOFMEMORY;
+    // The count starts at 0; the first query takes the reference handed out.
+    HRESULT hr = plugin->inner_.QueryInterface(iid, object);
+    if (platform::Failed(hr)) delete plugin;
+    return hr;
+  });
+}
+
+HRESULT CKIVROPlugin::Inner::QueryInterface(const IID& iid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  if (iid == platform::IID_IUnknown) {
+    *object = static_cast<IUnknown*>(this);
+  } else if (iid == IID_IKIVROPlugin || iid == platform::IID_IDispatch) {
+    *object = static_cast<IKIVROPlugin*>(self_);
+  } else if (iid == platform::IID_IObjectSafety) {
+    *object = static_cast<platform::IObjectSafety*>(self_);
+  } else {
+    return E_NOINTERFACE;
+  }
+  AddRef();
+  return S_OK;
+}
+
+uint32_t CKIVROPlugin::Inner::AddRef() { return ++self_->references_; }
+
+uint32_t CKIVROPlugin::Inner::Release() {
+  uint32_t left = --self_->references_;
+  if (left == 0) delete self_;
+  return left;
+}
+
+HRESULT CKIVROPlugin::QueryInterface(const IID& iid, void** object) {
+  return controlling_->QueryInterface(iid, object);
+}
+uint32_t CKIVROPlugin::AddRef() { return controlling_->AddRef(); }
+uint32_t CKIVROPlugin::Release() { return controlling_->Release(); }
+
+// ---- IDispatch ------------------------------------------------------
+
+// Script hosts bind by name (GetIDsOfNames) and call Invoke; the type
+// description behind both is the plug-in's type library, so no ITypeInfo
+// object is handed out.
+HRESULT CKIVROPlugin::GetTypeInfoCount(uint32_t* count) {
+  if (count == nullptr) return E_POINTER;
+  *count = 1;
+  return S_OK;
+}
+
+HRESULT CKIVROPlugin::GetTypeInfo(uint32_t index, uint32_t, ITypeInfo** info) {
+  if (info == nullptr) return E_POINTER;
+  *info = nullptr;
+  return index == 0 ? platform::E_NOTIMPL : platform::DISP_E_BADINDEX;
+}
+
+HRESULT CKIVROPlugin::GetIDsOfNames(const IID& iid, char16_t** names, uint32_t count, uint32_t,
+                                    DISPID* ids) {
+  return Guarded([&]() -> HRESULT {
+    if (!(iid == platform::IID_NULL)) return platform::DISP_E_UNKNOWNINTERFACE;
+    const auto* description = PluginInterfaceDescription();
+    if (description == nullptr) return platform::TYPE_E_CANTLOADLIBRARY;
+    return platform::DispatchGetIDsOfNames(*description, names, count, ids);
+  });
+}
+
+HRESULT CKIVROPlugin::Invoke(DISPID id, const IID& iid, uint32_t, uint16_t flags,
+                             DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+                             uint32_t* arg_error) {
+  return Guarded([&]() -> HRESULT {
+    if (!(iid == platform::IID_NULL)) return platform::DISP_E_UNKNOWNINTERFACE;
+    const auto* description = PluginInterfaceDescription();
+    if (description == nullptr) return platform::TYPE_E_CANTLOADLIBRARY;
+    return platform::DispatchInvoke(
+        *description, id, flags, params, result, arg_error,
+        [this](const platform::MemberDescription& m, const std::vector<BSTR>& in,
+               BSTR* out) -> HRESULT {
+          switch (m.id) {
+            case 1: return zms_chkDown();
+            case 2: return zms_chkLauncher();
+            case 3: return zms_startGame(in[0]);
+            case 4: return zms_startNotify(in[0]);
+            case 5: return SearchZelmora();
+            case 6:
+              return m.kind == platform::MemberKind::kPropertyGet ? get_CurGameInfo(out)
+                                                                  : put_CurGameInfo(in[0]);
+            case 7: return zms_chkMutex(in[0], out);
+          }
+          return platform::DISP_E_MEMBERNOTFOUND;
+        });
+  });
+}
+
+// ---- IKIVROPlugin ---------------------------------------------------
+
+HRESULT CKIVROPlugin::zms_chkDown() { return S_OK; }
+
+HRESULT CKIVROPlugin::zms_chkLauncher() {
+  return Guarded([&]() -> HRESULT {
+    platform::TopWindow launcher = platform::FindTopLevelWindow(kLauncherWindowTitle);
+    if (launcher == 0) return kPluginFailure;
+    // The launcher's answer is ignored; only that it handled the message counts.
+    platform::SendResult sent = platform::SendTopWindowMessage(
+        launcher, kLauncherMessage, 0, 0, kLauncherAnswerTimeoutMs, nullptr);
+    return sent == platform::SendResult::kAnswered ? S_OK : kPluginFailure;
+  });
+}
+
+HRESULT CKIVROPlugin::StartAndWait(BSTR bstr, const char* tail) {
+  return Guarded([&]() -> HRESULT {
+    if (platform::SysStringLen(bstr) == 0) return kPluginFailure;
+    // The text is converted only to check it is usable; the program gets no argument.
+    if (platform::Utf16ToCp949(platform::BstrToUtf16(bstr)).empty()) return kPluginFailure;
+    std::string windows = platform::WindowsDirectory();
+    if (windows.empty() || windows.size() > kMaxWindowsDirectory) return kPluginFailure;
+    // Program and arguments are passed apart, so a blank in the Windows
+    // directory cannot make another program start.
+    platform::Process program;
+    if (!program.Start(windows + tail, {})) return kPluginFailure;
+    program.Wait(platform::Process::kInfinite);  // its exit code is not read
+    return S_OK;
+  });
+}
+
+HRESULT CKIVROPlugin::zms_startGame(BSTR bstr) { return StartAndWait(bstr, kInstallerTail); }
+
+HRESULT CKIVROPlugin::zms_startNotify(BSTR bstr) { return StartAndWait(bstr, kNotifierTail); }
+
+HRESULT CKIVROPlugin::SearchZelmora() {
+  return Guarded([&]() -> HRESULT {
+    ClearGameInfoText();
+    // Every window with the property leads to the same section; a window
+    // whose section cannot be had is passed over for the next one.
+    for (platform::TopWindow w : platform::TopLevelWindowsWithProperty(kGameWindowProperty)) {
+      (void)w;
+      platform::SharedMemory section;
+      if (!section.CreateOrOpen(kGameInfoSection, kGameInfoSize)) continue;
+      const char* view = static_cast<const char*>(section.Map());
+      if (view == nullptr) continue;
+      SetGameInfoText(view, kGameInfoSize - 1);
+      break;
+    }
+    return S_OK;
+  });
+}
+
+HRESULT CKIVROPlugin::get_CurGameInfo(BSTR* pVal) {
+  return Guarded([&]() -> HRESULT {
+    if (pVal == nullptr) return E_POINTER;
+    return NewString(platform::Cp949ToUtf16(GameInfoText()), pVal);
+  });
+}
+
+HRESULT CKIVROPlugin::put_CurGameInfo(BSTR newVal) {
+  return Guarded([&]() -> HRESULT {
+    if (newVal == nullptr) return S_OK;  // a null string leaves the text as it was
+    std::string text = platform::Utf16ToCp949(platform::BstrToUtf16(newVal));
+    SetGameInfoText(text.data(), text.size());
+    return S_OK;
+  });
+}
+
+HRESULT CKIVROPlugin::zms_chkMutex(BSTR mutexName, BSTR* retval) {
+  return Guarded([&]() -> HRESULT {
+    if (retval == nullptr) return E_POINTER;
+    std::string name = platform::Utf16ToCp949(platform::BstrToUtf16(mutexName));
+    platform::NamedMutex mutex;
+    bool exists = mutex.OpenExisting(name);
+    mutex.Close();
+    return NewString(exists ? u"TRUE" : u"FALSE", retval);
+  });
+}
+
+// ---- IObjectSafety --------------------------------------------------
+
+HRESULT CKIVROPlugin::GetInterfaceSafetyOptions(const IID& iid, uint32_t* supported,
+                                                uint32_t* enabled) {
+  return Guarded([&]() -> HRESULT {
+    if (supported == nullptr || enabled == nullptr) return E_POINTER;
+    IUnknown* answered = nullptr;
+    HRESULT hr = controlling_->QueryInterface(iid, reinterpret_cast<void**>(&answered));
+    if (platform::Failed(hr)) {
+      *supported = 0;
+      *enabled = 0;
+      return hr;
+    }
+    answered->Release();
+    *supported = kSupportedSafety;
+    *enabled = safety_options_;
+    return S_OK;
+  });
+}
+
+HRESULT CKIVROPlugin::SetInterfaceSafetyOptions(const IID& iid, uint32_t mask, uint32_t enabled) {
+  return Guarded([&]() -> HRESULT {
+    IUnknown* answered = nullptr;
+    if (platform::Failed(controlling_->QueryInterface(iid, reinterpret_cast<void**>(&answered)))) {
+      return E_NOINTERFACE;
+    }
+    answered->Release();
+    if ((mask & ~kSupportedSafety) != 0) return E_FAIL;
+    safety_options_ = (safety_options_ & ~mask) | (mask & enabled);
+    return S_OK;
+  });
+}
+
+}  // namespace kivro_plugin
