@@ -60,7 +60,7 @@ endfunction()
 # configuring, again whenever the script changes.
 find_package(Python3 COMPONENTS Interpreter REQUIRED)
 set(KIVRO_SKIN_DIR ${CMAKE_BINARY_DIR}/skins CACHE INTERNAL "Generated skin bitmaps and icons")
-set(_kivro_skin_script ${CMAKE_SOURCE_DIR}/scripts/make_skins.py)
+get_filename_component(_kivro_skin_script ${CMAKE_CURRENT_LIST_DIR}/../scripts/make_skins.py ABSOLUTE)
 if(EXISTS ${_kivro_skin_script})
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_kivro_skin_script})
   if(NOT EXISTS ${KIVRO_SKIN_DIR}/stamp OR ${_kivro_skin_script} IS_NEWER_THAN ${KIVRO_SKIN_DIR}/stamp)

@@ -147,7 +147,7 @@ class Window {
 
   // ---- operations: callable from any thread ----
   bool Destroy();
-  bool Enable(bool enable);
+  bool Enable(bool enable);  // false: the window is gone
   bool IsEnabled() const;
   bool Show(ShowCommand command);
   bool IsVisible() const;

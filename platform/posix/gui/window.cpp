@@ -111,16 +111,13 @@ bool Window::CreateTopLevel(Window* owner, const Rect& screen_rect, uint32_t sty
 }
 
 bool Window::Enable(bool enable) {
-  bool was = false;
-  bool ok = GuiCore::Do(*this, [&] {
-    was = enabled_;
+  return GuiCore::Do(*this, [&] {
     if (enabled_ == enable) return;
     enabled_ = enable;
     // A disabled window loses the mouse capture.
     if (!enable) GuiCore::LoseMouse(*this);
     GuiCore::MarkDirty(*this, GetClientRect(), true);
   });
-  return ok && was != enable;
 }
 
 bool Window::IsEnabled() const {
