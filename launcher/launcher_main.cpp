@@ -1,0 +1,3 @@
+#include "launcher/stonegate_app.h"
+
+int main(int argc, char** argv) { return theApp.Run(argc, argv); }

@@ -1,0 +1,21 @@
+#include <cstring>
+
+#include "launcher/console_surface.h"
+#include "launcher/stonegate_app.h"
+#include "launcher/stonegate_window.h"
+#include "platform/window.h"
+
+namespace launcher {
+
+I_StonegateSurface* CreateProgramSurface() {
+  // A screen when one can be opened; otherwise (no display, or the
+  // toolkit's off-screen backend chosen) the terminal, where a person can
+  // follow what happens.
+  if (platform::InitGui() && strcmp(platform::GuiBackendName(), "sdl") == 0) {
+    RegisterLauncherStrings();
+    return new StonegateWindow();
+  }
+  return new ConsoleSurface(ConsoleSurface::ForStandardStreams());
+}
+
+}  // namespace launcher

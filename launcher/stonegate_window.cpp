@@ -1,0 +1,281 @@
+#include "launcher/stonegate_window.h"
+
+#include "launcher/stonegate_dlg.h"
+#include "launcher/stonegate_paint.h"
+#include "launcher/tuv_button.h"
+#include "platform/resource.h"
+#include "platform/window.h"
+
+namespace launcher {
+
+namespace {
+
+using platform::ControlTemplate;
+using platform::Rect;
+
+constexpr int32_t kIdAboutString = 101;
+constexpr uint32_t kIdmAbout = 0x10;
+constexpr int32_t kIdIcon = 128;
+constexpr int32_t kIdBrowserPane = 1017;
+constexpr platform::ColorRef kSkinKey = platform::Rgb(0, 0, 255);
+
+// "Stonegate 정보(&A)...", "Stonegate 정보", "확인", "굴림" in code page 949.
+constexpr const char* kAboutMenuText = "Stonegate \xC1\xA4\xBA\xB8(&A)...";
+constexpr const char* kAboutCaption = "Stonegate \xC1\xA4\xBA\xB8";
+constexpr const char* kOkText = "\xC8\xAE\xC0\xCE";
+constexpr const char* kTextFontFace = "\xB1\xBC\xB8\xB2";
+
+ControlTemplate Control(ControlTemplate::Kind kind, int32_t id, Rect rect, const char* text,
+                        bool visible) {
+  ControlTemplate c;
+  c.kind = kind;
+  c.id = id;
+  c.rect = rect;
+  c.text = text;
+  c.visible = visible;
+  return c;
+}
+
+// Dialog template 102. Only the four buttons and the browser pane are used;
+// the static texts 1000-1005 and progress controls 1013-1015 are created
+// hidden and never touched.
+platform::DialogTemplate LauncherTemplate() {
+  platform::DialogTemplate t;
+  t.size = {kWindowWidth, kWindowHeight};
+  t.dialogUnits = false;
+  t.style = platform::kStylePopup | platform::kStyleVisible | platform::kStyleSysMenu |
+            platform::kStyleAppWindow;
+  t.caption = "KIVROInstaller";
+  for (int32_t id = 1000; id <= 1005; ++id) {
+    t.controls.push_back(Control(ControlTemplate::kStaticText, id, {0, 0, 10, 10}, "", false));
+  }
+  for (int32_t id = 1013; id <= 1015; ++id) {
+    t.controls.push_back(Control(ControlTemplate::kCustom, id, {0, 0, 10, 10}, "", false));
+  }
+  // "업데이트", "취소", "게임 시작", "나가기"
+  t.controls.push_back(Control(ControlTemplate::kOwnerDrawButton, CStonegateDlg::kIdUpdate,
+                               {0, 0, 61, 34}, "\xBE\xF7\xB5\xA5\xC0\xCC\xC6\xAE", true));
+  t.controls.push_back(Control(ControlTemplate::kOwnerDrawButton, CStonegateDlg::kIdCancel,
+                               {0, 0, 78, 22}, "\xC3\xEB\xBC\xD2", true));
+  t.controls.push_back(Control(ControlTemplate::kOwnerDrawButton, CStonegateDlg::kIdStart,
+                               {0, 0, 61, 34}, "\xB0\xD4\xC0\xD3 \xBD\xC3\xC0\xDB", true));
+  t.controls.push_back(Control(ControlTemplate::kOwnerDrawButton, CStonegateDlg::kIdExit,
+                               {0, 0, 61, 34}, "\xB3\xAA\xB0\xA1\xB1\xE2", true));
+  t.controls.push_back(Control(ControlTemplate::kCustom, kIdBrowserPane, kBrowserPaneRect, "", false));
+  return t;
+}
+
+// Dialog 100: the about box.
+platform::DialogTemplate AboutTemplate() {
+  platform::DialogTemplate t;
+  t.size = {235, 55};
+  t.style = platform::kStylePopup | platform::kStyleCaption | platform::kStyleSysMenu |
+            platform::kStyleVisible | platform::kStyleModalFrame;
+  t.caption = kAboutCaption;
+  ControlTemplate icon = Control(ControlTemplate::kStaticIcon, -1, {11, 17, 31, 37}, "", true);
+  icon.iconId = kIdIcon;
+  t.controls.push_back(icon);
+  t.controls.push_back(
+      Control(ControlTemplate::kStaticText, -1, {40, 10, 159, 18}, "Stonegate Version 1.0", true));
+  t.controls.push_back(Control(ControlTemplate::kDefPushButton, platform::kIdOk, {178, 7, 228, 21}, kOkText, true));
+  return t;
+}
+
+}  // namespace
+
+void RegisterLauncherStrings() { platform::RegisterString(kIdAboutString, kAboutMenuText); }
+
+class StonegateWindow::Dialog : public platform::Dialog {
+ public:
+  Dialog() : platform::Dialog(LauncherTemplate()) {
+    AttachControl(CStonegateDlg::kIdCancel, &cancel_);
+    AttachControl(CStonegateDlg::kIdExit, &exit_);
+    AttachControl(CStonegateDlg::kIdStart, &start_);
+    AttachControl(CStonegateDlg::kIdUpdate, &update_);
+  }
+
+  CStonegateDlg* dlg = nullptr;
+
+  CTuvButton* ButtonFor(int32_t id) {
+    switch (id) {
+      case CStonegateDlg::kIdCancel:
+        return &cancel_;
+      case CStonegateDlg::kIdUpdate:
+        return &update_;
+      case CStonegateDlg::kIdExit:
+        return &exit_;
+      case CStonegateDlg::kIdStart:
+        return &start_;
+      default:
+        return nullptr;
+    }
+  }
+
+  // LoadSkin, on the UI thread.
+  bool LoadSkinHere() {
+    background_ = platform::LoadBitmapResource(140);
+    strip_ = platform::LoadBitmapResource(141);
+    bool font_ok = font_.Create(12, 400, kTextFontFace);
+    platform::Window* pane = GetDlgItem(kIdBrowserPane);
+    Rect pane_rect = kBrowserPaneRect;
+    if (pane != nullptr) {
+      Rect screen = pane->GetWindowRect();
+      platform::Point origin = GetWindowRect().TopLeft();
+      pane_rect = screen.Offset(-origin.x, -origin.y);
+    }
+    clip_ = LauncherClipRegion(GetClientRect(), pane_rect);
+    skin_loaded_ = !background_.IsNull() && !strip_.IsNull() && font_ok && !clip_.IsEmpty();
+    if (!skin_loaded_) return false;
+    Place(start_, kStartButtonAt, 145);
+    Place(exit_, kExitButtonAt, 146);
+    Place(update_, kUpdateButtonAt, 147);
+    Place(cancel_, kCancelButtonAt, 148);
+    return true;
+  }
+
+ protected:
+  bool OnInitDialog() override {
+    platform::Dialog::OnInitDialog();
+    std::string about = platform::LoadString(kIdAboutString);
+    if (!about.empty()) {
+      AppendSystemMenu(0, std::string());
+      AppendSystemMenu(kIdmAbout, about);
+    }
+    SetIcon(platform::LoadIconResource(kIdIcon, 32), true);
+    SetIcon(platform::LoadIconResource(kIdIcon, 16), false);
+    Rect at = GetWindowRect();
+    Move({at.left, at.top, at.left + kWindowWidth, at.top + kWindowHeight});
+    if (dlg != nullptr) dlg->OnInitDialog();
+    return true;
+  }
+
+  void OnTimer(uint32_t id) override {
+    if (dlg != nullptr && id == CStonegateDlg::kCheckTimerId) {
+      dlg->OnTimer(id);
+      return;
+    }
+    platform::Dialog::OnTimer(id);
+  }
+
+  void OnCommand(int32_t id) override {
+    if (dlg != nullptr && ButtonFor(id) != nullptr) {
+      dlg->OnCommand(id);
+      return;
+    }
+    platform::Dialog::OnCommand(id);
+  }
+
+  void OnSysCommand(uint32_t command) override {
+    if ((command & 0xFFF0) == kIdmAbout) {
+      platform::Dialog about(AboutTemplate(), this);
+      about.DoModal();
+      return;
+    }
+    platform::Dialog::OnSysCommand(command);
+  }
+
+  // The paint covers every pixel: nothing to erase.
+  bool OnEraseBackground(platform::Dc&) override { return true; }
+
+  void OnPaint(platform::Dc& dc) override {
+    if (IsIconic()) {
+      EraseIconBackground(dc);
+      const platform::Icon& icon = GetIcon(true);
+      Rect client = GetClientRect();
+      dc.DrawIcon((client.Width() - icon.Width() + 1) / 2, (client.Height() - icon.Height() + 1) / 2, icon);
+      return;
+    }
+    if (dlg == nullptr) return;
+    platform::Bitmap back = platform::CreateCompatibleBitmap(dc, kBackBufferWidth, kBackBufferHeight);
+    platform::MemoryDc back_dc;
+    back_dc.SelectBitmap(&back);
+    PaintParts parts;
+    if (skin_loaded_) {
+      parts.background = &background_;
+      parts.strip = &strip_;
+      parts.font = &font_;
+    }
+    parts.draw_buttons = [](platform::Dc& target, void* context) {
+      Dialog* self = static_cast<Dialog*>(context);
+      self->start_.DrawOnParent(target);
+      self->exit_.DrawOnParent(target);
+      self->update_.DrawOnParent(target);
+      self->cancel_.DrawOnParent(target);
+    };
+    parts.context = this;
+    PaintBackBuffer(back_dc, dlg->Snapshot(), parts);
+    dc.SelectClipRegion(&clip_);
+    dc.BitBlt(0, 0, kBackBufferWidth, kBackBufferHeight, &back_dc, 0, 0, platform::kSrcCopy);
+    dc.SelectClipRegion(nullptr);
+    back_dc.SelectBitmap(nullptr);
+  }
+
+  void OnDestroy() override {
+    platform::Dialog::OnDestroy();
+    background_ = platform::Bitmap();
+    strip_ = platform::Bitmap();
+    font_.Destroy();
+    clip_ = platform::Region();
+    skin_loaded_ = false;
+  }
+
+ private:
+  // Moves a button to its place and gives it its skin, which sizes it to
+  // exactly one cell.
+  void Place(CTuvButton& button, platform::Point at, int32_t skin) {
+    Rect now = button.GetWindowRect();
+    button.Move({at.x, at.y, at.x + now.Width(), at.y + now.Height()}, false);
+    button.SetSkin(skin, kSkinKey);
+  }
+
+  CTuvButton cancel_, update_, exit_, start_;
+  platform::Bitmap background_;
+  platform::Bitmap strip_;
+  platform::Font font_;
+  platform::Region clip_;
+  bool skin_loaded_ = false;
+};
+
+StonegateWindow::StonegateWindow() : window_(std::make_unique<Dialog>()) {}
+
+StonegateWindow::~StonegateWindow() = default;
+
+int32_t StonegateWindow::RunModal(CStonegateDlg& dialog) {
+  window_->dlg = &dialog;
+  int32_t result = window_->DoModal();
+  return result < 0 ? CStonegateDlg::kIdCancelResult : result;
+}
+
+void StonegateWindow::EndDialog(int32_t result) { window_->EndDialog(result); }
+
+bool StonegateWindow::LoadSkin() {
+  bool loaded = false;
+  window_->RunOnUiThread([&] { loaded = window_->LoadSkinHere(); });
+  return loaded;
+}
+
+void StonegateWindow::SetTimer(uint32_t id, uint32_t milliseconds) { window_->SetTimer(id, milliseconds); }
+
+void StonegateWindow::KillTimer(uint32_t id) { window_->KillTimer(id); }
+
+void StonegateWindow::ButtonChanged(int32_t id) {
+  CTuvButton* button = window_->ButtonFor(id);
+  if (button == nullptr || window_->dlg == nullptr) return;
+  CStonegateDlg::ButtonState state = window_->dlg->Button(id);
+  // The window's state, the look and the invalidation always go together.
+  button->Enable(state.enabled);
+  if (state.disabled_look) {
+    button->SetDisabledLook();
+  } else {
+    button->ClearDisabledLook();
+  }
+}
+
+void StonegateWindow::RepaintNow() {
+  window_->Invalidate(false);
+  window_->UpdateWindow();
+}
+
+void StonegateWindow::MessageBox(const char* text) { platform::MessageBox(window_.get(), text); }
+
+}  // namespace launcher

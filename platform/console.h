@@ -1,0 +1,15 @@
+// The terminal the program was started from: whether an output stream is a
+// terminal, and how wide it is, so progress can be drawn as one updating line
+// on a terminal and as plain lines in a log.
+#pragma once
+
+namespace platform {
+
+enum class ConsoleStream { kOut, kErr };
+
+bool IsTerminal(ConsoleStream stream);
+// Columns of the terminal behind `stream`; 0 when it is not a terminal or
+// its size is unknown.
+int TerminalColumns(ConsoleStream stream);
+
+}  // namespace platform
