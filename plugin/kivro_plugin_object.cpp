@@ -101,7 +101,9 @@ HRESULT CKIVROPlugin::Inner::QueryInterface(const IID& iid, void** object) {
   } else {
     return E_NOINTERFACE;
   }
-  AddRef();
+  // Through the interface handed out: an aggregated object's interfaces
+  // count their references on the outer object, only IUnknown on its own.
+  static_cast<IUnknown*>(*object)->AddRef();
   return S_OK;
 }
 

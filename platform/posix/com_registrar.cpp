@@ -227,8 +227,10 @@ HRESULT Register(RegistryRoot root, const std::string& parent, const std::vector
     if (e.force_remove && RegistryKeyExists(root, path) && !RegistryDeleteTree(root, path)) {
       return Failure();
     }
-    if (!RegistryCreateKey(root, path)) return Failure();
-    if (e.value.present && !SetValue(root, path, "", e.value)) return Failure();
+    // Setting the default value creates the key too: one write, not two.
+    bool written = e.value.present ? SetValue(root, path, "", e.value)
+                                   : RegistryCreateKey(root, path);
+    if (!written) return Failure();
     HRESULT hr = Register(root, path, e.children);
     if (Failed(hr)) return hr;
   }

@@ -135,19 +135,24 @@ bool WriteAllSynced(int fd, const std::string& data) {
   return fsync(fd) == 0;
 }
 
-bool Load(Store* store) {
-  std::string text;
-  if (!ReadAll(RegistryFolder() + "/registry.txt", &text)) return Fail(kErrorReadFault);
-  *store = Store::Parse(text);
+bool Load(Store* store, std::string* text = nullptr) {
+  std::string content;
+  if (!ReadAll(RegistryFolder() + "/registry.txt", &content)) return Fail(kErrorReadFault);
+  *store = Store::Parse(content);
+  if (text) *text = std::move(content);
   return true;
 }
 
-bool Save(const Store& store) {
+bool Save(const Store& store, const std::string& old_text) {
+  std::string text = store.Serialize();
+  // Writing what is already there (a protocol refreshed on every object
+  // creation) costs no disk flush.
+  if (text == old_text) return true;
   std::string folder = RegistryFolder();
   std::string temp = folder + "/registry.txt.tmp" + std::to_string(getpid());
   int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return Fail(kErrorAccessDenied);
-  bool written = WriteAllSynced(fd, store.Serialize());
+  bool written = WriteAllSynced(fd, text);
   close(fd);
   if (!written || rename(temp.c_str(), (folder + "/registry.txt").c_str()) != 0) {
     unlink(temp.c_str());
@@ -175,9 +180,10 @@ bool ChangeStore(const std::function<bool(Store&)>& change) {
   FileLock lock(true);
   if (!lock.Held()) return Fail(kErrorAccessDenied);
   Store store;
-  if (!Load(&store)) return false;
+  std::string old_text;
+  if (!Load(&store, &old_text)) return false;
   if (!change(store)) return false;
-  return Save(store);
+  return Save(store, old_text);
 }
 
 }  // namespace
