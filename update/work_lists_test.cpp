@@ -126,12 +126,15 @@ TEST(DownloadListLifetimeTest, DestructorDeletesRemainingItems) {
 
 TEST(DownloadListLifetimeTest, LockedOperationsWithoutLockThrowTheGuardText) {
   CBDownloadList list;
+  CBDownloadFileInfo* item = Item(1);
   try {
-    list.Add(Item(1));
+    list.Add(item);
     FAIL() << "no throw";
   } catch (const char* text) {
     EXPECT_STREQ("CLock Constructer NULL Pointer", text);
   }
+  EXPECT_EQ(0, list.GetCount());  // not taken: still the caller's
+  delete item;
   CBApplyList apply;
   EXPECT_THROW(apply.GetAt(0), const char*);
 }
