@@ -6,11 +6,13 @@
 #include "patch/pul_patch_info.h"
 #include "patch/vrel_apply.h"
 #include "patch/vrel_patch_info.h"
+#include "transfer/net.h"
+#include "transfer/swarmlet.h"
 
 I_PatchInfo* CreateOwnVrelPatchInfo() { return new CVrelPatchInfo; }
 I_PatchInfo* CreateOwnPulPatchInfo() { return new CPulPatchInfo; }
-I_Download* CreateOwnNet() { return nullptr; }
-I_Download* CreateOwnSwarmlet() { return nullptr; }
+I_Download* CreateOwnNet() { return new CNet; }
+I_Download* CreateOwnSwarmlet() { return new CSwarmlet; }
 I_Apply* CreateOwnApplier() { return new CVrelApply; }
 
 // The manager passes only its own ".vrl" patch info and its own applier here.
