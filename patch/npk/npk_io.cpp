@@ -66,8 +66,28 @@ int32_t ReadAt(NpkFile* package, platform::File* file, uint64_t offset, void* bu
   return NPK_SUCCESS;
 }
 
-Writer::Writer(NpkFile* package, platform::File* file, uint64_t start)
-    : package_(package), file_(file), position_(start), file_position_(start) {}
+Writer::Writer(NpkFile* package, platform::RangeFile* file, uint64_t start)
+    : package_(package), file_(file), position_(start), file_position_(start),
+      written_back_(start) {}
+
+void Writer::WriteBack() {
+  constexpr uint64_t kWriteBackStep = 64 << 20;
+  if (file_position_ - written_back_ < kWriteBackStep) return;
+  file_->StartWriteBack(written_back_, file_position_ - written_back_);
+  written_back_ = file_position_;
+}
+
+int32_t Writer::Copy(platform::RangeFile* source, uint64_t offset, uint64_t length) {
+  int32_t rc = Flush();
+  if (rc != NPK_SUCCESS) return rc;
+  if (!file_->CopyFrom(source, offset, length, file_position_))
+    return platform::GetLastSystemError() == platform::kErrorHandleEof ? NPK_ERROR_SHORT_READ
+                                                                        : WriteErrorCode();
+  position_ += length;
+  file_position_ = position_;
+  WriteBack();
+  return NPK_SUCCESS;
+}
 
 int32_t Writer::Write(const void* data, size_t length, int32_t stage, const char* name) {
   if (package_->progress != nullptr || length >= kLargePiece) {
@@ -77,6 +97,7 @@ int32_t Writer::Write(const void* data, size_t length, int32_t stage, const char
     if (rc != NPK_SUCCESS) return rc;
     position_ += length;
     file_position_ = position_;
+    WriteBack();
     return NPK_SUCCESS;
   }
   if (buffer_.size() + length > kLargePiece) {
@@ -94,6 +115,7 @@ int32_t Writer::Flush() {
   if (!file_->WriteAt(buffer_.data(), buffer_.size(), file_position_)) return WriteErrorCode();
   file_position_ += buffer_.size();
   buffer_.clear();
+  WriteBack();
   return NPK_SUCCESS;
 }
 

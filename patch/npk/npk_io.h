@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "patch/npk/npk.h"
+#include "platform/file_range.h"
 
 namespace npk_internal {
 
@@ -23,20 +24,25 @@ int32_t ReadAt(NpkFile* package, platform::File* file, uint64_t offset, void* bu
                size_t length, int32_t stage, const char* name);
 
 // Sequential writer of a package being saved, buffered when no progress
-// callback is set.
+// callback is set. Written ranges are handed to the disk as the save goes,
+// so the final flush does not wait for the whole file.
 class Writer {
  public:
-  Writer(NpkFile* package, platform::File* file, uint64_t start);
+  Writer(NpkFile* package, platform::RangeFile* file, uint64_t start);
   int32_t Write(const void* data, size_t length, int32_t stage, const char* name);
+  // Appends `length` bytes of `source` at `offset`, copied inside the kernel.
+  int32_t Copy(platform::RangeFile* source, uint64_t offset, uint64_t length);
   int32_t Flush();
   uint64_t position() const { return position_; }
 
  private:
   int32_t WriteThrough(const void* data, size_t length, int32_t stage, const char* name);
+  void WriteBack();
   NpkFile* package_;
-  platform::File* file_;
+  platform::RangeFile* file_;
   uint64_t position_;       // logical end, buffered bytes included
   uint64_t file_position_;  // where the buffer goes
+  uint64_t written_back_;   // write-back started up to here
   std::vector<uint8_t> buffer_;
 };
 

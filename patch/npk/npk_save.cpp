@@ -27,9 +27,13 @@ bool Report(NpkFile* package, int32_t stage, const char* name, int32_t done, int
   return package->progress == nullptr || package->progress(1, stage, name, done, total);
 }
 
-// Copies `length` bytes of `source` at `offset` to the writer.
-int32_t CopyBytes(NpkFile* package, platform::File* source, uint64_t offset, uint64_t length,
-                  Writer* writer, const char* name) {
+// Copies `length` bytes of `source` at `offset` to the writer: inside the
+// kernel when nobody watches the pieces and `fast_source` (the same file)
+// is open, else piece by piece.
+int32_t CopyBytes(NpkFile* package, platform::File* source, platform::RangeFile* fast_source,
+                  uint64_t offset, uint64_t length, Writer* writer, const char* name) {
+  if (package->progress == nullptr && fast_source != nullptr && fast_source->IsOpen())
+    return writer->Copy(fast_source, offset, length);
   std::vector<uint8_t> piece;
   try {
     piece.resize(static_cast<size_t>(std::min<uint64_t>(length, kLargePiece)));
@@ -60,7 +64,7 @@ int32_t ReadAll(NpkFile* package, platform::File* source, uint64_t offset, uint3
 
 // Writes one entity's block; `record` receives its new table record.
 int32_t WriteBlock(NpkFile* package, NpkFileEntity* entity, Writer* writer,
-                   NpkEntityRecord* record) {
+                   platform::RangeFile* package_source, NpkEntityRecord* record) {
   const char* name = entity->name.c_str();
   *record = entity->info;
   record->data_offset = static_cast<uint32_t>(writer->position());
@@ -84,14 +88,16 @@ int32_t WriteBlock(NpkFile* package, NpkFileEntity* entity, Writer* writer,
     record->unpacked_size = static_cast<uint32_t>(size);
     if ((entity->new_flags & (NPK_FLAG_ENCIPHERED | NPK_FLAG_COMPRESSED)) == 0) {
       record->stored_size = record->unpacked_size;
-      return CopyBytes(package, &source, 0, uint64_t(size), writer, name);
+      platform::RangeFile fast_source;
+      if (package->progress == nullptr) fast_source.OpenForReading(entity->pending_source);
+      return CopyBytes(package, &source, &fast_source, 0, uint64_t(size), writer, name);
     }
     int32_t code = ReadAll(package, &source, 0, record->unpacked_size, name, &content);
     if (code != NPK_SUCCESS) return code;
   } else if (entity->new_flags == entity->info.flags && !package->key_changed) {
     // Unchanged: copied byte for byte, never decoded.
-    return CopyBytes(package, &package->file, entity->info.data_offset, entity->info.stored_size,
-                     writer, name);
+    return CopyBytes(package, &package->file, package_source, entity->info.data_offset,
+                     entity->info.stored_size, writer, name);
   } else {
     int32_t code = ReadAll(package, &package->file, entity->info.data_offset,
                            entity->info.stored_size, name, &block);
@@ -114,8 +120,12 @@ struct Planned {
 };
 
 // Writes the whole package into `out`; `plan` receives the new records.
-int32_t WritePackage(NpkFile* package, platform::File* out, std::vector<Planned>* plan,
+int32_t WritePackage(NpkFile* package, platform::RangeFile* out, std::vector<Planned>* plan,
                      uint32_t* table_offset) {
+  // A second handle on the package file for kernel-side copies of the
+  // unchanged blocks; without it they are copied through memory.
+  platform::RangeFile package_source;
+  if (package->progress == nullptr) package_source.OpenForReading(package->path);
   size_t count = 0;
   for (NpkFileEntity* e = package->first; e != nullptr; e = e->next) ++count;
   plan->resize(count);
@@ -125,7 +135,7 @@ int32_t WritePackage(NpkFile* package, platform::File* out, std::vector<Planned>
   for (NpkFileEntity* e = package->first; e != nullptr; e = e->next, ++i) {
     auto index = static_cast<int32_t>(std::min<size_t>(i, INT32_MAX));
     if (!Report(package, 4, e->name.c_str(), index, total)) return NPK_ERROR_STOPPED;
-    int32_t code = WriteBlock(package, e, &writer, &(*plan)[i].record);
+    int32_t code = WriteBlock(package, e, &writer, &package_source, &(*plan)[i].record);
     if (code != NPK_SUCCESS) return code;
     if (writer.position() > UINT32_MAX) return NPK_ERROR_NO_PLACE;  // offsets are 32-bit
     if (!Report(package, 4, e->name.c_str(), index + 1, total)) return NPK_ERROR_STOPPED;
@@ -195,12 +205,11 @@ int32_t NpkSave(NpkFile* package, const char* target, bool overwrite) {
   if (!in_place && strlen(target) > kNpkMaxPath) return Result(NPK_ERROR_BAD_PATH);
   // The temporary file is ours: one left by an earlier crash is replaced.
   std::string out_path = in_place ? package->path + "_" : std::string(target);
-  platform::File out;
-  auto mode = in_place || overwrite ? platform::File::Mode::kCreateAlways
-                                    : platform::File::Mode::kCreateNew;
-  if (!in_place && !overwrite && platform::FileExists(out_path)) return Result(NPK_TARGET_EXISTS);
-  if (!out.Open(out_path, platform::File::kRead | platform::File::kWrite, mode))
-    return Result(NPK_ERROR_CANNOT_CREATE);
+  platform::RangeFile out;
+  if (!out.Create(out_path, in_place || overwrite)) {
+    return Result(platform::GetLastSystemError() == platform::kErrorFileExists ? NPK_TARGET_EXISTS
+                                                                              : NPK_ERROR_CANNOT_CREATE);
+  }
 
   std::vector<Planned> plan;
   uint32_t table_offset = 0;
