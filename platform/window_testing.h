@@ -8,7 +8,7 @@
 #include "platform/gdi.h"
 #include "platform/window.h"
 
-namespace platform::testing {
+namespace platform::gui_testing {
 
 // The window's area of its top-level surface as last painted.
 Bitmap CaptureWindow(const Window& window);
@@ -25,4 +25,4 @@ void InjectKey(const Window& window, int32_t key);
 void PumpMessages(uint32_t milliseconds);
 bool PumpUntil(const std::function<bool()>& done, uint32_t timeout_ms);
 
-}  // namespace platform::testing
+}  // namespace platform::gui_testing

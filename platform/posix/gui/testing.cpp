@@ -2,7 +2,7 @@
 #include "platform/posix/gui/gui_core.h"
 #include "platform/window_testing.h"
 
-namespace platform::testing {
+namespace platform::gui_testing {
 
 namespace {
 
@@ -71,4 +71,4 @@ bool PumpUntil(const std::function<bool()>& done, uint32_t timeout_ms) {
   return true;
 }
 
-}  // namespace platform::testing
+}  // namespace platform::gui_testing

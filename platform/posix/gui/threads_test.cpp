@@ -70,14 +70,14 @@ TEST(WindowThreads, WorkersCallIntoAWindowAtOnce) {
       }
       ++done;
     });
-  ASSERT_TRUE(testing::PumpUntil([&] { return done.load() == kWorkers; }, 20000));
+  ASSERT_TRUE(gui_testing::PumpUntil([&] { return done.load() == kWorkers; }, 20000));
   for (auto& t : workers) t.join();
   EXPECT_EQ(succeeded.load(), kWorkers * kCalls);
   EXPECT_GT(dlg.paints, 0);
   // The last value written by any worker is what the window paints.
   dlg.Invalidate(false);
   dlg.UpdateWindow();
-  Bitmap shot = testing::CaptureWindow(dlg);
+  Bitmap shot = gui_testing::CaptureWindow(dlg);
   int green = 0;
   for (int x = 0; x < 100; ++x) green += shot.GetPixel(x, 35) == Rgb(0, 255, 0);
   EXPECT_EQ(green, dlg.bar());

@@ -11,11 +11,11 @@
 namespace platform {
 namespace {
 
-using testing::CaptureWindow;
-using testing::InjectMouseButton;
-using testing::InjectMouseMove;
-using testing::PumpMessages;
-using testing::PumpUntil;
+using gui_testing::CaptureWindow;
+using gui_testing::InjectMouseButton;
+using gui_testing::InjectMouseMove;
+using gui_testing::PumpMessages;
+using gui_testing::PumpUntil;
 
 constexpr ColorRef kPaper = Rgb(10, 200, 30);
 
@@ -183,7 +183,7 @@ TEST_F(WindowTest, HoverFiresOnceAfterTheHoverTimeAndLeaveWhenTheMouseGoes) {
   // Leaving the top-level window counts as leaving too.
   InjectMouseMove(t, {3, 3});
   PumpMessages(10);
-  testing::InjectMouseLeaveTop(dlg);
+  gui_testing::InjectMouseLeaveTop(dlg);
   PumpMessages(10);
   EXPECT_EQ(t.leaves, 2);
 }
@@ -266,7 +266,7 @@ TEST_F(WindowTest, EscapeCancelsAndMinimiseIsIconic) {
   EXPECT_TRUE(dlg.IsIconic());
   dlg.Show(ShowCommand::kRestore);
   EXPECT_FALSE(dlg.IsIconic());
-  testing::InjectKey(dlg, kKeyEscape);
+  gui_testing::InjectKey(dlg, kKeyEscape);
   PumpMessages(10);
   EXPECT_EQ(dlg.Result(), kIdCancel);
 }
