@@ -16,6 +16,6 @@ target_link_libraries(kivro_patch PUBLIC kivro_vrl kivro_npk kivro_update kivro_
 
 kivro_add_test(patch_info_test
   SOURCES file_byte_sum_test.cpp vrel_miniunz_test.cpp vrel_patch_info_test.cpp
-          vrel_apply_test.cpp
+          vrel_apply_test.cpp pul_patch_info_test.cpp
           patch_info_test_support.cpp
   LIBS kivro_patch kivro_publish_core)
