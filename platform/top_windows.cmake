@@ -8,8 +8,10 @@ target_include_directories(kivro_top_windows SYSTEM PRIVATE ${X11_INCLUDE_DIR})
 # Test support: a private Xvfb and a window program of ours.
 add_executable(kivro_test_top_window posix/top_window_test_program.cpp)
 target_link_libraries(kivro_test_top_window PRIVATE kivro_top_windows)
-add_library(kivro_top_windows_testing STATIC posix/top_windows_testing.cpp)
-target_link_libraries(kivro_top_windows_testing PUBLIC kivro_top_windows kivro_process)
+add_library(kivro_top_windows_testing STATIC posix/top_windows_testing.cpp posix/top_windows_png.cpp)
+target_link_libraries(kivro_top_windows_testing PUBLIC kivro_top_windows kivro_process
+                      PRIVATE ${X11_LIBRARIES} ZLIB::ZLIB)
+target_include_directories(kivro_top_windows_testing SYSTEM PRIVATE ${X11_INCLUDE_DIR})
 target_compile_definitions(kivro_top_windows_testing PRIVATE
   KIVRO_TEST_TOP_WINDOW_PROGRAM="$<TARGET_FILE:kivro_test_top_window>")
 add_dependencies(kivro_top_windows_testing kivro_test_top_window)

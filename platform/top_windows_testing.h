@@ -25,6 +25,10 @@ class PrivateXServer {
   bool had_display_ = false;
 };
 
+// Writes what `window` (on the current display) shows as an RGB PNG file at
+// the POSIX path `png_path`. False when it cannot be read or written.
+bool CaptureTopWindowPng(uint64_t window, const std::string& png_path);
+
 // The program kivro_test_top_window: a top-level window titled `title` with
 // the given properties ("Name=number"), which logs each message it is sent
 // ("message wparam lparam" lines) to `log_path` and answers 1 — or never
