@@ -423,6 +423,24 @@ TEST_F(UpdateTest, ApplyPackageAsyncWithoutApplierFails) {
   EXPECT_EQ(kManagerErrorNoRole, LastErrorCode());
 }
 
+bool NeverStarts(std::function<void()>) { return false; }
+
+// A one-shot worker that cannot start answers 0, delivers its failure at
+// once and leaves the operation free for the next call.
+TEST_F(UpdateTest, OneShotWorkerThatCannotStartFailsAndStaysFree) {
+  launcher_testing::SetThreadStarter(NeverStarts);
+  EXPECT_EQ(0, m->DownloadFileAsync("C:\\one.zip", "http://dl.test/one.zip"));
+  EXPECT_EQ(0, m->ApplyPackageAsync("C:\\pkg.zip", "C:\\game"));
+  EXPECT_EQ((std::vector<int32_t>{RESULT_FILE_FAILED, RESULT_PACKAGE_FAILED}), Log().Results());
+  EXPECT_EQ(kManagerErrorNoThread, LastErrorCode());
+  launcher_testing::SetThreadStarter(nullptr);
+  EXPECT_EQ(1, m->DownloadFileAsync("C:\\one.zip", "http://dl.test/one.zip"));
+  EXPECT_EQ(1, m->ApplyPackageAsync("C:\\pkg.zip", "C:\\game"));
+  std::vector<int32_t> results = Settle(4);
+  EXPECT_THAT(std::vector<int32_t>(results.begin() + 2, results.end()),
+              ::testing::UnorderedElementsAre(RESULT_FILE_DONE, RESULT_PACKAGE_DONE));
+}
+
 TEST_F(UpdateTest, PackageProgressHookFeedsTheApplyCallbacks) {
   EXPECT_TRUE(PackageProgressHook(1, 4, "pkg", 5, 10));
   EXPECT_TRUE(PackageProgressHook(1, 4, nullptr, 10, 10));
