@@ -59,6 +59,22 @@ std::mutex g_mutex;
 std::map<uint32_t, std::shared_ptr<Download>> g_downloads;
 uint32_t g_next_handle = 0;
 std::thread g_init_thread;
+
+void StopDownload(const std::shared_ptr<Download>& d);
+
+// A program may end without ModuleUninit (its adapter lives until the
+// process ends): the engine's threads are then ended when the library is.
+struct EngineThreadsEnd {
+  ~EngineThreadsEnd() {
+    std::map<uint32_t, std::shared_ptr<Download>> all;
+    {
+      std::lock_guard<std::mutex> lock(g_mutex);
+      all.swap(g_downloads);
+    }
+    for (auto& entry : all) StopDownload(entry.second);
+    if (g_init_thread.joinable()) g_init_thread.join();
+  }
+} g_threads_end;
 std::atomic<int32_t> g_download_limit{-1};  // bytes per second, -1 none
 std::atomic<int32_t> g_upload_limit{-1};
 

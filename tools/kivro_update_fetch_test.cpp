@@ -1,0 +1,122 @@
+// `kivro-update fetch` as an operator runs it: the built program against
+// nginx and pyftpdlib on loopback, its exit code and what it prints.
+#include "tools/kivro_update_fetch.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "transfer/swarmlet_meta.h"
+#include "transfer/test_support/test_servers.h"
+
+namespace {
+
+using kivro_test::TempDir;
+
+struct RunResult {
+  int exit_code = -1;
+  std::string output;  // stdout and stderr
+};
+
+// Runs the program through the shell; the exit code comes back in a file.
+RunResult RunFetch(const TempDir& scratch, const std::string& arguments) {
+  std::string out = scratch.PosixPath("out.txt");
+  std::string code = scratch.PosixPath("code.txt");
+  std::string command = std::string("'") + KIVRO_UPDATE_PROGRAM + "' fetch " + arguments + " >'" +
+                        out + "' 2>&1 </dev/null; echo $? >'" + code + "'";
+  RunResult run;
+  std::system(command.c_str());
+  std::string text;
+  kivro_test::ReadPosixFile(code, &text);
+  run.exit_code = text.empty() ? -1 : std::atoi(text.c_str());
+  kivro_test::ReadPosixFile(out, &run.output);
+  return run;
+}
+
+TEST(FetchArguments, LocalPathsMayBePosixOrWindows) {
+  EXPECT_EQ(FetchLocalPath("C:\\Zelmora\\a.zip"), "C:\\Zelmora\\a.zip");
+  EXPECT_EQ(FetchLocalPath("/tmp/x/a.zip"), "Z:\\tmp\\x\\a.zip");
+}
+
+TEST(FetchArguments, ProgressLineFitsTheTerminal) {
+  EXPECT_EQ(FetchProgressLine(1048576 * 2, 1048576, 80),
+            "[" + std::string(25, '#') + std::string(25, ' ') + "] 50% 1.0/2.0 MiB");
+  EXPECT_LE(FetchProgressLine(1000, 1000, 20).size(), 19u);
+  EXPECT_EQ(FetchProgressLine(0, 0, 80).find("] 0% 0.0/0.0 MiB"), 51u);
+}
+
+class FetchTool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!kivro_test::NginxServer::Available()) GTEST_SKIP() << "nginx is not installed";
+    content_ = kivro_test::PatternBytes(300000, 31);
+    ASSERT_TRUE(kivro_test::WritePosixFile(www_.PosixPath("dist/a.zip"), content_));
+    std::string why;
+    ASSERT_TRUE(nginx_.Start(www_.Posix(), &why)) << why;
+  }
+  std::string Local(const std::string& name) {
+    std::string content;
+    kivro_test::ReadPosixFile(dir_.PosixPath(name), &content);
+    return content;
+  }
+  TempDir www_{"fetchwww"}, dir_{"fetch"}, scratch_{"fetchrun"};
+  kivro_test::NginxServer nginx_;
+  std::string content_;
+};
+
+TEST_F(FetchTool, FetchesAWholeUrlToAPosixPath) {
+  RunResult run = RunFetch(scratch_, nginx_.BaseUrl() + "/dist/a.zip " + dir_.PosixPath("sub/a.zip"));
+  EXPECT_EQ(run.exit_code, 0) << run.output;
+  EXPECT_EQ(Local("sub/a.zip"), content_);
+}
+
+TEST_F(FetchTool, FetchesWithResumeFromTheUrlsServer) {
+  kivro_test::WritePosixFile(dir_.PosixPath("a.zip.dwn"), content_.substr(0, 1000));
+  RunResult run = RunFetch(scratch_, nginx_.BaseUrl() + "/dist/a.zip " + dir_.PosixPath("a.zip") + " --method 3");
+  EXPECT_EQ(run.exit_code, 0) << run.output;
+  EXPECT_EQ(Local("a.zip"), content_);
+  EXPECT_NE(nginx_.AccessLog().find("/dist/a.zip HTTP/1.1 206"), std::string::npos);
+}
+
+TEST_F(FetchTool, FailureExitsWithTheResultCodeAndTheLastError) {
+  RunResult run = RunFetch(scratch_, nginx_.BaseUrl() + "/dist/none.zip " + dir_.PosixPath("n.zip") + " --method 3");
+  EXPECT_EQ(run.exit_code, 41);
+  EXPECT_NE(run.output.find("failed with result 41"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("HTTP REQUEST SUCCESS BUT RESULT(STATUS) CODE IS NOT HTTP_STATUS_OK(200)"),
+            std::string::npos);
+}
+
+TEST_F(FetchTool, PeerFetchGoesThroughTheEngineBesideTheProgram) {
+  SwarmletMeta meta;
+  meta.name = "a.zip";
+  meta.size = content_.size();
+  meta.sources = {nginx_.BaseUrl() + "/dist/a.zip"};
+  ASSERT_TRUE(kivro_test::WritePosixFile(www_.PosixPath("dist/a.zip.swarmlet"), WriteSwarmletMeta(meta)));
+  RunResult run = RunFetch(scratch_, nginx_.BaseUrl() + "/dist/a.zip " + dir_.PosixPath("p/a.zip") + " --peer");
+  EXPECT_EQ(run.exit_code, 0) << run.output;
+  EXPECT_EQ(Local("p/a.zip"), content_);
+}
+
+TEST_F(FetchTool, UsageErrorsExitWith2) {
+  EXPECT_EQ(RunFetch(scratch_, "").exit_code, 2);
+  EXPECT_EQ(RunFetch(scratch_, "http://h/a " + dir_.PosixPath("a") + " --method 5").exit_code, 2);
+  EXPECT_EQ(RunFetch(scratch_, "http://h/a " + dir_.PosixPath("a") + " --port x").exit_code, 2);
+}
+
+TEST(FetchToolFtp, FetchesWithResumableFtp) {
+  if (!kivro_test::FtpServer::Available()) GTEST_SKIP() << "python3-pyftpdlib is not installed";
+  TempDir root("fetchftp"), dir("fetchftpdst"), scratch("fetchftprun");
+  std::string content = kivro_test::PatternBytes(123456, 32);
+  ASSERT_TRUE(kivro_test::WritePosixFile(root.PosixPath("dist/f.zip"), content));
+  kivro_test::FtpServer ftp;
+  std::string why;
+  ASSERT_TRUE(ftp.Start(root.Posix(), "op", "pw", &why)) << why;
+  RunResult run = RunFetch(scratch, "ftp://127.0.0.1:" + std::to_string(ftp.Port()) + "/dist/f.zip " +
+                                  dir.PosixPath("f.zip") + " --method 4 --user op --password pw");
+  EXPECT_EQ(run.exit_code, 0) << run.output;
+  std::string got;
+  kivro_test::ReadPosixFile(dir.PosixPath("f.zip"), &got);
+  EXPECT_EQ(got, content);
+}
+
+}  // namespace
