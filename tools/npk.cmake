@@ -1,2 +1,6 @@
 add_executable(npk ${CMAKE_SOURCE_DIR}/tools/npk.cpp)
 target_link_libraries(npk PRIVATE kivro_npk)
+
+kivro_add_test(npk_tool_test SOURCES ${CMAKE_SOURCE_DIR}/tools/npk_tool_test.cpp LIBS kivro_platform)
+target_compile_definitions(npk_tool_test PRIVATE KIVRO_NPK_TOOL="$<TARGET_FILE:npk>")
+add_dependencies(npk_tool_test npk)
