@@ -41,8 +41,13 @@ std::string ReadText(const std::string& path) {
   return s.str();
 }
 
+// Alive unless gone or a zombie: a daemon's parent may reap it late.
 bool ProcessAlive(const std::string& pid) {
-  return !pid.empty() && std::system(("kill -0 " + pid + " 2>/dev/null").c_str()) == 0;
+  if (pid.empty()) return false;
+  std::string stat = ReadText("/proc/" + pid + "/stat");
+  if (stat.empty()) return std::system(("kill -0 " + pid + " 2>/dev/null").c_str()) == 0;
+  size_t close = stat.rfind(')');
+  return close == std::string::npos || close + 2 >= stat.size() || stat[close + 2] != 'Z';
 }
 
 // Ends the process named by the pid file: TERM, a wait, then KILL.
@@ -51,8 +56,8 @@ void StopByPidFile(const std::string& pid_file) {
   while (!pid.empty() && (pid.back() == '\n' || pid.back() == ' ')) pid.pop_back();
   if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) return;
   std::system(("kill -TERM " + pid + " 2>/dev/null").c_str());
-  for (int i = 0; i < 100 && ProcessAlive(pid); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  for (int i = 0; i < 500 && ProcessAlive(pid); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   if (ProcessAlive(pid)) std::system(("kill -KILL " + pid + " 2>/dev/null").c_str());
 }
 
