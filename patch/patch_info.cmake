@@ -19,3 +19,9 @@ kivro_add_test(patch_info_test
           vrel_apply_test.cpp pul_patch_info_test.cpp
           patch_info_test_support.cpp
   LIBS kivro_patch kivro_publish_core)
+
+# The road of an update through the manager with the own patch info and
+# applier, fixtures made by the publisher.
+kivro_add_test(patch_update_flow_test
+  SOURCES update_flow_test.cpp patch_info_test_support.cpp
+  LIBS kivro_update kivro_own_roles kivro_patch kivro_publish_core)

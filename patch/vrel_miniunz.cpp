@@ -174,6 +174,7 @@ int32_t CVrelMiniunz::ExtractEntry(void* handle, uint8_t* buffer, uint32_t buffe
   }
 
   int32_t error = 0;
+  uint64_t written = 0;
   for (;;) {
     int n = unzReadCurrentFile(zip, buffer, buffer_size);
     if (n < 0) {
@@ -189,12 +190,18 @@ int32_t CVrelMiniunz::ExtractEntry(void* handle, uint8_t* buffer, uint32_t buffe
       error = 1;
       break;
     }
+    written += static_cast<uint64_t>(n);
     archive_done_ += static_cast<uint64_t>(n);
     ReportProgress();
   }
   out.Close();
 
-  if (error == 0) {
+  // minizip checks the CRC only when the whole declared size came out; a
+  // corrupt stream that ends early must fail too.
+  if (error == 0 && written != info.uncompressed_size) {
+    unzCloseCurrentFile(zip);
+    error = UNZ_BADZIPFILE;
+  } else if (error == 0) {
     // Closing the entry checks its CRC.
     error = unzCloseCurrentFile(zip);
     if (error == UNZ_OK) {

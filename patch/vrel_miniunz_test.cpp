@@ -95,7 +95,14 @@ TEST_F(MiniunzTest, CorruptDataKeepsThePreviousFileAndLeavesNoPart) {
   for (size_t i = 0; i < content.size(); i += 7) content[i] = static_cast<char>(i * 31);
   MakeZip(dir_ + "/a.zip", {{"f.bin", content}});
   std::string zip = ReadFile(dir_ + "/a.zip");
+  std::string original = zip;
   zip[30 + 5 + 40] ^= 0x55;  // inside the deflated data, after the local header
+  WriteFile(dir_ + "/a.zip", zip);
+  EXPECT_LT(Extract(dir_ + "/a.zip"), 0);
+  EXPECT_TRUE(ReadFile(out_ + "/f.bin") == "previous");
+  // A stream that ends before the declared size is as corrupt.
+  zip = original;
+  zip[zip.size() / 2] ^= 0x55;
   WriteFile(dir_ + "/a.zip", zip);
   int32_t r = Extract(dir_ + "/a.zip");
   EXPECT_LT(r, 0);

@@ -64,6 +64,7 @@ class PendingItems {
     item->apply_record = record.release();
     items_.push_back(std::move(item));
   }
+  bool empty() const { return items_.empty(); }
   void HandTo(CBDownloadList* list) {
     for (auto& item : items_) list->Add(item.release());
     items_.clear();
@@ -230,6 +231,7 @@ int32_t CVrelPatchInfo::BuildDownloadList() {
         continue;  // same: not even opened
 
       NpkFile npk;
+      NpkSetProgress(&npk, nullptr, 0);  // the table in one read, not 10-byte pieces
       if (found == nullptr || NpkOpen(&npk, local.c_str()) < 0) {
         auto record = std::make_unique<CVrelApplyInfo>();
         record->apply_kind = kApplyUnpackPackage;
@@ -290,8 +292,35 @@ int32_t CVrelPatchInfo::BuildDownloadList() {
     }
   }
 
+  // Removals are carried out after an update only: a release that only
+  // removes things still needs one, so an apply-only item that does nothing
+  // starts it.
+  if (pending.empty() && RemovalsPending(&disk)) {
+    auto record = std::make_unique<CVrelApplyInfo>();
+    record->apply_kind = kApplyNothing;
+    pending.ApplyOnly(std::move(record));
+  }
   if (download_list_ != nullptr) pending.HandTo(download_list_);
   return 0;
+}
+
+bool CVrelPatchInfo::RemovalsPending(FolderListingCache* disk) const {
+  for (const auto& dir : uninstall_directories)
+    for (const VrelFileRecord& file : dir->files)
+      if (disk->Find(LocalPath(dir->keyword, dir->path, file.name)) != nullptr) return true;
+  for (const auto& bag : package_uninstall_bags) {
+    for (const auto& package : bag->packages) {
+      std::string local = LocalPath(bag->keyword, bag->path, package->name);
+      if (disk->Find(local) == nullptr) continue;
+      if (package->entities.empty()) return true;
+      NpkFile npk;
+      NpkSetProgress(&npk, nullptr, 0);
+      if (NpkOpen(&npk, local.c_str()) < 0) continue;
+      for (const auto& entity : package->entities)
+        if (NpkFind(&npk, EntityNameInPackage(entity->name).c_str()) != nullptr) return true;
+    }
+  }
+  return false;
 }
 
 bool CVrelPatchInfo::VerifyFile(const std::string& path, int32_t flags, uint32_t size,
@@ -306,6 +335,7 @@ bool CVrelPatchInfo::VerifyFile(const std::string& path, int32_t flags, uint32_t
       // A package saved here is version 18 (with a 16-byte key) even when
       // the list describes an older file, and the other way round.
       NpkFile npk;
+      NpkSetProgress(&npk, nullptr, 0);
       if (NpkOpen(&npk, path.c_str()) < 0) return false;
       uint32_t disk_version = npk.header.version;
       NpkClose(&npk);
@@ -384,6 +414,7 @@ void CVrelPatchInfo::Uninstall() {
         continue;
       }
       NpkFile npk;
+      NpkSetProgress(&npk, nullptr, 0);
       if (NpkOpen(&npk, local.c_str()) < 0) continue;
       int removed = 0;
       for (const auto& entity : package->entities) {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "patch/folder_listing_cache.h"
 #include "patch/vrel_base.h"
 #include "update/fixed_text.h"
 #include "update/roles.h"
@@ -75,6 +76,8 @@ class CVrelPatchInfo : public I_PatchInfo, public CVrelBase {
                       bool per_directory) const;
   // 0, or the code of the first name that would lead outside its folder.
   int32_t CheckNames(std::string* offender) const;
+  // True when Uninstall would change the disk.
+  bool RemovalsPending(FolderListingCache* disk) const;
   bool VerifyFile(const std::string& path, int32_t flags, uint32_t size, int64_t time,
                   uint32_t checksum, const CNpkPackage* package) const;
 

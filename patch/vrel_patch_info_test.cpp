@@ -322,6 +322,27 @@ TEST_F(VrelPatchInfoTest, UninstallRemovesEntitiesAndDeletesWholePackages) {
   EXPECT_EQ(WriteTime(pkg), Utc(kListTime));
 }
 
+TEST_F(VrelPatchInfoTest, RemovalsAloneStillQueueAnUpdate) {
+  ReadList("[UNINSTALL]\n/\nold.txt\n");
+  ASSERT_EQ(info_.BuildDownloadList(), 0);
+  EXPECT_EQ(list_.GetCount(), 0);  // nothing there to remove
+  WriteFile(install_ + "/old.txt", "o");
+  ASSERT_EQ(info_.BuildDownloadList(), 0);
+  ASSERT_EQ(list_.GetCount(), 1);
+  EXPECT_EQ(Item(0)->kind, 2);
+  EXPECT_EQ(Record(0)->apply_kind, kApplyNothing);
+}
+
+TEST_F(VrelPatchInfoTest, EntityRemovalAloneStillQueuesAnUpdate) {
+  MakePackage(install_ + "/data/sound.npk", {{"a.wav", "aaaa", 0}});
+  ReadList("[NPK_ENTITY_UNINSTALL]\n/data/sound.npk\nb.wav\n");
+  ASSERT_EQ(info_.BuildDownloadList(), 0);
+  EXPECT_EQ(list_.GetCount(), 0);
+  ReadList("[NPK_ENTITY_UNINSTALL]\n/data/sound.npk\nb.wav\nA.WAV\n");
+  ASSERT_EQ(info_.BuildDownloadList(), 0);
+  EXPECT_EQ(list_.GetCount(), 1);
+}
+
 TEST_F(VrelPatchInfoTest, VerifyWithoutRulesPassesWithoutLooking) {
   ReadList(std::string("[INSTALL]\n/\nGame.exe\t1\t5\t7\t") + kListDate + "\n");
   EXPECT_EQ(info_.Verify(), 0);
