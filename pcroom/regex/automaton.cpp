@@ -16,6 +16,9 @@ class PositionSet {
   void Unite(const PositionSet& o) {
     for (size_t i = 0; i < words_.size(); ++i) words_[i] |= o.words_[i];
   }
+  void Clear() {
+    for (uint64_t& w : words_) w = 0;
+  }
   bool Empty() const {
     for (uint64_t w : words_)
       if (w) return false;
@@ -151,8 +154,14 @@ std::unique_ptr<Automaton> BuildAutomaton(const ExpressionTree& tree, int root,
 
   int class_of[256];
   const int classes = PartitionBytes(sets, class_of);
+  // The classes each position's set covers: a class lies wholly inside or
+  // wholly outside every set.
   int representative[256];
   for (int b = 255; b >= 0; --b) representative[class_of[b]] = b;
+  std::vector<std::vector<int>> classes_of(sets.size());
+  for (size_t p = 0; p < sets.size(); ++p)
+    for (int c = 0; c < classes; ++c)
+      if (sets[p].test(size_t(representative[c]))) classes_of[p].push_back(c);
 
   auto automaton = std::make_unique<Automaton>();
   std::map<PositionSet, AutomatonState*> built;
@@ -168,16 +177,18 @@ std::unique_ptr<Automaton> BuildAutomaton(const ExpressionTree& tree, int root,
   automaton->start_ = state_for(start_set);
 
   std::vector<PositionSet> next(size_t(classes), PositionSet{width});
+  std::vector<const AutomatonState*> target(static_cast<size_t>(classes));
+  size_t work = 0;  // position-set bits united so far
   while (!pending.empty()) {  // depth first: the newest state is built next
     auto [state, set] = std::move(pending.back());
     pending.pop_back();
-    for (auto& n : next) n = PositionSet(width);
+    for (auto& n : next) n.Clear();
     set.ForEach([&](int p) {
       if (p == end_marker) return;
-      const ByteSet& members = sets[size_t(p)];
-      for (int c = 0; c < classes; ++c)
-        if (members.test(size_t(representative[c]))) next[size_t(c)].Unite(follow[size_t(p)]);
+      for (int c : classes_of[size_t(p)]) next[size_t(c)].Unite(follow[size_t(p)]);
+      work += classes_of[size_t(p)].size() * width;
     });
+    if (work > Automaton::kMaxWork) throw REXA_Exception{"pattern too complex", 0};
     const bool accepting = set.Has(end_marker);
     AutomatonState* stop = nullptr;
     const AutomatonState* fallback = DeadState();
@@ -192,9 +203,8 @@ std::unique_ptr<Automaton> BuildAutomaton(const ExpressionTree& tree, int root,
       for (auto& s : stop->successors) s = DeadState();
       fallback = stop;
     }
-    std::vector<const AutomatonState*> target(size_t(classes), nullptr);
     for (int c = 0; c < classes; ++c)
-      if (!next[size_t(c)].Empty()) target[size_t(c)] = state_for(next[size_t(c)]);
+      target[size_t(c)] = next[size_t(c)].Empty() ? nullptr : state_for(next[size_t(c)]);
     for (int b = 0; b < 256; ++b) {
       const AutomatonState* t = target[size_t(class_of[b])];
       state->successors[b] = t ? t : fallback;

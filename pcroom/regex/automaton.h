@@ -24,6 +24,9 @@ class Automaton {
  public:
   // Bounds the work and memory of one pattern (about 2 KiB per state).
   static constexpr size_t kMaxStates = 4000;
+  // Bounds the construction time (bits of position sets united), about
+  // 20 ms; the patterns of this system need a few thousand.
+  static constexpr size_t kMaxWork = size_t(1) << 24;
 
   const AutomatonState* start() const { return start_; }
   size_t state_count() const { return states_.size(); }
