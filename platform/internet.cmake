@@ -5,6 +5,7 @@ add_library(kivro_internet STATIC
   ${CMAKE_CURRENT_LIST_DIR}/posix/internet_http.cpp
   ${CMAKE_CURRENT_LIST_DIR}/posix/internet_ftp.cpp
   ${CMAKE_CURRENT_LIST_DIR}/posix/internet_session.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/posix/internet_measure.cpp
 )
 target_link_libraries(kivro_internet PUBLIC kivro_platform)
 
