@@ -6,6 +6,7 @@
 //  2. Opening a package of 100,000 entities and finding every entity by
 //     name. Target: under 1 second.
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -21,6 +22,9 @@ namespace {
 double Seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
+
+// Processor time of this process, for context on a busy machine.
+double CpuSeconds(std::clock_t since) { return double(std::clock() - since) / CLOCKS_PER_SEC; }
 
 void Put32(std::vector<uint8_t>* out, uint32_t v) {
   for (int i = 0; i < 4; ++i) out->push_back(uint8_t(v >> (8 * i)));
@@ -85,7 +89,7 @@ int SaveBenchmark(const std::string& folder) {
   const std::string cp = "cp " + Quote(package) + " " + Quote(copy);
   const std::string cp_sync = cp + " && sync " + Quote(copy);
   if (std::system(cp.c_str()) != 0) return 1;  // warms the page cache
-  double cp_best = 1e9, cp_sync_best = 1e9, save_best = 1e9;
+  double cp_best = 1e9, cp_sync_best = 1e9, save_best = 1e9, save_cpu = 1e9;
   for (int round = 0; round < 3; ++round) {
     auto t0 = std::chrono::steady_clock::now();
     if (std::system(cp.c_str()) != 0) return 1;
@@ -95,6 +99,7 @@ int SaveBenchmark(const std::string& folder) {
     cp_sync_best = std::min(cp_sync_best, Seconds(t0));
 
     t0 = std::chrono::steady_clock::now();
+    std::clock_t c0 = std::clock();
     NpkFile npk;
     int32_t rc = NpkOpen(&npk, package.c_str());
     if (rc == NPK_SUCCESS) {
@@ -108,11 +113,13 @@ int SaveBenchmark(const std::string& folder) {
       return 1;
     }
     save_best = std::min(save_best, Seconds(t0));
+    save_cpu = std::min(save_cpu, CpuSeconds(c0));
   }
   platform::DeleteFile(copy);
   platform::DeleteFile(package);
   platform::DeleteFile(source);
-  printf("add 1 MiB entity + save 512 MiB package in place: %.3f s\n", save_best);
+  printf("add 1 MiB entity + save 512 MiB package in place: %.3f s (cpu %.3f s)\n", save_best,
+         save_cpu);
   printf("cp of the package: %.3f s; cp + sync of the copy: %.3f s\n", cp_best, cp_sync_best);
   printf("ratio save / cp = %.2f (target <= 1.5); save / (cp + sync) = %.2f\n",
          save_best / cp_best, save_best / cp_sync_best);
@@ -125,14 +132,16 @@ int FindBenchmark(const std::string& folder) {
   for (int i = 0; i < 100000; ++i)
     names.push_back("data\\dir" + std::to_string(i / 1000) + "\\file" + std::to_string(i) + ".dat");
   if (!WritePackage(package, names, 16)) return 1;
-  double best = 1e9;
+  double best = 1e9, best_cpu = 1e9;
   for (int round = 0; round < 3; ++round) {
     auto t0 = std::chrono::steady_clock::now();
+    std::clock_t c0 = std::clock();
     NpkFile npk;
     if (NpkOpen(&npk, package.c_str()) != NPK_SUCCESS) return 1;
     size_t found = 0;
     for (auto it = names.rbegin(); it != names.rend(); ++it) found += NpkFind(&npk, it->c_str()) != nullptr;
     double t = Seconds(t0);
+    best_cpu = std::min(best_cpu, CpuSeconds(c0));
     if (found != names.size()) {
       fprintf(stderr, "found %zu of %zu\n", found, names.size());
       return 1;
@@ -140,7 +149,8 @@ int FindBenchmark(const std::string& folder) {
     best = std::min(best, t);
   }
   platform::DeleteFile(package);
-  printf("open 100,000-entity package + find every entity: %.3f s (target < 1 s)\n", best);
+  printf("open 100,000-entity package + find every entity: %.3f s (target < 1 s; cpu %.3f s)\n",
+         best, best_cpu);
   return 0;
 }
 

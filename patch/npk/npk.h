@@ -19,6 +19,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -104,6 +105,16 @@ struct NpkHeader {
   uint32_t data_offset = 0;
 };
 
+// Hash and equality of entity names without regard to (ASCII) case.
+struct NpkNameHash {
+  size_t operator()(std::string_view name) const;
+};
+struct NpkNameEqual {
+  bool operator()(std::string_view a, std::string_view b) const;
+};
+// Entities by name; the keys view the entities' own names.
+using NpkNameIndex = std::unordered_map<std::string_view, NpkFileEntity*, NpkNameHash, NpkNameEqual>;
+
 // One package. Constructed as "create" makes it: empty chain, version 0, no
 // file, chunk size 10, key and new key the default key.
 struct NpkFile {
@@ -124,8 +135,8 @@ struct NpkFile {
   uint32_t key[4];
   uint32_t new_key[4];
   bool key_changed = false;
-  // Entities by lower-case name, so NpkFind does not walk the chain.
-  std::unordered_map<std::string, NpkFileEntity*> index;
+  // So NpkFind does not walk the chain.
+  NpkNameIndex index;
 };
 
 // Opens the package file `path` for reading and writing and reads its table.

@@ -5,7 +5,6 @@
 #include "patch/npk/npk.h"
 #include "patch/npk/npk_codec.h"
 #include "patch/npk/npk_io.h"
-#include "platform/codepage.h"
 #include "platform/error.h"
 
 using namespace npk_internal;
@@ -19,7 +18,7 @@ int32_t Result(int32_t code) {
   return code;
 }
 
-std::string IndexKey(const std::string& name) { return platform::ToLowerAscii(name); }
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 void FreeChain(NpkFile* package) {
   for (NpkFileEntity* e = package->first; e != nullptr;) {
@@ -41,7 +40,7 @@ void Append(NpkFile* package, NpkFileEntity* entity) {
     package->first = entity;
   package->last = entity;
   package->current = entity;
-  package->index.emplace(IndexKey(entity->name), entity);
+  package->index.emplace(std::string_view(entity->name), entity);
 }
 
 // Walks the entity table with a large window, so a table of many small
@@ -87,6 +86,7 @@ int32_t ReadTable(NpkFile* package, uint64_t file_size, bool* duplicate) {
   if (uint64_t(package->header.entity_count) * (kNpkRecordSize + 1) > file_size - table)
     return NPK_ERROR_NOT_A_PACKAGE;
   TableReader reader(package, table, file_size);
+  package->index.reserve(package->header.entity_count);
   uint32_t added = 0;
   int32_t code = NPK_SUCCESS;
   while (reader.remaining() > 0) {
@@ -108,7 +108,7 @@ int32_t ReadTable(NpkFile* package, uint64_t file_size, bool* duplicate) {
     const uint8_t* n = reader.Take(info.name_length, &code);
     if (n == nullptr) return code;
     std::string name(reinterpret_cast<const char*>(n), info.name_length);
-    if (package->index.count(IndexKey(name)) != 0) {
+    if (package->index.count(std::string_view(name)) != 0) {
       *duplicate = true;  // the first of that name stays
       continue;
     }
@@ -136,6 +136,19 @@ void ResetToCreated(NpkFile* package) {
 }
 
 }  // namespace
+
+size_t NpkNameHash::operator()(std::string_view name) const {
+  uint64_t h = 1469598103934665603ull;  // FNV-1a over the lower-cased bytes
+  for (char c : name) h = (h ^ static_cast<unsigned char>(Lower(c))) * 1099511628211ull;
+  return static_cast<size_t>(h);
+}
+
+bool NpkNameEqual::operator()(std::string_view a, std::string_view b) const {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  return true;
+}
 
 NpkFile::NpkFile() {
   memcpy(key, kNpkDefaultKey, sizeof key);
@@ -200,7 +213,7 @@ int32_t NpkOpen(NpkFile* package, const char* path) {
 
 NpkFileEntity* NpkFind(NpkFile* package, const char* name) {
   if (name == nullptr) return nullptr;
-  auto found = package->index.find(IndexKey(name));
+  auto found = package->index.find(std::string_view(name));
   if (found == package->index.end()) return nullptr;
   package->current = found->second;
   return found->second;
@@ -219,7 +232,7 @@ int32_t NpkAddFile(NpkFile* package, const char* file_path, const char* entity_n
     name = slash == std::string::npos ? path : path.substr(slash + 1);
   }
   if (name.empty() || name.size() > kNpkMaxPath) return Result(NPK_ERROR_BAD_PATH);
-  if (package->index.count(IndexKey(name)) != 0) return Result(NPK_ERROR_DUPLICATE_NAME);
+  if (package->index.count(std::string_view(name)) != 0) return Result(NPK_ERROR_DUPLICATE_NAME);
 
   platform::File source;
   if (!source.Open(file_path, platform::File::kRead, platform::File::Mode::kOpenExisting))
@@ -244,7 +257,7 @@ int32_t NpkAddFile(NpkFile* package, const char* file_path, const char* entity_n
 
 int32_t NpkRemove(NpkFile* package, NpkFileEntity* entity) {
   if (entity == nullptr || entity->owner != package) return Result(NPK_ERROR_ENTITY_NOT_IN_PACKAGE);
-  auto found = package->index.find(IndexKey(entity->name));
+  auto found = package->index.find(std::string_view(entity->name));
   if (found == package->index.end() || found->second != entity)
     return Result(NPK_ERROR_ENTITY_NOT_IN_PACKAGE);
   package->index.erase(found);
