@@ -23,12 +23,9 @@ struct PcRoomEnvironment {
   std::function<std::string()> windows_directory;
 };
 
-// The system's facilities. Top-level windows come from the finder set with
-// SetPcRoomWindowFinder; until one is set, no window is ever found.
+// The system's facilities: the process snapshot, the top-level windows of
+// the display (none without one), files through the Windows view of paths.
 PcRoomEnvironment SystemPcRoomEnvironment();
-// Sets the top-level window search used by SystemPcRoomEnvironment (once,
-// at start-up, before any check runs; not synchronised).
-void SetPcRoomWindowFinder(std::function<bool(const std::string& title)> finder);
 
 // True with `code` set to the product's letter; false leaves `code` as the
 // caller set it.

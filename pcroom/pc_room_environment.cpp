@@ -3,19 +3,7 @@
 #include "platform/file.h"
 #include "platform/paths.h"
 #include "platform/processes.h"
-
-namespace {
-
-std::function<bool(const std::string&)>& WindowFinder() {
-  static std::function<bool(const std::string&)> finder;
-  return finder;
-}
-
-}  // namespace
-
-void SetPcRoomWindowFinder(std::function<bool(const std::string& title)> finder) {
-  WindowFinder() = std::move(finder);
-}
+#include "platform/top_windows.h"
 
 PcRoomEnvironment SystemPcRoomEnvironment() {
   PcRoomEnvironment env;
@@ -26,12 +14,10 @@ PcRoomEnvironment SystemPcRoomEnvironment() {
     for (const auto& e : entries) names->push_back(e.exe_file);
     return true;
   };
-  // Until the platform offers a top-level window search, none is found, so
-  // the running-program check finds nothing and the installed-files check
-  // decides alone.
+  // Without a display there are no top-level windows: the running-program
+  // check then finds nothing and the installed-files check decides alone.
   env.find_window = [](const std::string& title) {
-    const auto& finder = WindowFinder();
-    return finder ? finder(title) : false;
+    return platform::FindTopLevelWindow(title) != 0;
   };
   env.file_exists = [](const std::string& path) {
     return platform::GetFileAttributes(path) != platform::kInvalidFileAttributes;

@@ -5,4 +5,4 @@ target_link_libraries(kivro_system_info PUBLIC kivro_platform PRIVATE X11::X11)
 
 kivro_add_test(system_info_test
   SOURCES posix/system_info_test.cpp
-  LIBS kivro_system_info)
+  LIBS kivro_system_info kivro_top_windows_testing)

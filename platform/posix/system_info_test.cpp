@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/thread.h"
+#include "platform/top_windows_testing.h"
 
 namespace {
 
@@ -57,6 +58,15 @@ TEST(SystemInfo, ScreenIsEmptyWithoutADisplay) {
   platform::GetScreenSize(&w, &h);
   EXPECT_EQ(w, 0);
   if (saved) setenv("DISPLAY", keep.c_str(), 1); else unsetenv("DISPLAY");
+}
+
+TEST(SystemInfo, ScreenSizeOfARealXServer) {
+  platform::PrivateXServer x;  // 1024 x 768
+  if (!x.Start()) GTEST_SKIP() << "Xvfb is not available";
+  int w = 0, h = 0;
+  platform::GetScreenSize(&w, &h);
+  EXPECT_EQ(w, 1024);
+  EXPECT_EQ(h, 768);
 }
 
 TEST(SystemInfo, NoWindowsVersionOnThisHost) {
