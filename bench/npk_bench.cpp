@@ -6,9 +6,9 @@
 //  2. Opening a package of 100,000 entities and finding every entity by
 //     name. Target: under 1 second.
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <random>
 #include <string>
 #include <vector>
@@ -121,8 +121,8 @@ int SaveBenchmark(const std::string& folder) {
   printf("add 1 MiB entity + save 512 MiB package in place: %.3f s (cpu %.3f s)\n", save_best,
          save_cpu);
   printf("cp of the package: %.3f s; cp + sync of the copy: %.3f s\n", cp_best, cp_sync_best);
-  printf("ratio save / cp = %.2f (target <= 1.5); save / (cp + sync) = %.2f\n",
-         save_best / cp_best, save_best / cp_sync_best);
+  printf("ratio save / cp = %.2f (target <= 1.5); save / (cp + sync) = %.2f\n", save_best / cp_best,
+         save_best / cp_sync_best);
   return 0;
 }
 
@@ -139,7 +139,8 @@ int FindBenchmark(const std::string& folder) {
     NpkFile npk;
     if (NpkOpen(&npk, package.c_str()) != NPK_SUCCESS) return 1;
     size_t found = 0;
-    for (auto it = names.rbegin(); it != names.rend(); ++it) found += NpkFind(&npk, it->c_str()) != nullptr;
+    for (auto it = names.rbegin(); it != names.rend(); ++it)
+      found += NpkFind(&npk, it->c_str()) != nullptr;
     double t = Seconds(t0);
     best_cpu = std::min(best_cpu, CpuSeconds(c0));
     if (found != names.size()) {

@@ -10,8 +10,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CVrelBase list;
   list.ReadBuffer(reinterpret_cast<const char*>(data), size);
-  for (auto* directories : {&list.install_directories, &list.uninstall_directories,
-                            &list.setup_directories})
+  for (auto* directories :
+       {&list.install_directories, &list.uninstall_directories, &list.setup_directories})
     for (auto& directory : *directories) {
       if (strnlen(directory->path, sizeof directory->path) >= sizeof directory->path) abort();
       for (auto& file : directory->files)

@@ -10,10 +10,14 @@
 
 namespace {
 
-constexpr const char* kSectionNames[] = {
-    "[HEADER]",           "[INSTALL]",           "[UNINSTALL]",
-    "[NPK_PACKAGE_INSTALL]", "[NPK_ENTITY_INSTALL]", "[NPK_PACKAGE_UNINSTALL]",
-    "[NPK_ENTITY_UNINSTALL]", "[SETUP_INSTALL]"};
+constexpr const char* kSectionNames[] = {"[HEADER]",
+                                         "[INSTALL]",
+                                         "[UNINSTALL]",
+                                         "[NPK_PACKAGE_INSTALL]",
+                                         "[NPK_ENTITY_INSTALL]",
+                                         "[NPK_PACKAGE_UNINSTALL]",
+                                         "[NPK_ENTITY_UNINSTALL]",
+                                         "[SETUP_INSTALL]"};
 
 std::string Upper(std::string s) {
   for (char& c : s)
@@ -69,7 +73,8 @@ size_t SplitLines(const char* data, size_t length, bool at_end, Parse parse) {
 
 bool CVrelBase::Read(const char* path) {
   platform::File file;
-  if (path == nullptr || !file.Open(path, platform::File::kRead, platform::File::Mode::kOpenExisting))
+  if (path == nullptr ||
+      !file.Open(path, platform::File::kRead, platform::File::Mode::kOpenExisting))
     return false;
   current_section = kSectionHeader;
   std::string buffer;
@@ -174,7 +179,8 @@ void CVrelBase::ParseHeaderKey() {
   } else if (key == "DOWNLOADURL") {
     size_t begin = value.find_first_not_of('"');
     size_t end = value.find_last_not_of('"');
-    download_url = begin == std::string::npos ? std::string() : value.substr(begin, end - begin + 1);
+    download_url =
+        begin == std::string::npos ? std::string() : value.substr(begin, end - begin + 1);
   } else {
     return;
   }

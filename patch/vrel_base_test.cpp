@@ -81,9 +81,9 @@ TEST(ListDate, ShortAndLongFormsGiveTheSameLocalTime) {
 
 TEST(ListDate, RejectsOtherShapesWithoutTouchingTheTime) {
   int64_t time = 99;
-  for (const char* bad : {"", "0703151345", "070315134501", "0703151-34501", "2007031-5134501",
-                          "0703x5-134501", "071315-134501", "070332-134501", "070315-246000",
-                          "20070315-13450"}) {
+  for (const char* bad :
+       {"", "0703151345", "070315134501", "0703151-34501", "2007031-5134501", "0703x5-134501",
+        "071315-134501", "070332-134501", "070315-246000", "20070315-13450"}) {
     EXPECT_FALSE(ParseListDate(bad, &time)) << bad;
     EXPECT_EQ(time, 99) << bad;
   }

@@ -19,7 +19,7 @@ struct VrelFileRecord {
 };
 
 struct VrelDirectory {
-  int32_t keyword = 0;  // 1 when the line began with "<"
+  int32_t keyword = 0;            // 1 when the line began with "<"
   char path[kVrelNameSize] = {};  // backslash-separated
   std::vector<VrelFileRecord> files;
 };

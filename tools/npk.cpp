@@ -1,13 +1,14 @@
 // npk: lists, extracts and edits NPK package files from the command line.
 // Paths are POSIX paths; entity names are written as inside the package
 // (with "\" between folders).
+#include "patch/npk/npk.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "patch/npk/npk.h"
 #include "platform/filetime.h"
 #include "platform/paths.h"
 

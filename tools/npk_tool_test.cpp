@@ -23,8 +23,8 @@ class NpkTool : public ::testing::Test {
   // Runs the tool with `args` in the scratch folder; stdout and stderr go to
   // files there. Returns the exit code.
   int Run(const std::string& args) {
-    std::string command = "cd '" + posix_ + "' && '" + KIVRO_NPK_TOOL + "' " + args +
-                          " >out.bin 2>err.txt";
+    std::string command =
+        "cd '" + posix_ + "' && '" + KIVRO_NPK_TOOL + "' " + args + " >out.bin 2>err.txt";
     int status = std::system(command.c_str());
     return status >= 0 ? (status >> 8) & 0xFF : -1;  // the shell's exit status
   }

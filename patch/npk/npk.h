@@ -34,13 +34,13 @@ constexpr uint32_t NPK_FLAG_COMPRESSED = 0x1000;
 enum NpkResult : int32_t {
   NPK_SUCCESS = 0,
   NPK_ERROR_FILE_NOT_FOUND = -1,
-  NPK_ERROR_FILE_OPEN = -2,             // cannot be opened, or no valid handle
+  NPK_ERROR_FILE_OPEN = -2,  // cannot be opened, or no valid handle
   NPK_ERROR_WRITE = -3,
   NPK_ERROR_SHORT_READ = -4,
   NPK_ERROR_ACCESS_DENIED = -5,
   NPK_ERROR_CANNOT_CREATE = -6,
   NPK_ERROR_FILE_TIME_READ = -7,
-  NPK_ERROR_BAD_PATH = -8,              // missing or longer than 512 characters
+  NPK_ERROR_BAD_PATH = -8,  // missing or longer than 512 characters
   NPK_ERROR_NOT_A_PACKAGE = -9,
   NPK_ERROR_ENTITY_NOT_IN_PACKAGE = -10,
   NPK_ERROR_NO_SAVE_PATH = -12,
@@ -56,19 +56,19 @@ enum NpkResult : int32_t {
   NPK_ERROR_OUT_OF_MEMORY = -100,
   NPK_ERROR_DISK_FULL = -101,
   NPK_ERROR_STOPPED = -200,
-  NPK_TARGET_EXISTS = 10,               // saving elsewhere without overwrite
+  NPK_TARGET_EXISTS = 10,  // saving elsewhere without overwrite
 };
 
 constexpr size_t kNpkMaxPath = 512;
-constexpr uint32_t kNpkVersion = 18;        // the version written
-constexpr uint32_t kNpkKeyedVersion = 18;   // first version with a key
+constexpr uint32_t kNpkVersion = 18;       // the version written
+constexpr uint32_t kNpkKeyedVersion = 18;  // first version with a key
 constexpr uint32_t kNpkHeaderSize = 20;
-constexpr uint32_t kNpkDataOffset = 36;     // header and key
+constexpr uint32_t kNpkDataOffset = 36;  // header and key
 constexpr uint32_t kNpkRecordSize = 28;
 constexpr uint32_t kNpkCompressMinimum = 256;  // smaller content is never compressed
 constexpr uint32_t kNpkDefaultKey[4] = {77, 139, 23, 214};
-constexpr int32_t kNpkCreatedChunk = 10;       // chunk size as created
-constexpr int32_t kNpkApplierChunk = 102400;   // the applier's chunk size
+constexpr int32_t kNpkCreatedChunk = 10;      // chunk size as created
+constexpr int32_t kNpkApplierChunk = 102400;  // the applier's chunk size
 
 // Process-wide (per thread) code of the last operation.
 extern thread_local int32_t npk_last_error;
@@ -113,7 +113,8 @@ struct NpkNameEqual {
   bool operator()(std::string_view a, std::string_view b) const;
 };
 // Entities by name; the keys view the entities' own names.
-using NpkNameIndex = std::unordered_map<std::string_view, NpkFileEntity*, NpkNameHash, NpkNameEqual>;
+using NpkNameIndex =
+    std::unordered_map<std::string_view, NpkFileEntity*, NpkNameHash, NpkNameEqual>;
 
 // One package. Constructed as "create" makes it: empty chain, version 0, no
 // file, chunk size 10, key and new key the default key.
@@ -127,7 +128,7 @@ struct NpkFile {
   NpkFileEntity* first = nullptr;
   NpkFileEntity* last = nullptr;
   NpkHeader header;
-  std::string path;   // Windows path of the package file; empty when none
+  std::string path;     // Windows path of the package file; empty when none
   platform::File file;  // open between NpkOpen and NpkClose (blocks are copied from it at save)
   bool modified = false;
   NpkProgressFn progress = nullptr;

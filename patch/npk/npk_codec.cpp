@@ -85,7 +85,8 @@ int32_t NpkDecode(const uint8_t* block, size_t stored_size, uint32_t unpacked_si
         return NPK_ERROR_DECOMPRESS;
       content->resize(unpacked_size);
       uLongf out_length = unpacked_size;
-      if (uncompress(content->data(), &out_length, block, static_cast<uLong>(stored_size)) != Z_OK ||
+      if (uncompress(content->data(), &out_length, block, static_cast<uLong>(stored_size)) !=
+              Z_OK ||
           out_length != unpacked_size)
         return NPK_ERROR_DECOMPRESS;
     } else {

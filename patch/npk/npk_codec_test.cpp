@@ -51,9 +51,9 @@ TEST(NpkCodec, ContentThatDoesNotShrinkIsStoredWhole) {
   ASSERT_EQ(NpkEncode(plain.data(), plain.size(), NPK_FLAG_COMPRESSED, kNpkDefaultKey, &block),
             NPK_SUCCESS);
   EXPECT_GT(block.size(), plain.size() + 0) << "random bytes grow under compression";
-  ASSERT_EQ(NpkDecode(block.data(), block.size(), 70000, NPK_FLAG_COMPRESSED, kNpkDefaultKey,
-                      &back),
-            NPK_SUCCESS);
+  ASSERT_EQ(
+      NpkDecode(block.data(), block.size(), 70000, NPK_FLAG_COMPRESSED, kNpkDefaultKey, &back),
+      NPK_SUCCESS);
   EXPECT_EQ(back, plain);
 }
 

@@ -44,7 +44,8 @@ TEST(NpkCrash, KilledInPlaceSaveLeavesOldOrNewPackage) {
     const uint32_t flags[] = {0, NPK_FLAG_ENCIPHERED, NPK_FLAG_COMPRESSED,
                               NPK_FLAG_ENCIPHERED | NPK_FLAG_COMPRESSED};
     for (uint32_t i = 0; i < 8; ++i) {
-      entities.push_back({"old\\e" + std::to_string(i), Bytes(64 << 10, i, i % 2 == 0), flags[i % 4]});
+      entities.push_back(
+          {"old\\e" + std::to_string(i), Bytes(64 << 10, i, i % 2 == 0), flags[i % 4]});
       old_contents[entities.back().name] = entities.back().content;
     }
     ASSERT_TRUE(WriteFile(pristine_path, BuildPackage(18, entities)));
@@ -56,8 +57,9 @@ TEST(NpkCrash, KilledInPlaceSaveLeavesOldOrNewPackage) {
   new_contents["new\\added.bin"] = added_content;
 
   auto start_save = [&](platform::Process* process) {
-    return process->Start(tool, {"add", platform::ToPosixPath(package), platform::ToPosixPath(added),
-                                 "new\\added.bin", "--flags", "0x1100"});
+    return process->Start(tool,
+                          {"add", platform::ToPosixPath(package), platform::ToPosixPath(added),
+                           "new\\added.bin", "--flags", "0x1100"});
   };
 
   // One uninterrupted save tells how long a save takes here.
@@ -72,7 +74,8 @@ TEST(NpkCrash, KilledInPlaceSaveLeavesOldOrNewPackage) {
     ASSERT_EQ(code, 0u);
   }
   auto full_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                     std::chrono::steady_clock::now() - begin).count();
+                     std::chrono::steady_clock::now() - begin)
+                     .count();
   Contents contents;
   ASSERT_TRUE(ReadAll(package, &contents));
   ASSERT_EQ(contents, new_contents);

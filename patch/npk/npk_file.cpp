@@ -58,8 +58,8 @@ class TableReader {
       return nullptr;
     }
     if (cursor_ < window_start_ || cursor_ + length > window_start_ + window_.size()) {
-      size_t want = static_cast<size_t>(std::min<uint64_t>(std::max<size_t>(length, 1 << 20),
-                                                           remaining()));
+      size_t want =
+          static_cast<size_t>(std::min<uint64_t>(std::max<size_t>(length, 1 << 20), remaining()));
       window_.resize(want);
       *code = ReadAt(package_, &package_->file, cursor_, window_.data(), want, 1, nullptr);
       if (*code != NPK_SUCCESS) return nullptr;
@@ -78,8 +78,8 @@ class TableReader {
 };
 
 int32_t ReadTable(NpkFile* package, uint64_t file_size, bool* duplicate) {
-  const uint32_t header_end = package->header.version >= kNpkKeyedVersion ? kNpkDataOffset
-                                                                          : kNpkHeaderSize;
+  const uint32_t header_end =
+      package->header.version >= kNpkKeyedVersion ? kNpkDataOffset : kNpkHeaderSize;
   uint64_t table = package->header.table_offset;
   if (table < header_end || table > file_size) return NPK_ERROR_NOT_A_PACKAGE;
   // Every record takes at least 29 bytes (a name of at least one byte).
@@ -309,8 +309,8 @@ int32_t NpkReadEntity(NpkFile* package, NpkFileEntity* entity, std::vector<uint8
     } catch (const std::bad_alloc&) {
       return Result(NPK_ERROR_OUT_OF_MEMORY);
     }
-    return Result(ReadAt(package, &source, 0, content->data(), content->size(), 2,
-                         entity->name.c_str()));
+    return Result(
+        ReadAt(package, &source, 0, content->data(), content->size(), 2, entity->name.c_str()));
   }
   if (!package->file.IsOpen()) return Result(NPK_ERROR_FILE_OPEN);
   std::vector<uint8_t> block;
@@ -330,9 +330,9 @@ int32_t NpkCreatePackage(const char* path, bool overwrite) {
   if (path == nullptr || path[0] == '\0' || strlen(path) > kNpkMaxPath)
     return Result(NPK_ERROR_BAD_PATH);
   platform::File file;
-  if (!file.Open(path, platform::File::kRead | platform::File::kWrite,
-                 overwrite ? platform::File::Mode::kCreateAlways
-                           : platform::File::Mode::kCreateNew)) {
+  if (!file.Open(
+          path, platform::File::kRead | platform::File::kWrite,
+          overwrite ? platform::File::Mode::kCreateAlways : platform::File::Mode::kCreateNew)) {
     if (!overwrite && platform::GetLastSystemError() != platform::kErrorFileNotFound &&
         platform::GetLastSystemError() != platform::kErrorPathNotFound &&
         platform::FileExists(path))
@@ -352,7 +352,8 @@ int32_t NpkCreatePackage(const char* path, bool overwrite) {
 
 int32_t NpkGetFileWriteTime(const char* path, platform::FileTime* time) {
   platform::File file;
-  if (path == nullptr || !file.Open(path, platform::File::kRead, platform::File::Mode::kOpenExisting))
+  if (path == nullptr ||
+      !file.Open(path, platform::File::kRead, platform::File::Mode::kOpenExisting))
     return Result(NPK_ERROR_FILE_OPEN);
   platform::FileTime creation, access;
   if (time == nullptr || !file.GetTimes(&creation, &access, time))
@@ -362,9 +363,8 @@ int32_t NpkGetFileWriteTime(const char* path, platform::FileTime* time) {
 
 int32_t NpkSetFileWriteTime(const char* path, const platform::FileTime& time) {
   platform::File file;
-  if (path == nullptr ||
-      !file.Open(path, platform::File::kRead | platform::File::kWrite,
-                 platform::File::Mode::kOpenExisting))
+  if (path == nullptr || !file.Open(path, platform::File::kRead | platform::File::kWrite,
+                                    platform::File::Mode::kOpenExisting))
     return Result(NPK_ERROR_FILE_OPEN);
   if (!file.SetTimes(nullptr, nullptr, &time)) return Result(NPK_ERROR_FILE_TIME_SET);
   return Result(NPK_SUCCESS);

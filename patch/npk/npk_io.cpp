@@ -49,8 +49,8 @@ bool Report(NpkFile* package, int32_t direction, int32_t stage, const char* name
 
 }  // namespace
 
-int32_t ReadAt(NpkFile* package, platform::File* file, uint64_t offset, void* buffer,
-               size_t length, int32_t stage, const char* name) {
+int32_t ReadAt(NpkFile* package, platform::File* file, uint64_t offset, void* buffer, size_t length,
+               int32_t stage, const char* name) {
   size_t piece = PieceSize(package);
   size_t done = 0;
   auto* out = static_cast<uint8_t*>(buffer);
@@ -67,7 +67,10 @@ int32_t ReadAt(NpkFile* package, platform::File* file, uint64_t offset, void* bu
 }
 
 Writer::Writer(NpkFile* package, platform::RangeFile* file, uint64_t start)
-    : package_(package), file_(file), position_(start), file_position_(start),
+    : package_(package),
+      file_(file),
+      position_(start),
+      file_position_(start),
       written_back_(start) {}
 
 void Writer::WriteBack() {
@@ -82,7 +85,7 @@ int32_t Writer::Copy(platform::RangeFile* source, uint64_t offset, uint64_t leng
   if (rc != NPK_SUCCESS) return rc;
   if (!file_->CopyFrom(source, offset, length, file_position_))
     return platform::GetLastSystemError() == platform::kErrorHandleEof ? NPK_ERROR_SHORT_READ
-                                                                        : WriteErrorCode();
+                                                                       : WriteErrorCode();
   position_ += length;
   file_position_ = position_;
   WriteBack();

@@ -20,8 +20,8 @@ int32_t WriteErrorCode();
 int32_t ReadErrorCode();
 
 // Reads exactly `length` bytes at `offset`: 0, -4 short read, -5, -200.
-int32_t ReadAt(NpkFile* package, platform::File* file, uint64_t offset, void* buffer,
-               size_t length, int32_t stage, const char* name);
+int32_t ReadAt(NpkFile* package, platform::File* file, uint64_t offset, void* buffer, size_t length,
+               int32_t stage, const char* name);
 
 // Sequential writer of a package being saved, buffered when no progress
 // callback is set. Written ranges are handed to the disk as the save goes,

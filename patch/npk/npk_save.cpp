@@ -106,8 +106,8 @@ int32_t WriteBlock(NpkFile* package, NpkFileEntity* entity, Writer* writer,
                      package->key, &content);
     if (code != NPK_SUCCESS) return code;
   }
-  int32_t code = NpkEncode(content.data(), content.size(), entity->new_flags, package->new_key,
-                           &block);
+  int32_t code =
+      NpkEncode(content.data(), content.size(), entity->new_flags, package->new_key, &block);
   if (code != NPK_SUCCESS) return code;
   if (block.size() > UINT32_MAX) return NPK_ERROR_NO_PLACE;
   record->stored_size = static_cast<uint32_t>(block.size());
@@ -157,7 +157,8 @@ int32_t WritePackage(NpkFile* package, platform::RangeFile* out, std::vector<Pla
     PutU16(r + 24, p.record.name_length);
     PutU16(r + 26, p.record.reserved);
     int32_t code = writer.Write(r, sizeof r, 1, e->name.c_str());
-    if (code == NPK_SUCCESS) code = writer.Write(e->name.data(), e->name.size(), 1, e->name.c_str());
+    if (code == NPK_SUCCESS)
+      code = writer.Write(e->name.data(), e->name.size(), 1, e->name.c_str());
     if (code != NPK_SUCCESS) return code;
   }
   int32_t code = writer.Flush();
@@ -198,8 +199,8 @@ void Commit(NpkFile* package, const std::vector<Planned>& plan, uint32_t table_o
 }  // namespace
 
 int32_t NpkSave(NpkFile* package, const char* target, bool overwrite) {
-  bool in_place = target == nullptr || target[0] == '\0' ||
-                  platform::EqualsNoCase(target, package->path);
+  bool in_place =
+      target == nullptr || target[0] == '\0' || platform::EqualsNoCase(target, package->path);
   if (in_place && package->path.empty()) return Result(NPK_ERROR_NO_SAVE_PATH);
   if (package->header.version == 0) return Result(NPK_ERROR_NOT_OPENED);
   if (!in_place && strlen(target) > kNpkMaxPath) return Result(NPK_ERROR_BAD_PATH);
@@ -207,8 +208,9 @@ int32_t NpkSave(NpkFile* package, const char* target, bool overwrite) {
   std::string out_path = in_place ? package->path + "_" : std::string(target);
   platform::RangeFile out;
   if (!out.Create(out_path, in_place || overwrite)) {
-    return Result(platform::GetLastSystemError() == platform::kErrorFileExists ? NPK_TARGET_EXISTS
-                                                                              : NPK_ERROR_CANNOT_CREATE);
+    return Result(platform::GetLastSystemError() == platform::kErrorFileExists
+                      ? NPK_TARGET_EXISTS
+                      : NPK_ERROR_CANNOT_CREATE);
   }
 
   std::vector<Planned> plan;

@@ -136,9 +136,9 @@ TEST_F(NpkPackage, ContentSurvivesAddSaveReopenAndDecode) {
     NpkFile package;
     ASSERT_EQ(NpkOpen(&package, path.c_str()), NPK_SUCCESS);
     uint32_t seed = 0;
-    for (size_t size : {size_t(1), size_t(7), size_t(8), size_t(9), size_t(255), size_t(256),
-                        size_t(257), size_t(263), size_t(264), size_t(4095), size_t(65539),
-                        size_t(1) << 20}) {
+    for (size_t size :
+         {size_t(1), size_t(7), size_t(8), size_t(9), size_t(255), size_t(256), size_t(257),
+          size_t(263), size_t(264), size_t(4095), size_t(65539), size_t(1) << 20}) {
       for (uint32_t flags : {0u, NPK_FLAG_ENCIPHERED, NPK_FLAG_COMPRESSED, kBoth, 0x7u}) {
         std::string name = "e" + std::to_string(size) + "_" + std::to_string(flags);
         ++seed;
