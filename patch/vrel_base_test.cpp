@@ -272,7 +272,9 @@ const char kPackageList[] =
     "/DATA/sound.npk_npk\n"
     "voice^hello.wav\t5,600,70,070102-000000,36,500,600,4352,29000000,12345,15\n"
     "/data/missing.npk_npk\n"
-    "orphan.wav\t5,600,70,070102-000000,36,500,600,0,0,0,6\n";
+    "orphan.wav\t5,600,70,070102-000000,36,500,600,0,0,0,6\n"
+    "/data/sound.npk\n"
+    "no_suffix.wav\t5,600,70,070102-000000,36,500,600,0,0,0,6\n";
 
 TEST(VrelBase, PackageRecordsCarryTheirHeaderImage) {
   Parsed list(kPackageList);
@@ -302,7 +304,8 @@ TEST(VrelBase, PackageRecordsCarryTheirHeaderImage) {
 TEST(VrelBase, EntityRecordsGoToTheListedPackageOnly) {
   Parsed list(kPackageList);
   const CNpkPackage& sound = *list.package_install_bags[0]->packages[0];
-  ASSERT_EQ(sound.entities.size(), 1u) << "the orphan must not land in sound.npk";
+  ASSERT_EQ(sound.entities.size(), 1u)
+      << "lines after an unlisted package or a path without _npk must not land in sound.npk";
   const CNpkEntity& e = *sound.entities[0];
   EXPECT_STREQ(e.name, "voice^hello.wav");
   EXPECT_EQ(e.time, Local(2007, 1, 2, 0, 0, 0));

@@ -182,6 +182,22 @@ TEST_F(NpkPackage, AddedEntitiesAreEncodedWithTheirFlags) {
   EXPECT_NE(p->info.modified.Value(), 0u) << "the source file's write time";
 }
 
+TEST_F(NpkPackage, SmallEntityWithBothFlagsIsEncipheredButNotCompressed) {
+  auto content = Bytes(100, 8, true);
+  NpkFile package;
+  ASSERT_EQ(NpkOpen(&package, Package(BuildPackage(18, {})).c_str()), NPK_SUCCESS);
+  ASSERT_EQ(NpkAddFile(&package, Source("s", content).c_str(), "s", kBoth), NPK_SUCCESS);
+  ASSERT_EQ(NpkSave(&package, nullptr, true), NPK_SUCCESS);
+  NpkFileEntity* s = NpkFind(&package, "s");
+  ASSERT_EQ(s->info.stored_size, 100u);
+  EXPECT_EQ(s->info.flags, kBoth);
+  auto file = ReadFile(package.path);
+  auto block = file.begin() + s->info.data_offset;
+  EXPECT_TRUE(std::equal(block + 96, block + 100, content.begin() + 96)) << "tail in the clear";
+  EXPECT_FALSE(std::equal(block, block + 96, content.begin()));
+  EXPECT_EQ(Decoded(&package, "s"), content);
+}
+
 TEST_F(NpkPackage, UnchangedEntitiesAreCopiedByteForByte) {
   std::vector<RawEntity> entities = {{"keep", Bytes(3000, 4, true), kBoth}};
   std::string path = Package(BuildPackage(17, entities));
