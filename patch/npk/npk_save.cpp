@@ -199,8 +199,12 @@ void Commit(NpkFile* package, const std::vector<Planned>& plan, uint32_t table_o
 }  // namespace
 
 int32_t NpkSave(NpkFile* package, const char* target, bool overwrite) {
-  bool in_place =
-      target == nullptr || target[0] == '\0' || platform::EqualsNoCase(target, package->path);
+  // Another spelling of the package's own path is in place too: creating
+  // it empty as a separate target would destroy the blocks being copied.
+  bool in_place = target == nullptr || target[0] == '\0' ||
+                  platform::EqualsNoCase(target, package->path) ||
+                  (!package->path.empty() &&
+                   platform::ToPosixPath(target) == platform::ToPosixPath(package->path));
   if (in_place && package->path.empty()) return Result(NPK_ERROR_NO_SAVE_PATH);
   if (package->header.version == 0) return Result(NPK_ERROR_NOT_OPENED);
   if (!in_place && strlen(target) > kNpkMaxPath) return Result(NPK_ERROR_BAD_PATH);

@@ -308,6 +308,21 @@ TEST_F(NpkPackage, SaveElsewhereHonoursOverwriteAndMovesThePackage) {
   EXPECT_EQ(Decoded(&package, "a"), entities[0].content);
 }
 
+TEST_F(NpkPackage, SaveToAnotherSpellingOfItsOwnPathIsInPlace) {
+  std::vector<RawEntity> entities = {{"a", Bytes(5000, 1), kBoth}};
+  std::string path = Package(BuildPackage(18, entities), "Same.npk");
+  std::string other = path;
+  for (char& c : other) c = c == '\\' ? '/' : c;
+  other.replace(other.size() - 8, 8, "sAME.NPK");
+  NpkFile package;
+  ASSERT_EQ(NpkOpen(&package, path.c_str()), NPK_SUCCESS);
+  ASSERT_EQ(NpkSave(&package, other.c_str(), true), NPK_SUCCESS);
+  EXPECT_EQ(package.path, path);
+  NpkClose(&package);
+  ASSERT_EQ(NpkOpen(&package, path.c_str()), NPK_SUCCESS);
+  EXPECT_EQ(Decoded(&package, "a"), entities[0].content);
+}
+
 TEST_F(NpkPackage, SaveNeedsAnOpenedPackageWithAPath) {
   NpkFile fresh;
   EXPECT_EQ(NpkSave(&fresh, nullptr, true), NPK_ERROR_NO_SAVE_PATH);
