@@ -3,10 +3,14 @@
 // Screenshots are saved as PNG files in the build tree.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <functional>
+#include <thread>
 #include <string>
 
 #include "launcher/tuv_button.h"
+#include "platform/codepage.h"
 #include "platform/resource.h"
 #include "platform/window.h"
 #include "platform/window_testing.h"
@@ -32,6 +36,7 @@ class Window405 : public Dialog {
  public:
   Window405() : Dialog(Description()), background_(LoadBitmapResource(140)) { AttachControl(1009, &cancel); }
   CTuvButton cancel;
+  std::function<void()> on_timer;
   const Bitmap& background() const { return background_; }
 
  protected:
@@ -42,6 +47,9 @@ class Window405 : public Dialog {
     return true;
   }
   bool OnEraseBackground(Dc&) override { return true; }
+  void OnTimer(uint32_t) override {
+    if (on_timer) on_timer();
+  }
   void OnPaint(Dc& dc) override {
     MemoryDc src;
     src.SelectBitmap(&background_);
@@ -112,6 +120,32 @@ TEST(TuvXvfb, PointerOverTheButtonShowsTheHoverCellOnScreen) {
   ASSERT_TRUE(gui_testing::PumpUntil([&] { return window.cancel.Hover() == 0; }, 5000));
   gui_testing::PumpMessages(200);
   EXPECT_EQ(CellDifferences(x.Screenshot(r), window, 0), 0);
+
+  // A message box asked for by a worker thread: shown by the UI thread as a
+  // real window over ours, answered with Return, the answer back to the
+  // worker.
+  std::atomic<int32_t> answer{-1};
+  Bitmap box_shot;
+  bool seen = false;
+  window.on_timer = [&] {
+    Window* box = gui_testing::ActiveModal();
+    if (!box || box == &window || seen) return;
+    seen = true;  // the pump below runs this timer again
+    gui_testing::PumpMessages(300);
+    box_shot = x.Screenshot(box->GetWindowRect());
+    gui_testing::InjectKey(*box, kKeyReturn);
+  };
+  window.SetTimer(7, 50);
+  std::thread worker([&] { answer = MessageBox(&window, Utf8ToCp949("업데이트 정보를 확인하지 못했습니다.")); });
+  ASSERT_TRUE(gui_testing::PumpUntil([&] { return answer.load() != -1; }, 10000));
+  worker.join();
+  EXPECT_EQ(answer.load(), kIdOk);
+  ASSERT_FALSE(box_shot.IsNull());
+  EXPECT_TRUE(gui_testing::WritePng(box_shot, OutputPath("tuv_xvfb_message_box.png")));
+  int ink = 0;
+  for (int y = 0; y < box_shot.Height(); ++y)
+    for (int x2 = 0; x2 < box_shot.Width(); ++x2) ink += RedOf(box_shot.GetPixel(x2, y)) < 60;
+  EXPECT_GT(ink, 40) << "the message text is drawn";
   window.Destroy();
 }
 

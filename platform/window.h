@@ -70,6 +70,9 @@ inline constexpr uint32_t kMbOkCancel = 0x1;
 inline constexpr uint32_t kMbIconError = 0x10;
 inline constexpr uint32_t kMbIconInformation = 0x40;
 
+// The size of a window's large icon (GetSystemMetrics(SM_CXICON)).
+inline constexpr int32_t kSystemIconSize = 32;
+
 // Keys the toolkit passes to handlers.
 inline constexpr int32_t kKeyEscape = 27;
 inline constexpr int32_t kKeyReturn = 13;

@@ -18,7 +18,12 @@ Bitmap CaptureWindow(const Window& window);
 void InjectMouseMove(const Window& window, Point p);
 void InjectMouseButton(const Window& window, Point p, bool down);
 void InjectMouseLeaveTop(const Window& window);  // the mouse left the top-level
-void InjectKey(const Window& window, int32_t key);
+void InjectKey(const Window& window, int32_t key, bool alt = false);
+void InjectRightButtonUp(const Window& window, Point p);
+
+// The innermost modal window (a dialog run by DoModal, a message box or a
+// system menu pop-up), or null.
+Window* ActiveModal();
 
 // Runs the UI loop on the calling (UI) thread for `milliseconds`, or until
 // `done` answers true (then true is returned).

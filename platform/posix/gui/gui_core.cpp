@@ -218,6 +218,8 @@ void GuiCore::PopModal(Window* w) {
   m.erase(std::remove(m.begin(), m.end(), w), m.end());
 }
 
+Window* GuiCore::InnermostModal() { return S().modal.empty() ? nullptr : S().modal.back(); }
+
 bool GuiCore::InputAllowed(Window& top) {
   auto& m = S().modal;
   if (!top.enabled_) return false;

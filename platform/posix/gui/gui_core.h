@@ -63,6 +63,7 @@ struct GuiCore {
   static void PushModal(Window* w);
   static void PopModal(Window* w);
   static bool InputAllowed(Window& top);
+  static Window* InnermostModal();
 
   static void ShowSystemMenu(Window& top, Point screen_point);
   static void DestroyWindow(Window& w);

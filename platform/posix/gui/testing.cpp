@@ -46,11 +46,16 @@ void InjectMouseButton(const Window& window, Point p, bool down) {
 
 void InjectMouseLeaveTop(const Window& window) { GuiCore::Inject(At(window, {}, InputEvent::kMouseLeave)); }
 
-void InjectKey(const Window& window, int32_t key) {
+void InjectKey(const Window& window, int32_t key, bool alt) {
   InputEvent e = At(window, {}, InputEvent::kKey);
   e.key = key;
+  e.alt = alt;
   GuiCore::Inject(e);
 }
+
+void InjectRightButtonUp(const Window& window, Point p) { GuiCore::Inject(At(window, p, InputEvent::kRightButtonUp)); }
+
+Window* ActiveModal() { return GuiCore::InnermostModal(); }
 
 void PumpMessages(uint32_t milliseconds) {
   InitGui();

@@ -2,6 +2,7 @@
 // timers, painting and message boxes.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "platform/codepage.h"
@@ -256,6 +257,43 @@ TEST_F(WindowTest, SystemMenuEntriesAndCommands) {
   dlg.OnSysCommand(kScClose);
   EXPECT_TRUE(dlg.IsEnded());
   EXPECT_EQ(dlg.Result(), kIdCancel);
+}
+
+TEST_F(WindowTest, SystemMenuPopUpRunsTheChosenEntry) {
+  struct Menu : Recorder {
+    std::vector<uint32_t> sys;
+    bool popup_seen = false;
+    void OnSysCommand(uint32_t c) override { sys.push_back(c); }
+    void OnTimer(uint32_t) override {
+      Window* popup = gui_testing::ActiveModal();
+      if (!popup || popup == this || popup_seen) return;
+      popup_seen = true;
+      // Entries: minimise and close (24 each), separator (9), then ours.
+      gui_testing::InjectMouseMove(*popup, {30, 70});
+      gui_testing::InjectMouseButton(*popup, {30, 70}, false);
+    }
+  } dlg;
+  ASSERT_TRUE(dlg.Create());
+  dlg.AppendSystemMenu(0, "");
+  dlg.AppendSystemMenu(0x10, Utf8ToCp949("Stonegate 정보(&A)..."));
+  dlg.SetTimer(3, 10);
+  gui_testing::InjectRightButtonUp(dlg, {150, 100});
+  ASSERT_TRUE(PumpUntil([&] { return !dlg.sys.empty(); }, 3000));
+  EXPECT_TRUE(dlg.popup_seen);
+  EXPECT_EQ(dlg.sys, std::vector<uint32_t>{0x10});
+  EXPECT_EQ(gui_testing::ActiveModal(), nullptr);
+  // Alt+F4 is the close command.
+  gui_testing::InjectKey(dlg, kKeyF4, true);
+  PumpMessages(10);
+  EXPECT_EQ(dlg.sys.back(), kScClose);
+}
+
+TEST_F(WindowTest, UnattendedOffscreenModalRunsEndAfterTheirTime) {
+  setenv("KIVRO_GUI_CLOSE_AFTER", "30", 1);
+  Recorder dlg;
+  int32_t result = dlg.DoModal();
+  unsetenv("KIVRO_GUI_CLOSE_AFTER");
+  EXPECT_EQ(result, kIdCancel);
 }
 
 TEST_F(WindowTest, EscapeCancelsAndMinimiseIsIconic) {

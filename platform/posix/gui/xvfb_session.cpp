@@ -6,6 +6,7 @@
 #include <X11/Xutil.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -61,6 +62,8 @@ XvfbSession::Outcome XvfbSession::Start(int width, int height, std::string* why)
     return kFailed;
   }
   if (pid == 0) {
+    // The server goes when the test goes, however it ends.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
     close(fds[0]);
     int devnull = open("/dev/null", O_WRONLY);
     if (devnull >= 0) {
