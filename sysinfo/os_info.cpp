@@ -1,6 +1,8 @@
 #include "sysinfo/os_info.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <string>
 #include <cstring>
 
 #include "platform/codepage.h"
@@ -179,13 +181,18 @@ void OSInfo::MakeServicePackText(const RegistryReader& registry) {
   std::memcpy(system_text, version_.service_pack, 128);
   system_text[128] = '\0';  // the system's text need not be terminated
   const int build = int(version_.build & 0xFFFF);
-  // Both forms are cut at the 128-byte field.
+  std::string text;
   if (version_.major == 4 && platform::EqualsNoCase(system_text, "Service Pack 6") &&
       registry.KeyExists(platform::RegistryRoot::kLocalMachine, kHotfixKey)) {
-    std::snprintf(service_pack_, sizeof service_pack_, "Service Pack 6a (Build %d)\n", build);
+    text = "Service Pack 6a";
   } else {
-    std::snprintf(service_pack_, sizeof service_pack_, "%s (Build %d)\n", system_text, build);
+    text = system_text;
   }
+  text += " (Build " + std::to_string(build) + ")\n";
+  // Cut at the 128-byte field (a long system text loses its tail).
+  const size_t n = std::min(text.size(), sizeof service_pack_ - 1);
+  std::memcpy(service_pack_, text.data(), n);
+  service_pack_[n] = '\0';
 }
 
 }  // namespace Zelmora
