@@ -39,3 +39,40 @@ kivro_add_test(launcher_test
   SOURCES ${KIVRO_LAUNCHER_DIR}/launcher_logic_test.cpp
   LIBS kivro_launcher kivro_update kivro_own_roles)
 target_compile_definitions(launcher_test PRIVATE "KIVRO_TEST_DOWNLOAD_HOST=\"${KIVRO_DOWNLOAD_HOST}\"")
+
+# The real program end to end: the sample game published with the real
+# publisher, served by nginx on the port built into the launcher.
+add_library(kivro_launcher_e2e STATIC ${KIVRO_LAUNCHER_DIR}/launcher_e2e_support.cpp)
+target_include_directories(kivro_launcher_e2e PUBLIC ${KIVRO_LAUNCHER_DIR}/..)
+target_link_libraries(kivro_launcher_e2e PUBLIC kivro_internet kivro_platform)
+target_compile_definitions(kivro_launcher_e2e PRIVATE
+  "KIVRO_LAUNCHER_SOURCE_DIR=\"${KIVRO_LAUNCHER_DIR}\""
+  "KIVRO_NPK_PROGRAM=\"$<TARGET_FILE:npk>\""
+  "KIVRO_PUBLISH_PROGRAM=\"$<TARGET_FILE:kivro-publish>\"")
+kivro_add_test(launcher_e2e_test
+  SOURCES ${KIVRO_LAUNCHER_DIR}/launcher_e2e_test.cpp
+  LIBS kivro_launcher_e2e
+  LABELS integration
+  TIMEOUT 300)
+target_compile_definitions(launcher_e2e_test PRIVATE
+  "KIVRO_LAUNCHER_PROGRAM=\"$<TARGET_FILE:KIVROInstaller>\""
+  "KIVRO_NPK_PROGRAM=\"$<TARGET_FILE:npk>\""
+  "KIVRO_TEST_DOWNLOAD_HOST=\"${KIVRO_DOWNLOAD_HOST}\"")
+add_dependencies(launcher_e2e_test KIVROInstaller npk kivro-publish)
+# Both end-to-end tests serve on the launcher's one port: never at once.
+set_tests_properties(launcher_e2e_test PROPERTIES RESOURCE_LOCK kivro_download_port)
+
+if(TARGET kivro_gui_xvfb)
+  kivro_add_test(launcher_xvfb_test
+    SOURCES ${KIVRO_LAUNCHER_DIR}/launcher_xvfb_test.cpp
+    LIBS kivro_launcher_e2e kivro_gui_xvfb kivro_gui
+    LABELS "integration;xvfb"
+    TIMEOUT 300)
+  target_compile_definitions(launcher_xvfb_test PRIVATE
+    "KIVRO_LAUNCHER_PROGRAM=\"$<TARGET_FILE:KIVROInstaller>\""
+    "KIVRO_TEST_DOWNLOAD_HOST=\"${KIVRO_DOWNLOAD_HOST}\""
+    "KIVRO_SKIN_DIR=\"${KIVRO_SKIN_DIR}\""
+    "KIVRO_TEST_OUTPUT_DIR=\"${CMAKE_CURRENT_BINARY_DIR}\"")
+  add_dependencies(launcher_xvfb_test KIVROInstaller npk kivro-publish)
+  set_tests_properties(launcher_xvfb_test PROPERTIES RESOURCE_LOCK kivro_download_port)
+endif()

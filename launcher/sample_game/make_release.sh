@@ -23,6 +23,9 @@ chmod 755 "$out/Gobanvista.exe"
 cp "$here/data/rules.txt" "$out/data/rules.txt"
 printf 'Gobanvista %s\n' "$version" > "$out/data/version.txt"
 cp "$here/maps/board19.map" "$out/maps/board19.map"
+# A larger file that packs badly, so a rate-limited server shows the bars move.
+python3 -c 'import random, sys; sys.stdout.buffer.write(random.Random(19).randbytes(196608))' \
+  > "$out/data/openings.dat"
 
 case "$version" in
   1.*)
@@ -49,7 +52,7 @@ case "$version" in
   *) stamp='2026-04-01 10:00:00' ;;
 esac
 find "$out" -type f -exec touch -d "$stamp" {} +
-for f in data/rules.txt maps/board19.map work/white.stn; do
+for f in data/rules.txt data/openings.dat maps/board19.map work/white.stn; do
   touch -d '2026-01-01 09:00:00' "$out/$f"
 done
 
