@@ -45,8 +45,8 @@ TEST(ByteSumTest, WrapsAroundAt32Bits) {
 
 class FileByteSumTest : public PatchTest {};
 
-TEST_F(FileByteSumTest, SumsFilesAcrossMappingWindows) {
-  // Larger than one 64 MiB window, with a tail that is not a whole block.
+TEST_F(FileByteSumTest, SumsLargeFilesPieceByPiece) {
+  // Many pieces, with a tail that is not a whole block.
   std::string block = RandomBytes(1 << 20, 7);
   std::string data;
   for (int i = 0; i < 64; ++i) data += block;
