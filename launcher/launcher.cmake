@@ -76,3 +76,9 @@ if(TARGET kivro_gui_xvfb)
   add_dependencies(launcher_xvfb_test KIVROInstaller npk kivro-publish)
   set_tests_properties(launcher_xvfb_test PROPERTIES RESOURCE_LOCK kivro_download_port)
 endif()
+
+# The skinned window on the toolkit's off-screen backend.
+kivro_add_test(launcher_window_test
+  SOURCES ${KIVRO_LAUNCHER_DIR}/launcher_window_test.cpp
+  LIBS kivro_launcher_window kivro_launcher kivro_update kivro_own_roles)
+kivro_embed_launcher_art(launcher_window_test)

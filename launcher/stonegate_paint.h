@@ -17,8 +17,8 @@ constexpr int32_t kBarFullWidth = 390;
 constexpr int32_t kBarHeight = 11;
 
 // Positions in the window's client area. The third line, its bar and the
-// update, start and exit buttons lie below the 218-pixel window: they are
-// drawn into the back buffer but never seen.
+// update, start and exit buttons lie below the 218-pixel window (and below
+// the 410-pixel back buffer): they are never seen, as designed.
 constexpr platform::Point kFileTextAt{13, 116};
 constexpr platform::Point kFileBarAt{8, 132};
 constexpr platform::Point kInstallTextAt{13, 153};

@@ -246,6 +246,8 @@ int32_t StonegateWindow::RunModal(CStonegateDlg& dialog) {
   return result < 0 ? CStonegateDlg::kIdCancelResult : result;
 }
 
+platform::Window* StonegateWindow::DialogWindow() { return window_.get(); }
+
 void StonegateWindow::EndDialog(int32_t result) { window_->EndDialog(result); }
 
 bool StonegateWindow::LoadSkin() {

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "launcher/stonegate_surface.h"
+#include "platform/window.h"
 
 namespace launcher {
 
@@ -32,6 +33,9 @@ class StonegateWindow : public I_StonegateSurface {
   void RepaintNow() override;
   void MessageBox(const char* text) override;
   void Announce(const char*) override {}
+
+  // The toolkit window (tests look at its pixels and controls).
+  platform::Window* DialogWindow();
 
   class Dialog;  // the toolkit dialog (stonegate_window.cpp)
 
