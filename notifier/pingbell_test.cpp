@@ -1,0 +1,165 @@
+// The notifier's dialog on the off-screen backend, and the program without
+// a display.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "notifier/Pingbell.h"
+#include "notifier/PingbellDlg.h"
+#include "platform/codepage.h"
+#include "platform/window.h"
+#include "platform/window_testing.h"
+
+namespace {
+
+using platform::kIdCancel;
+using platform::kIdOk;
+namespace gt = platform::gui_testing;
+
+class PingbellTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ASSERT_TRUE(platform::InitGui("offscreen"));
+    RegisterPingbellStrings();
+  }
+  // Clicks the control `id` of a created dialog and waits for it to end.
+  static int32_t ClickAndWait(CPingbellDlg& dialog, int32_t id) {
+    platform::Window* button = dialog.GetDlgItem(id);
+    if (button == nullptr) return -100;
+    platform::Rect r = button->GetClientRect();
+    platform::Point centre{r.Width() / 2, r.Height() / 2};
+    gt::InjectMouseMove(*button, centre);
+    gt::InjectMouseButton(*button, centre, true);
+    gt::InjectMouseButton(*button, centre, false);
+    if (!gt::PumpUntil([&] { return dialog.IsEnded(); }, 3000)) return -200;
+    return dialog.Result();
+  }
+};
+
+TEST_F(PingbellTest, MainDialogHasItsCaptionSizeAndTwoButtons) {
+  platform::DialogTemplate t = PingbellDialogTemplate();
+  EXPECT_EQ(t.caption, "Pingbell");
+  EXPECT_EQ(t.size.cx, 87);
+  EXPECT_EQ(t.size.cy, 62);
+  EXPECT_EQ(t.fontPoints, 9);
+  EXPECT_EQ(t.fontFace, platform::Utf8ToCp949("굴림"));
+  EXPECT_NE(t.style & platform::kStyleSysMenu, 0u);
+  ASSERT_EQ(t.controls.size(), 2u);
+  EXPECT_EQ(t.controls[0].id, kIdOk);
+  EXPECT_EQ(t.controls[0].text, platform::Utf8ToCp949("확인"));
+  EXPECT_EQ(t.controls[0].rect, (platform::Rect{30, 7, 80, 21}));
+  EXPECT_EQ(t.controls[1].id, kIdCancel);
+  EXPECT_EQ(t.controls[1].text, platform::Utf8ToCp949("취소"));
+  EXPECT_EQ(t.controls[1].rect, (platform::Rect{30, 23, 80, 37}));
+}
+
+TEST_F(PingbellTest, AboutDialogSaysWhatAndWhen) {
+  platform::DialogTemplate t = AboutDialogTemplate();
+  EXPECT_EQ(t.caption, platform::Utf8ToCp949("Pingbell 정보"));
+  EXPECT_EQ(t.size.cx, 235);
+  EXPECT_EQ(t.size.cy, 55);
+  ASSERT_EQ(t.controls.size(), 4u);
+  EXPECT_EQ(t.controls[0].iconId, IDR_MAINFRAME);
+  EXPECT_EQ(t.controls[0].rect, (platform::Rect{11, 17, 31, 37}));
+  EXPECT_EQ(t.controls[1].text, platform::Utf8ToCp949("Pingbell 버전 1.0"));
+  EXPECT_NE(t.controls[2].text.find("2007"), std::string::npos);
+  EXPECT_EQ(t.controls[3].rect, (platform::Rect{178, 7, 228, 21}));
+}
+
+TEST_F(PingbellTest, SystemMenuEndsWithASeparatorAndTheAboutItem) {
+  CPingbellDlg dialog;
+  ASSERT_TRUE(dialog.Create());
+  auto menu = dialog.SystemMenu();
+  ASSERT_GE(menu.size(), 2u);
+  EXPECT_EQ(menu[menu.size() - 2].id, 0u);
+  EXPECT_EQ(menu.back().id, IDM_ABOUTBOX);
+  EXPECT_EQ(menu.back().text, platform::Utf8ToCp949("Pingbell 정보(&A)..."));
+  EXPECT_EQ(dialog.GetIcon(true).Width(), 32);
+  EXPECT_EQ(dialog.GetIcon(false).Width(), 16);
+  dialog.Destroy();
+}
+
+TEST_F(PingbellTest, TheAboutCommandShowsTheAboutBoxAndComesBack) {
+  setenv("KIVRO_GUI_CLOSE_AFTER", "100", 1);  // nobody is there to close it
+  CPingbellDlg dialog;
+  ASSERT_TRUE(dialog.Create());
+  dialog.OnSysCommand(IDM_ABOUTBOX | 0x5);  // the low four bits are the system's
+  EXPECT_EQ(dialog.AboutShownCount(), 1);
+  EXPECT_FALSE(dialog.IsEnded());  // back to the main dialog
+  dialog.OnSysCommand(platform::kScMinimize);
+  EXPECT_EQ(dialog.AboutShownCount(), 1);
+  EXPECT_TRUE(dialog.IsIconic());
+  unsetenv("KIVRO_GUI_CLOSE_AFTER");
+  dialog.Destroy();
+}
+
+TEST_F(PingbellTest, OkEndsTheDialogWithOk) {
+  CPingbellDlg dialog;
+  ASSERT_TRUE(dialog.Create());
+  EXPECT_EQ(ClickAndWait(dialog, kIdOk), kIdOk);
+}
+
+TEST_F(PingbellTest, CancelEndsTheDialogWithCancel) {
+  CPingbellDlg dialog;
+  ASSERT_TRUE(dialog.Create());
+  EXPECT_EQ(ClickAndWait(dialog, kIdCancel), kIdCancel);
+}
+
+TEST_F(PingbellTest, MinimisedItPaintsTheIconInTheMiddle) {
+  CPingbellDlg dialog;
+  ASSERT_TRUE(dialog.Create());
+  dialog.Show(platform::ShowCommand::kMinimize);
+  dialog.Invalidate();
+  dialog.UpdateWindow();
+  platform::Bitmap shot = gt::CaptureWindow(dialog);
+  platform::Rect client = dialog.GetClientRect();
+  int32_t x0 = (client.Width() - 32 + 1) / 2, y0 = (client.Height() - 32 + 1) / 2;
+  const platform::Icon& icon = dialog.GetIcon(true);
+  // The buttons are child windows: the toolkit paints them over their
+  // parent even while it is minimised, so only the pixels they leave are
+  // the dialog's own.
+  auto under_a_button = [&](int32_t cx, int32_t cy) {
+    for (int32_t id : {kIdOk, kIdCancel}) {
+      platform::Rect r = dialog.GetDlgItem(id)->GetWindowRect();
+      platform::Point tl = dialog.ScreenToClient({r.left, r.top});
+      if (cx >= tl.x && cx < tl.x + r.Width() && cy >= tl.y && cy < tl.y + r.Height()) return true;
+    }
+    return false;
+  };
+  // Every opaque icon pixel is where it belongs; outside the icon, background.
+  int compared = 0;
+  for (int32_t y = 0; y < 32; ++y) {
+    for (int32_t x = 0; x < 32; ++x) {
+      uint32_t argb = icon.Argb(x, y);
+      if ((argb >> 24) != 0xFF || under_a_button(x0 + x, y0 + y)) continue;
+      ASSERT_EQ(shot.Row(y0 + y)[x0 + x] & 0xFFFFFF, argb & 0xFFFFFF) << x << "," << y;
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 50);
+  if (x0 > 0) {
+    EXPECT_NE(shot.Row(0)[0] & 0xFFFFFF, icon.Argb(16, 16) & 0xFFFFFF);
+  }
+  dialog.Destroy();
+}
+
+// The program itself: no display, any argument.
+TEST(PingbellProgramTest, WithoutADisplayItNamesItselfAndEndsAsOk) {
+  for (const char* args : {"", " 'ZelNoti:ping?a=1'"}) {
+    std::string command =
+        std::string("env -u DISPLAY -u KIVRO_GUI -u WAYLAND_DISPLAY " PINGBELL_PROGRAM) + args +
+        " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    char buffer[128];
+    while (fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
+    int status = pclose(pipe);
+    EXPECT_EQ(out, "Pingbell\n") << args;
+    EXPECT_EQ(status, 0) << args;
+  }
+}
+
+}  // namespace
