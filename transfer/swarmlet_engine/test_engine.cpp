@@ -34,8 +34,9 @@ uint32_t g_total = 1000;
 uint32_t g_step = 250;
 uint32_t g_error_code = 0;
 uint32_t g_poll_count = 0;
-SwarmletCallback g_complete = nullptr;
-SwarmletCallback g_error = nullptr;
+// Read by threads of the test that play the engine's own threads.
+std::atomic<SwarmletCallback> g_complete{nullptr};
+std::atomic<SwarmletCallback> g_error{nullptr};
 std::thread g_init_thread;
 
 void Log(const std::string& entry) {
@@ -61,7 +62,8 @@ SWARMLET_EXPORT void TestEngine_Reset() {
   g_step = 250;
   g_error_code = 0;
   g_poll_count = 0;
-  g_complete = g_error = nullptr;
+  g_complete = nullptr;
+  g_error = nullptr;
 }
 
 SWARMLET_EXPORT void TestEngine_SetInit(int32_t result, int32_t answers, int32_t from_thread) {
@@ -97,10 +99,12 @@ SWARMLET_EXPORT uint32_t TestEngine_Log(char* buffer, uint32_t size) {
 
 // Calls the registered completion callback with any handle.
 SWARMLET_EXPORT void TestEngine_FireComplete(uint32_t handle) {
-  if (g_complete != nullptr) g_complete(handle, 0);
+  SwarmletCallback callback = g_complete.load();
+  if (callback != nullptr) callback(handle, 0);
 }
 SWARMLET_EXPORT void TestEngine_FireError(uint32_t handle, uint32_t code) {
-  if (g_error != nullptr) g_error(handle, code);
+  SwarmletCallback callback = g_error.load();
+  if (callback != nullptr) callback(handle, code);
 }
 
 // --- the engine exports ----------------------------------------------------
@@ -161,7 +165,8 @@ SWARMLET_EXPORT int32_t StartDownload(uint32_t handle, const char* meta_url, con
                                       int32_t reserved1, int32_t reserved2) {
   Log("Start(" + std::to_string(handle) + "," + meta_url + "," + extra + "," + reserved_text + "," +
       directory + "," + std::to_string(reserved1) + "," + std::to_string(reserved2) + ")");
-  if (g_mode == kErrorAtStart && g_error != nullptr) g_error(handle, g_error_code);
+  SwarmletCallback on_error = g_error.load();
+  if (g_mode == kErrorAtStart && on_error != nullptr) on_error(handle, g_error_code);
   return 0;
 }
 
@@ -186,8 +191,9 @@ SWARMLET_EXPORT int32_t GetTotalDownloadStatus(uint32_t handle, uint32_t* state,
   *downloaded = static_cast<uint32_t>(done > 0xFFFFFFFFull ? 0xFFFFFFFFull : done);
   *download_rate = *upload_rate = *peers = *sources = 0xDEAD;  // the adapter ignores them
   if (n == g_polls) {
-    if (g_mode == kCompleteAfterPolls && g_complete != nullptr) g_complete(handle, 0);
-    if (g_mode == kErrorAtPoll && g_error != nullptr) g_error(handle, g_error_code);
+    SwarmletCallback on_complete = g_complete.load(), on_error = g_error.load();
+    if (g_mode == kCompleteAfterPolls && on_complete != nullptr) on_complete(handle, 0);
+    if (g_mode == kErrorAtPoll && on_error != nullptr) on_error(handle, g_error_code);
   }
   return 0;
 }
