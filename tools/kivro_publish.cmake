@@ -9,3 +9,8 @@ target_link_libraries(kivro_publish_core PUBLIC kivro_patch PkgConfig::MINIZIP Z
 
 add_executable(kivro-publish kivro_publish.cpp)
 target_link_libraries(kivro-publish PRIVATE kivro_publish_core)
+
+kivro_add_test(kivro_publish_test
+  SOURCES kivro_publish_test.cpp ${CMAKE_SOURCE_DIR}/patch/patch_info_test_support.cpp
+  LIBS kivro_publish_core)
+add_dependencies(kivro_publish_test kivro-publish)
