@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <set>
 
 #include "sysinfo/fake_registry.h"
@@ -10,6 +12,24 @@
 namespace {
 
 using Root = platform::RegistryRoot;
+
+// The probes of this host read the registry and files under the virtual
+// root: give the whole test program an empty one of its own.
+class PrivateVirtualRoot : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    root_ = std::filesystem::temp_directory_path() /
+            ("kivro-sysinfo-" + std::to_string(std::rand()) + "-" + std::to_string(size_t(this)));
+    std::filesystem::create_directories(root_);
+    setenv("KIVRO_ROOT", root_.c_str(), 1);
+  }
+  void TearDown() override { std::filesystem::remove_all(root_); }
+
+ private:
+  std::filesystem::path root_;
+};
+[[maybe_unused]] ::testing::Environment* const kPrivateRoot =
+    ::testing::AddGlobalTestEnvironment(new PrivateVirtualRoot);
 
 TEST(ClientReportFormat, ExactTextForFixedValues) {
   ClientReportValues v;
@@ -218,6 +238,20 @@ TEST(ComposeClientReportTest, ThisHostIsReportedHonestly) {
   EXPECT_EQ(text.find("[MEM]  TOTAL : 0\n"), std::string::npos);  // memory is real
   EXPECT_EQ(text.back(), '\n');
   std::printf("%s", text.c_str());
+}
+
+}  // namespace
+
+namespace {
+
+// The production readers reach the platform registry.
+TEST(ComposeClientReportTest, SystemRegistryFeedsTheProbes) {
+  const std::string key = "SOFTWARE\\Microsoft\\DirectX";
+  ASSERT_TRUE(platform::RegistrySetString(Root::kLocalMachine, key, "Version", "4.09.00.0904"));
+  ClientReport report;
+  ComposeClientReport(&report);
+  EXPECT_NE(std::string(report.text).find("[DX]   VER : 9\n"), std::string::npos);
+  EXPECT_TRUE(platform::RegistryDeleteTree(Root::kLocalMachine, key));
 }
 
 }  // namespace
