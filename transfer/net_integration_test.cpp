@@ -318,4 +318,25 @@ TEST_F(FtpNet, WholeUrlMethodFetchesFtpUrls) {
   EXPECT_EQ(ReadLocal(dir_, "b.zip"), site_->files["dist/b.zip"]);
 }
 
+TEST(FtpNetIpv6, ResumableFtpWorksOverIpv6WithEpsv) {
+  if (!kivro_test::FtpServer::Available()) GTEST_SKIP() << "python3-pyftpdlib is not installed";
+  platform::TcpListener probe;
+  if (!probe.Listen("::1", 0)) GTEST_SKIP() << "no IPv6 loopback on this machine";
+  probe.Close();
+  TempDir root("ftp6"), dir("ftp6dst");
+  std::string content = kivro_test::PatternBytes(150000, 41);
+  ASSERT_TRUE(kivro_test::WritePosixFile(root.PosixPath("f.zip"), content));
+  kivro_test::FtpServer ftp;
+  std::string why;
+  ASSERT_TRUE(ftp.Start(root.Posix(), "six", "pw", &why, "::1")) << why;
+  CNet net;
+  Wire(&net, 5000);
+  ASSERT_EQ(net.ConnectFtpResume("LAUNCHER", "::1", "six", "pw", ftp.Port()), 0);
+  Rec().cancel_after = 0;
+  EXPECT_EQ(net.DownloadFtpResume(dir.WinPath("f.zip").c_str(), "ftp://[::1]/f.zip", 0), 1);
+  Rec().cancel_after = -1;
+  ASSERT_EQ(net.DownloadFtpResume(dir.WinPath("f.zip").c_str(), "ftp://[::1]/f.zip", 0), 0);
+  EXPECT_EQ(ReadLocal(dir, "f.zip"), content);
+}
+
 }  // namespace

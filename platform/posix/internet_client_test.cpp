@@ -253,6 +253,30 @@ TEST(HttpClient, GoesThroughTheProxyWithAnAbsoluteTarget) {
   EXPECT_EQ(seen.rfind("GET http://download.invalid:8080/v/list.vrl HTTP/1.1\r\n", 0), 0u) << seen;
 }
 
+TEST(HttpClient, FtpUrlsGoThroughTheFtpProxyAsHttp) {
+  std::mutex m;
+  std::string seen;
+  ScriptedServer proxy;
+  ASSERT_TRUE(proxy.Start([&](TcpSocket* c, int) {
+    std::string head;
+    if (!ReadRequestHead(c, &head)) return;
+    {
+      std::lock_guard<std::mutex> lock(m);
+      seen = head;
+    }
+    c->SendAll("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nFTP", 1000);
+  }));
+  ProxySettings proxies;
+  proxies.ftp_proxy = "127.0.0.1:" + std::to_string(proxy.Port());
+  InternetSession session("T", proxies);
+  auto request = OpenUrl(&session, "ftp://files.invalid/dist/a.zip", "");
+  ASSERT_TRUE(request);
+  bool ok = false;
+  EXPECT_EQ(ReadAll(request.get(), &ok), "FTP");
+  std::lock_guard<std::mutex> lock(m);
+  EXPECT_EQ(seen.rfind("GET ftp://files.invalid/dist/a.zip HTTP/1.1\r\n", 0), 0u) << seen;
+}
+
 TEST(HttpClient, WorksOverIpv6Loopback) {
   ScriptedServer server;
   if (!server.Start(EchoPath, "::1")) GTEST_SKIP() << "no IPv6 loopback on this machine";

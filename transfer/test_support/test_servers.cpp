@@ -24,11 +24,11 @@ std::string Quote(const std::string& s) {
   return out + "'";
 }
 
-bool WaitForPort(uint16_t port, int milliseconds) {
+bool WaitForPort(uint16_t port, int milliseconds, const std::string& address = "127.0.0.1") {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
   while (std::chrono::steady_clock::now() < deadline) {
     platform::TcpSocket probe;
-    if (probe.Connect("127.0.0.1", port, 500)) return true;
+    if (probe.Connect(address, port, 500)) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   return false;
@@ -228,7 +228,7 @@ std::string NginxServer::AccessLog() const {
 bool FtpServer::Available() { return !FtpPython().empty(); }
 
 bool FtpServer::Start(const std::string& root, const std::string& user,
-                      const std::string& password, std::string* why) {
+                      const std::string& password, std::string* why, const std::string& address) {
   Stop();
   std::string python = FtpPython();
   if (python.empty()) {
@@ -239,12 +239,12 @@ bool FtpServer::Start(const std::string& root, const std::string& user,
   const std::string d = dir_->Posix();
   for (int attempt = 0; attempt < 5 && !running_; ++attempt) {
     port_ = platform::FindFreeLoopbackPort();
-    std::string cmd = python + " -m pyftpdlib -i 127.0.0.1 -p " + std::to_string(port_) + " -d " +
+    std::string cmd = python + " -m pyftpdlib -i " + Quote(address) + " -p " + std::to_string(port_) + " -d " +
                       Quote(root) + " -u " + Quote(user) + " -P " + Quote(password) + " >" +
                       Quote(d + "/ftpd.log") + " 2>&1 & echo $! >" + Quote(d + "/ftpd.pid");
     if (std::system(cmd.c_str()) != 0) continue;
     running_ = true;
-    if (!WaitForPort(port_, 8000)) Stop();
+    if (!WaitForPort(port_, 8000, address)) Stop();
   }
   if (!running_) {
     *why = "pyftpdlib did not start: " + ReadText(d + "/ftpd.log");

@@ -77,8 +77,9 @@ class FtpServer {
   FtpServer(const FtpServer&) = delete;
   FtpServer& operator=(const FtpServer&) = delete;
 
+  // `address` is the loopback address to listen on ("127.0.0.1" or "::1").
   bool Start(const std::string& root, const std::string& user, const std::string& password,
-             std::string* why);
+             std::string* why, const std::string& address = "127.0.0.1");
   void Stop();
   uint16_t Port() const { return port_; }
 
