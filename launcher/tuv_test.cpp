@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <list>
 #include <thread>
 #include <vector>
 
@@ -49,10 +50,12 @@ std::vector<uint8_t> MakeBmp(int w, int h, const std::vector<ColorRef>& px) {
   return f;
 }
 
-// Registers a test skin under `id`; the bytes must outlive the program.
+// Registers a test skin under `id`; resources are never copied, so the
+// bytes live as long as the program.
 void RegisterSkin(int id, int w, int h, const std::vector<ColorRef>& px) {
-  auto* bytes = new std::vector<uint8_t>(MakeBmp(w, h, px));
-  RegisterResource(ResourceType::kBitmap, id, bytes->data(), bytes->size());
+  static std::list<std::vector<uint8_t>> storage;
+  storage.push_back(MakeBmp(w, h, px));
+  RegisterResource(ResourceType::kBitmap, id, storage.back().data(), storage.back().size());
 }
 
 class TuvTest : public ::testing::Test {

@@ -217,6 +217,15 @@ class SdlBackend : public Backend {
 
 }  // namespace
 
+}  // namespace platform
+
+// SDL's X11 video asks D-Bus for the screen saver and input methods; the
+// D-Bus library keeps a buffer until the process ends, which the leak checker
+// of sanitizer builds would report for every program with a window.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
+
+namespace platform {
+
 std::unique_ptr<Backend> CreateSdlBackend() {
   auto backend = std::make_unique<SdlBackend>();
   if (!backend->Start()) return nullptr;
