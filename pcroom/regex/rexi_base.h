@@ -21,6 +21,10 @@ class REXI_Base {
   // an error the old one stays in force.
   CompileResult SetPattern(const std::string& pattern);
 
+  // The pattern compiler, whose name dictionary "$name" references expand
+  // from. Nothing in the system adds names; tests do.
+  PatternCompiler& compiler() { return *compiler_; }
+
   // Where the last match attempt started.
   const char* match_start() const { return reinterpret_cast<const char*>(match_start_); }
 

@@ -33,6 +33,8 @@ bool REXI_Search::Find(const char*& cursor, size_t& length, bool& at_end) {
     }
     if (*p == end_of_text_) {
       cursor = reinterpret_cast<const char*>(p);
+      length = 0;
+      at_end = true;
       return false;
     }
     ++attempt;

@@ -185,6 +185,7 @@ TEST(RexiSearch, AttemptRunningIntoTheEndStopsTheSearch) {
   Hit h = Search("abc|b", "ab");
   EXPECT_FALSE(h.found);
   EXPECT_EQ(h.offset, 2u);  // the cursor stays at the end of the text
+  EXPECT_TRUE(h.at_end);
   // A failed attempt that stops before the end lets the next start match.
   h = Search("abc|b", "abx");
   EXPECT_TRUE(h.found);
@@ -284,6 +285,20 @@ TEST(RexiCompile, UncompiledEngineFindsNothing) {
   EXPECT_EQ(h.offset, 8u);
   EXPECT_EQ(rx.SetPattern("(").code, 2);
   EXPECT_FALSE(FindIn(rx, "(").found);
+}
+
+TEST(RexiCompile, NameReferencesExpandToCopiesOfTheStoredExpression) {
+  REXI_Search rx;
+  rx.compiler().AddName("$digit", "[0-9]");
+  rx.compiler().AddName("$agent", "AGENT");
+  ASSERT_EQ(rx.SetPattern("$agent$digit+.BIN").code, 0);
+  EXPECT_TRUE(FindIn(rx, "XAGENT42.BIN").found);
+  EXPECT_FALSE(FindIn(rx, "XAGENT.BIN").found);
+  // A postfix on one copy leaves the stored expression alone.
+  ASSERT_EQ(rx.SetPattern("$agent\\i $agent").code, 0);
+  EXPECT_TRUE(FindIn(rx, "agentAGENT").found);
+  EXPECT_FALSE(FindIn(rx, "agentagent").found);
+  EXPECT_EQ(rx.SetPattern("$agents").message, "$agents not found in name dictionary");
 }
 
 TEST(RexiCompile, HostilePatternsAreRefusedNotExhausting) {
