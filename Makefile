@@ -2,7 +2,7 @@
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test asan tsan demo fuzz bench format clean
+.PHONY: all deps build test asan tsan demo fuzz bench install-root format clean
 
 all: build
 
@@ -35,6 +35,11 @@ bench: build
 
 demo: build
 	./scripts/demo.sh build
+
+# Places KIVROInstaller, Pingbell and the plug-in in the virtual Windows root
+# (KIVRO_ROOT) and registers the plug-in and its URL protocols.
+install-root: build
+	./scripts/install-virtual-root.sh build
 
 format:
 	find . -path ./build\* -prune -o \( -name '*.cpp' -o -name '*.h' \) -print | xargs clang-format -i
