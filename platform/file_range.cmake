@@ -1,3 +1,3 @@
-# Kernel-side range copies and early write-back for saving big files.
+# Kernel-side range copies for saving big files.
 add_library(kivro_file_range STATIC posix/file_range.cpp)
 target_link_libraries(kivro_file_range PUBLIC kivro_platform)

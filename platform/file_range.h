@@ -1,7 +1,6 @@
-// Large sequential file writing for saving big files quickly and durably:
-// copies of byte ranges between files done inside the kernel where it can
-// (as cp does), and write-back to disk started early so that the final
-// flush has little left to wait for. Used by the package save.
+// Large sequential file writing for saving big files quickly: copies of
+// byte ranges between files done inside the kernel where it can (as cp
+// does). Used by the package save.
 // Not shared between threads.
 #pragma once
 #include <cstddef>
@@ -29,8 +28,6 @@ class RangeFile {
   // Copies `length` bytes of `source` at `source_offset` to `offset` here.
   // Fails when the source ends before (kErrorHandleEof).
   bool CopyFrom(RangeFile* source, uint64_t source_offset, uint64_t length, uint64_t offset);
-  // Starts writing [offset, offset + length) to disk without waiting for it.
-  void StartWriteBack(uint64_t offset, uint64_t length);
   bool Sync();
 
  private:

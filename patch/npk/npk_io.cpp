@@ -67,32 +67,38 @@ int32_t ReadAt(NpkFile* package, platform::File* file, uint64_t offset, void* bu
 }
 
 Writer::Writer(NpkFile* package, platform::RangeFile* file, uint64_t start)
-    : package_(package),
-      file_(file),
-      position_(start),
-      file_position_(start),
-      written_back_(start) {}
-
-void Writer::WriteBack() {
-  constexpr uint64_t kWriteBackStep = 64 << 20;
-  if (file_position_ - written_back_ < kWriteBackStep) return;
-  file_->StartWriteBack(written_back_, file_position_ - written_back_);
-  written_back_ = file_position_;
-}
+    : package_(package), file_(file), position_(start), file_position_(start) {}
 
 int32_t Writer::Copy(platform::RangeFile* source, uint64_t offset, uint64_t length) {
-  int32_t rc = Flush();
-  if (rc != NPK_SUCCESS) return rc;
-  if (!file_->CopyFrom(source, offset, length, file_position_))
+  if (copy_length_ > 0 && (source != copy_source_ || offset != copy_offset_ + copy_length_)) {
+    int32_t rc = FlushCopy();
+    if (rc != NPK_SUCCESS) return rc;
+  }
+  if (copy_length_ == 0) {
+    int32_t rc = Flush();  // buffered bytes go before the copy
+    if (rc != NPK_SUCCESS) return rc;
+    copy_source_ = source;
+    copy_offset_ = offset;
+  }
+  copy_length_ += length;
+  position_ += length;
+  return NPK_SUCCESS;
+}
+
+int32_t Writer::FlushCopy() {
+  if (copy_length_ == 0) return NPK_SUCCESS;
+  uint64_t length = copy_length_;
+  copy_length_ = 0;
+  if (!file_->CopyFrom(copy_source_, copy_offset_, length, file_position_))
     return platform::GetLastSystemError() == platform::kErrorHandleEof ? NPK_ERROR_SHORT_READ
                                                                        : WriteErrorCode();
-  position_ += length;
-  file_position_ = position_;
-  WriteBack();
+  file_position_ += length;
   return NPK_SUCCESS;
 }
 
 int32_t Writer::Write(const void* data, size_t length, int32_t stage, const char* name) {
+  int32_t copied = FlushCopy();
+  if (copied != NPK_SUCCESS) return copied;
   if (package_->progress != nullptr || length >= kLargePiece) {
     int32_t rc = Flush();
     if (rc != NPK_SUCCESS) return rc;
@@ -100,7 +106,6 @@ int32_t Writer::Write(const void* data, size_t length, int32_t stage, const char
     if (rc != NPK_SUCCESS) return rc;
     position_ += length;
     file_position_ = position_;
-    WriteBack();
     return NPK_SUCCESS;
   }
   if (buffer_.size() + length > kLargePiece) {
@@ -114,11 +119,12 @@ int32_t Writer::Write(const void* data, size_t length, int32_t stage, const char
 }
 
 int32_t Writer::Flush() {
+  int32_t copied = FlushCopy();
+  if (copied != NPK_SUCCESS) return copied;
   if (buffer_.empty()) return NPK_SUCCESS;
   if (!file_->WriteAt(buffer_.data(), buffer_.size(), file_position_)) return WriteErrorCode();
   file_position_ += buffer_.size();
   buffer_.clear();
-  WriteBack();
   return NPK_SUCCESS;
 }
 

@@ -24,26 +24,28 @@ int32_t ReadAt(NpkFile* package, platform::File* file, uint64_t offset, void* bu
                int32_t stage, const char* name);
 
 // Sequential writer of a package being saved, buffered when no progress
-// callback is set. Written ranges are handed to the disk as the save goes,
-// so the final flush does not wait for the whole file.
+// callback is set.
 class Writer {
  public:
   Writer(NpkFile* package, platform::RangeFile* file, uint64_t start);
   int32_t Write(const void* data, size_t length, int32_t stage, const char* name);
   // Appends `length` bytes of `source` at `offset`, copied inside the kernel.
+  // Adjacent ranges are joined, so unchanged neighbours cost one copy.
   int32_t Copy(platform::RangeFile* source, uint64_t offset, uint64_t length);
   int32_t Flush();
   uint64_t position() const { return position_; }
 
  private:
   int32_t WriteThrough(const void* data, size_t length, int32_t stage, const char* name);
-  void WriteBack();
+  int32_t FlushCopy();
   NpkFile* package_;
   platform::RangeFile* file_;
   uint64_t position_;       // logical end, buffered bytes included
   uint64_t file_position_;  // where the buffer goes
-  uint64_t written_back_;   // write-back started up to here
   std::vector<uint8_t> buffer_;
+  // A copy not done yet (length 0: none); only while the buffer is empty.
+  platform::RangeFile* copy_source_ = nullptr;
+  uint64_t copy_offset_ = 0, copy_length_ = 0;
 };
 
 void PutU32(uint8_t* p, uint32_t v);

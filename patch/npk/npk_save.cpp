@@ -90,7 +90,9 @@ int32_t WriteBlock(NpkFile* package, NpkFileEntity* entity, Writer* writer,
       record->stored_size = record->unpacked_size;
       platform::RangeFile fast_source;
       if (package->progress == nullptr) fast_source.OpenForReading(entity->pending_source);
-      return CopyBytes(package, &source, &fast_source, 0, uint64_t(size), writer, name);
+      int32_t code = CopyBytes(package, &source, &fast_source, 0, uint64_t(size), writer, name);
+      // The copy may still be pending; it must be done while the file is open.
+      return code == NPK_SUCCESS ? writer->Flush() : code;
     }
     int32_t code = ReadAll(package, &source, 0, record->unpacked_size, name, &content);
     if (code != NPK_SUCCESS) return code;

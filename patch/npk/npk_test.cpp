@@ -158,6 +158,26 @@ TEST_F(NpkPackage, ContentSurvivesAddSaveReopenAndDecode) {
     int32_t rc = 0;
     EXPECT_EQ(Decoded(&reopened, name, &rc), content) << name << " code " << rc;
   }
+  // Unchanged neighbours are copied together; gaps and a plain pending file
+  // between them must land in their places.
+  for (size_t i = 3; i < added.size(); i += 7) {
+    ASSERT_EQ(NpkRemove(&reopened, NpkFind(&reopened, added[i].first.c_str())), NPK_SUCCESS);
+    added[i].second.clear();
+  }
+  auto plain = Bytes(70000, 77);
+  ASSERT_EQ(NpkAddFile(&reopened, Source("plain", plain).c_str(), "plain", 0), NPK_SUCCESS);
+  added.emplace_back("plain", plain);
+  ASSERT_EQ(NpkSave(&reopened, nullptr, true), NPK_SUCCESS);
+  NpkClose(&reopened);
+  ASSERT_EQ(NpkOpen(&reopened, path.c_str()), NPK_SUCCESS);
+  for (auto& [name, content] : added) {
+    if (content.empty()) {
+      EXPECT_EQ(NpkFind(&reopened, name.c_str()), nullptr) << name;
+      continue;
+    }
+    int32_t rc = 0;
+    EXPECT_EQ(Decoded(&reopened, name, &rc), content) << name << " code " << rc;
+  }
 }
 
 TEST_F(NpkPackage, AddedEntitiesAreEncodedWithTheirFlags) {

@@ -93,11 +93,6 @@ bool RangeFile::CopyFrom(RangeFile* source, uint64_t source_offset, uint64_t len
   return true;
 }
 
-void RangeFile::StartWriteBack(uint64_t offset, uint64_t length) {
-  sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(length),
-                  SYNC_FILE_RANGE_WRITE);
-}
-
 bool RangeFile::Sync() { return fsync(fd_) == 0 || FailWithErrno(); }
 
 }  // namespace platform
