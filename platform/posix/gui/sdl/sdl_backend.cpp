@@ -18,6 +18,9 @@ class SdlBackend : public Backend {
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // Surfaces go straight to X (shared memory images): no OpenGL driver
+    // is loaded for a window that is painted in software anyway.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
     wake_type_ = SDL_RegisterEvents(1);
     SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
