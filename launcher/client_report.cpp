@@ -1,18 +1,40 @@
 #include "launcher/client_report.h"
 
+#include <atomic>
+
+#include "platform/debug.h"
 #if KIVRO_HAVE_SYSINFO
 #include "sysinfo/client_information.h"
 #endif
 
 namespace launcher {
 
-bool ComposeLauncherClientReport() {
+namespace {
+
+std::atomic<ClientReportComposer> g_composer{nullptr};
+
+bool ComposeThisMachine() {
 #if KIVRO_HAVE_SYSINFO
   ClientReport report;
   return ComposeClientReport(&report) != 0;
 #else
   return false;  // this build has no report probes
 #endif
+}
+
+}  // namespace
+
+void SetClientReportComposer(ClientReportComposer composer) { g_composer = composer; }
+
+bool ComposeLauncherClientReport() {
+  ClientReportComposer composer = g_composer.load();
+  try {
+    return composer != nullptr ? composer() : ComposeThisMachine();
+  } catch (...) {
+    // The report is informational; the update must go on without it.
+    platform::OutputDebugText("KIVROInstaller: the client information report could not be composed\n");
+    return false;
+  }
 }
 
 }  // namespace launcher

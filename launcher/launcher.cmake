@@ -36,7 +36,7 @@ target_link_libraries(KIVROInstaller PRIVATE kivro_launcher_window kivro_launche
 kivro_embed_launcher_art(KIVROInstaller)
 
 kivro_add_test(launcher_test
-  SOURCES ${KIVRO_LAUNCHER_DIR}/launcher_logic_test.cpp
+  SOURCES ${KIVRO_LAUNCHER_DIR}/launcher_logic_test.cpp ${KIVRO_LAUNCHER_DIR}/console_surface_test.cpp
   LIBS kivro_launcher kivro_update kivro_own_roles)
 target_compile_definitions(launcher_test PRIVATE "KIVRO_TEST_DOWNLOAD_HOST=\"${KIVRO_DOWNLOAD_HOST}\"")
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "launcher/client_report.h"
 #include "launcher/launcher_config.h"
 #include "launcher/launcher_link.h"
 #include "launcher/launcher_test_fakes.h"
@@ -35,17 +36,28 @@ void RecordGameStart(const std::string& folder, const std::string& executable) {
 // "프로그램 설치 중 [%d/%d]" in code page 949, without the numbers.
 const std::string kInstallingPrefix = "\xC7\xC1\xB7\xCE\xB1\xD7\xB7\xA5 \xBC\xB3\xC4\xA1 \xC1\xDF ";
 
+int g_reports = 0;
+bool CountReport() {
+  ++g_reports;
+  return true;
+}
+
 // A dialog opened on fakes and brought past its 1.5 s timer, so the check
 // runs; each test then plays the manager's part.
 class LauncherWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     g_game = GameStart();
+    g_reports = 0;
+    launcher::SetClientReportComposer(&CountReport);
     dlg_ = std::make_unique<Dlg>(surface_, CLauncherLink::Instance(), &manager_);
     dlg_->SetGameOpener(&RecordGameStart);
     dlg_->OnInitDialog();
   }
-  void TearDown() override { dlg_.reset(); }
+  void TearDown() override {
+    dlg_.reset();
+    launcher::SetClientReportComposer(nullptr);
+  }
 
   void FireCheckTimer() { dlg_->OnTimer(Dlg::kCheckTimerId); }
   void Result(int32_t code) {
@@ -145,6 +157,20 @@ TEST_F(LauncherWindowTest, TimerFiresTheCheckOnceOnly) {
   EXPECT_EQ(Buttons(), "0000");  // the check runs with all buttons disabled
   EXPECT_EQ(manager_.check_url, "http://" + std::string(launcher::DownloadHost()) +
                                     "/vrl/newvrl/gobanvista.vrl");
+}
+
+TEST_F(LauncherWindowTest, ReportIsComposedRightBeforeEachCheck) {
+  int reports_at_check = -1;
+  manager_.on_check = [&] { reports_at_check = g_reports; };
+  FireCheckTimer();
+  EXPECT_EQ(reports_at_check, 1);
+  Result(2);
+}
+
+TEST(ClientReport, AThrowingProbeNeverStopsTheCheck) {
+  launcher::SetClientReportComposer([]() -> bool { throw 42; });
+  EXPECT_FALSE(launcher::ComposeLauncherClientReport());
+  launcher::SetClientReportComposer(nullptr);
 }
 
 TEST_F(LauncherWindowTest, CheckWithDownloadsStartsTheUpdateWithOnlyCancelEnabled) {
