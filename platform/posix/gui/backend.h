@@ -47,6 +47,6 @@ std::unique_ptr<Backend> CreateSdlBackend();  // null when no display
 std::unique_ptr<Backend> CreateOffscreenBackend();
 
 // For the SDL backend: the hook for native events (see window.h).
-const NativeEventHook& CurrentNativeEventHook();
+NativeEventHook CurrentNativeEventHook();
 
 }  // namespace platform

@@ -118,7 +118,10 @@ void SetNativeEventHook(NativeEventHook hook) {
   S().hook = std::move(hook);
 }
 
-const NativeEventHook& CurrentNativeEventHook() { return S().hook; }
+NativeEventHook CurrentNativeEventHook() {
+  std::lock_guard<std::mutex> guard(S().lock);
+  return S().hook;
+}
 
 bool GuiCore::Started() { return S().started.load(std::memory_order_acquire); }
 

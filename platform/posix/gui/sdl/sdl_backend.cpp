@@ -202,7 +202,7 @@ class SdlBackend : public Backend {
         }
         break;
       case SDL_SYSWMEVENT: {
-        const NativeEventHook& hook = CurrentNativeEventHook();
+        NativeEventHook hook = CurrentNativeEventHook();
         if (hook && e.syswm.msg && e.syswm.msg->subsystem == SDL_SYSWM_X11) hook(&e.syswm.msg->msg.x11.event);
         return;
       }
