@@ -28,6 +28,9 @@ const char kUsage[] =
     "                        dist/<project>/patch_VERSION.zip with the files changed\n"
     "                        since --previous (all files without it)\n"
     "  --list-patch-folder F DIRECTORY value of the list patch (default patch)\n"
+    "  --peer-source URL     write a peer-engine meta file <file>.swarmlet beside\n"
+    "                        every published file, with URL (http://host:port, the\n"
+    "                        server of SERVER_DIR) as the file's source\n"
     "  --help                this text\n"
     "\n"
     "Paths are POSIX paths (or Windows paths of the launcher's view). The same release\n"
@@ -60,13 +63,14 @@ int main(int argc, char** argv) {
     } else if (a == "--subdir") {
       options.per_directory = true;
     } else if (a == "--previous" || a == "--project" || a == "--download-url" ||
-               a == "--list-patch" || a == "--list-patch-folder") {
+               a == "--list-patch" || a == "--list-patch-folder" || a == "--peer-source") {
       const char* v = value(a.c_str());
       if (v == nullptr) return 2;
       if (a == "--previous") options.previous_dir = WindowsPath(v);
       else if (a == "--project") options.project = v;
       else if (a == "--download-url") options.download_url = v;
       else if (a == "--list-patch") options.list_patch_version = v;
+      else if (a == "--peer-source") options.peer_source = v;
       else options.list_patch_folder = v;
     } else if (a.rfind("--", 0) == 0 || count == 2) {
       std::fprintf(stderr, "kivro-publish: unexpected argument %s\n%s", a.c_str(), kUsage);

@@ -12,6 +12,7 @@
 #include "patch/vrel_miniunz.h"
 #include "platform/thread.h"
 #include "tools/kivro_publish_writer.h"
+#include "transfer/swarmlet_meta.h"
 
 namespace fs = std::filesystem;
 
@@ -200,6 +201,34 @@ TEST_F(PublishTest, ListPatchFormatCarriesEarlierVersions) {
       EXPECT_STREQ(f->directory, "/data");
     }
   EXPECT_EQ(board, 1);
+}
+
+TEST_F(PublishTest, PeerMetaFileBesideEveryPublishedFile) {
+  PublishOptions options;
+  options.release_dir = Win(release_);
+  options.server_dir = Win(server_);
+  options.peer_source = "http://127.0.0.1:18080";
+  PublishSummary summary;
+  std::string error;
+  ASSERT_TRUE(::Publish(options, &summary, &error)) << error;
+  int described = 0;
+  for (const auto& e : fs::recursive_directory_iterator(server_)) {
+    std::string path = e.path().string();
+    if (!e.is_regular_file() || e.path().extension() == ".swarmlet") continue;
+    SCOPED_TRACE(path);
+    std::string text = ReadFile(path + ".swarmlet");
+    SwarmletMeta meta;
+    std::string why;
+    ASSERT_TRUE(ReadSwarmletMeta(text.data(), text.size(), &meta, &why)) << why;
+    EXPECT_EQ(meta.name, e.path().filename().string());
+    EXPECT_EQ(meta.size, fs::file_size(path));
+    ASSERT_EQ(meta.sources.size(), 1u);
+    ++described;
+  }
+  EXPECT_EQ(described, 7);  // the list, four file archives, two entity archives
+  std::string entity = ReadFile(server_ + "/dist/gobanvista/__npk_entity/data/sound.npk_npk/voice^hi.wav.zip.swarmlet");
+  EXPECT_NE(entity.find("source http://127.0.0.1:18080/dist/gobanvista/__npk_entity/data/sound.npk_npk/voice%5Ehi.wav.zip\n"),
+            std::string::npos) << entity;
 }
 
 TEST_F(PublishTest, CommandLine) {

@@ -1,6 +1,7 @@
 #include "tools/kivro_publish_writer.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -13,6 +14,7 @@
 #include "platform/file.h"
 #include "platform/filetime.h"
 #include "tools/kivro_publish_zip.h"
+#include "transfer/swarmlet_meta.h"
 
 namespace {
 
@@ -55,6 +57,36 @@ bool WriteAtomically(const std::string& path, const std::string& text, std::stri
     return false;
   }
   return true;
+}
+
+// The peer engine's meta file beside a published file ("<file>.swarmlet"):
+// its name, size and where the whole file can be fetched over HTTP.
+bool WritePeerMeta(const std::string& file, const PublishOptions& options, std::string* error) {
+  if (options.peer_source.empty()) return true;
+  std::string relative = file.substr(options.server_dir.size() + 1);
+  std::string url = options.peer_source;
+  if (url.back() != '/') url += '/';
+  static const char kHex[] = "0123456789ABCDEF";
+  for (char c : platform::Cp949ToUtf8(Slashed(relative))) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (std::isalnum(u) || std::strchr("-._~/", c) != nullptr) {
+      url += c;
+    } else {
+      url += '%';
+      url += kHex[u >> 4];
+      url += kHex[u & 15];
+    }
+  }
+  SwarmletMeta meta;
+  meta.name = file.substr(file.rfind('\\') + 1);
+  meta.size = FileSize(file);
+  meta.sources.push_back(url);
+  std::string text = WriteSwarmletMeta(meta);
+  if (text.empty()) {
+    *error = "cannot describe " + file + " for the peer engine";
+    return false;
+  }
+  return WriteAtomically(file + ".swarmlet", text, error);
 }
 
 // What the server tree needs from one published item.
@@ -151,8 +183,8 @@ struct Layout {
   }
 };
 
-bool WriteArchives(Release* release, const Layout& layout, PublishSummary* summary,
-                   std::string* error) {
+bool WriteArchives(Release* release, const Layout& layout, const PublishOptions& options,
+                   PublishSummary* summary, std::string* error) {
   for (PublishedFile& f : release->files) {
     std::string archive = f.package ? layout.PackageArchive(f) : layout.PlainArchive(f);
     ZipSource source;
@@ -160,7 +192,7 @@ bool WriteArchives(Release* release, const Layout& layout, PublishSummary* summa
     source.file_path = f.path;
     source.list_time = f.list_time;
     source.mode = f.mode;
-    if (!WriteZip(archive, {source}, error)) return false;
+    if (!WriteZip(archive, {source}, error) || !WritePeerMeta(archive, options, error)) return false;
     f.archive_size = FileSize(archive);
     ++summary->archives;
     if (!f.package) {
@@ -187,7 +219,9 @@ bool WriteArchives(Release* release, const Layout& layout, PublishSummary* summa
       entity_source.bytes = &bytes;
       entity_source.list_time = e.list_time;
       std::string entity_archive = layout.EntityArchive(f, e);
-      if (!WriteZip(entity_archive, {entity_source}, error)) return false;
+      if (!WriteZip(entity_archive, {entity_source}, error) ||
+          !WritePeerMeta(entity_archive, options, error))
+        return false;
       e.archive_size = FileSize(entity_archive);
       ++summary->archives;
       ++summary->entities;
@@ -483,7 +517,9 @@ bool WriteListPatch(const Release& release, const Release* previous, const Layou
     s.mode = f->mode;
     sources.push_back(s);
   }
-  if (!WriteZip(layout.dist + "\\" + name, sources, error)) return false;
+  if (!WriteZip(layout.dist + "\\" + name, sources, error) ||
+      !WritePeerMeta(layout.dist + "\\" + name, options, error))
+    return false;
   ++summary->archives;
 
   std::string list_path = options.server_dir + "\\vrl\\newvrl\\" + options.project + ".pul";
@@ -506,7 +542,8 @@ bool WriteListPatch(const Release& release, const Release* previous, const Layou
   for (const auto& [patch, text] : carry.sections)
     if (patch != name) t += text;
   t += section;
-  if (!WriteAtomically(list_path, t, error)) return false;
+  if (!WriteAtomically(list_path, t, error) || !WritePeerMeta(list_path, options, error))
+    return false;
 
   CPulBase check;
   if (!check.Read(list_path.c_str()) || check.newest_version != version ||
@@ -548,7 +585,7 @@ bool Publish(const PublishOptions& options, PublishSummary* summary, std::string
   for (const auto& [k, v] : removals.entities) summary->removed_entities += static_cast<int>(v.size());
 
   Layout layout{options.server_dir + "\\dist\\" + options.project, options.per_directory};
-  if (!WriteArchives(&release, layout, summary, error)) return false;
+  if (!WriteArchives(&release, layout, options, summary, error)) return false;
 
   std::string list_path = options.server_dir + "\\vrl\\newvrl\\" + options.project + ".vrl";
   std::string text = ListText(release, removals, options);
@@ -565,7 +602,8 @@ bool Publish(const PublishOptions& options, PublishSummary* summary, std::string
              read.substr(line, read.find('\n', line) - line);
     return false;
   }
-  if (!WriteAtomically(list_path, text, error)) return false;
+  if (!WriteAtomically(list_path, text, error) || !WritePeerMeta(list_path, options, error))
+    return false;
   summary->list_path = list_path;
 
   if (!options.list_patch_version.empty() &&

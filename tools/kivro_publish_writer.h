@@ -6,6 +6,7 @@
 //   dist/<project>/<folder>/<package>.zip          packages, whole
 //   dist/<project>/__npk_entity/<folder>/<package>_npk/<entity>.zip
 //                                                  each entity's plain content
+// with, when asked, a peer-engine meta file "<file>.swarmlet" beside each,
 // and, when asked, the list-patch format:
 //   vrl/newvrl/<project>.pul and dist/<project>/patch_<version>.zip
 // Output depends only on the release (and the previous one): names are
@@ -24,6 +25,9 @@ struct PublishOptions {
   std::string download_url = "/dist/gobanvista/";
   std::string list_patch_version;  // non-empty: also write the list-patch format
   std::string list_patch_folder = "patch";
+  // Non-empty ("http://host:port"): a meta file of the peer engine beside
+  // every published file, naming that server as its source.
+  std::string peer_source;
 };
 
 struct PublishSummary {
