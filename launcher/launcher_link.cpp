@@ -160,6 +160,10 @@ void CLauncherLink::OnFileName(const char* text) {
   WindowUse use(Instance());
   if (use.window() == nullptr) return;
   use.window()->SetText(text, kLineFile);
+  // A new file starts empty: the engine reports only changed percentages,
+  // so the bar would otherwise show the previous file's 100 % until the
+  // first chunk of this one arrives.
+  use.window()->SetProgress(0, kBarFile);
   use.window()->Repaint();
 }
 

@@ -295,6 +295,10 @@ TEST_F(LauncherWindowTest, CallbacksFillTheirLinesAndBars) {
   EXPECT_STREQ(v.texts[kLineThird], "b.dat");
   EXPECT_EQ(v.bars[kBarThird], 7);
   EXPECT_EQ(surface_.repaints, 4);
+  // The next file starts with an empty bar, not the last file's value.
+  manager_.file_percent(100);
+  manager_.file_name("C:\\Zelmora\\KOREAN\\Gobanvista\\b.zip");
+  EXPECT_EQ(dlg_->Snapshot().bars[kBarFile], 0);
 }
 
 TEST_F(LauncherWindowTest, TextOf259CharactersIsShownWholeLongerIsCut) {
