@@ -75,6 +75,7 @@ TEST_F(FetchTool, FetchesWithResumeFromTheUrlsServer) {
   RunResult run = RunFetch(scratch_, nginx_.BaseUrl() + "/dist/a.zip " + dir_.PosixPath("a.zip") + " --method 3");
   EXPECT_EQ(run.exit_code, 0) << run.output;
   EXPECT_EQ(Local("a.zip"), content_);
+  ASSERT_TRUE(nginx_.WaitForLoggedRequests(1));
   EXPECT_NE(nginx_.AccessLog().find("/dist/a.zip HTTP/1.1 206"), std::string::npos);
 }
 

@@ -105,6 +105,7 @@ TEST_F(NginxNet, HttpResumesFromAPartialTemporaryFileWithRange) {
   const std::string& content = site_->files["dist/a.zip"];
   std::string partial = content.substr(0, 123456);
   ASSERT_TRUE(kivro_test::WritePosixFile(dir_.PosixPath("a.zip.dwn"), partial));
+  size_t before = nginx_->LoggedRequests();
   ASSERT_EQ(ConnectHttp(), 0);
   ASSERT_EQ(net_.DownloadHttp(dir_.WinPath("a.zip").c_str(), Url("dist/a.zip").c_str(), 0), 0);
   EXPECT_EQ(ReadLocal(dir_, "a.zip"), content);
@@ -112,15 +113,18 @@ TEST_F(NginxNet, HttpResumesFromAPartialTemporaryFileWithRange) {
   ASSERT_FALSE(Rec().progress.empty());
   EXPECT_EQ(Rec().progress.front(), std::make_pair(kFileSize, 123456u));
   EXPECT_EQ(Rec().percents.front(), 35);  // 123456 * 100 / 350000
+  ASSERT_TRUE(nginx_->WaitForLoggedRequests(before + 1));
   EXPECT_EQ(StatusOf(LoggedConnections("/dist/a.zip").back()), "206");
 }
 
 TEST_F(NginxNet, CompleteTemporaryFileIsAnswered416AndFetchedAgain) {
   const std::string& content = site_->files["dist/c.zip"];
   ASSERT_TRUE(kivro_test::WritePosixFile(dir_.PosixPath("c.zip.dwn"), content));
+  size_t before = nginx_->LoggedRequests();
   ASSERT_EQ(ConnectHttp(), 0);
   ASSERT_EQ(net_.DownloadHttp(dir_.WinPath("c.zip").c_str(), Url("dist/c.zip").c_str(), 0), 0);
   EXPECT_EQ(ReadLocal(dir_, "c.zip"), content);
+  ASSERT_TRUE(nginx_->WaitForLoggedRequests(before + 2));
   std::vector<std::string> log = LoggedConnections("/dist/c.zip");
   ASSERT_GE(log.size(), 2u);
   EXPECT_EQ(StatusOf(log[log.size() - 2]), "416");
@@ -129,19 +133,23 @@ TEST_F(NginxNet, CompleteTemporaryFileIsAnswered416AndFetchedAgain) {
 
 TEST_F(NginxNet, EmptyTemporaryFileIsAPlainRequest) {
   ASSERT_TRUE(kivro_test::WritePatternFile(dir_.PosixPath("b.zip.dwn"), 0, 0));
+  size_t before = nginx_->LoggedRequests();
   ASSERT_EQ(ConnectHttp(), 0);
   ASSERT_EQ(net_.DownloadHttp(dir_.WinPath("b.zip").c_str(), Url("dist/b.zip").c_str(), 0), 0);
   EXPECT_EQ(ReadLocal(dir_, "b.zip"), site_->files["dist/b.zip"]);
+  ASSERT_TRUE(nginx_->WaitForLoggedRequests(before + 1));
   EXPECT_EQ(StatusOf(LoggedConnections("/dist/b.zip").back()), "200");
 }
 
 TEST_F(NginxNet, KeepAliveServesSeveralFilesOnOneConnection) {
+  size_t before = nginx_->LoggedRequests();
   ASSERT_EQ(ConnectHttp(), 0);
   for (const char* name : {"a.zip", "b.zip", "c.zip"}) {
     std::string url = Url(std::string("dist/") + name);
     ASSERT_EQ(net_.DownloadHttp(dir_.WinPath(std::string("k/") + name).c_str(), url.c_str(), 0), 0);
     EXPECT_EQ(ReadLocal(dir_, std::string("k/") + name), site_->files[std::string("dist/") + name]);
   }
+  ASSERT_TRUE(nginx_->WaitForLoggedRequests(before + 3));
   std::string a = LoggedConnections("/dist/a.zip").back();
   std::string b = LoggedConnections("/dist/b.zip").back();
   std::string c = LoggedConnections("/dist/c.zip").back();
@@ -153,6 +161,7 @@ TEST_F(NginxNet, KeepAliveServesSeveralFilesOnOneConnection) {
   ASSERT_EQ(net_.OpenUrlSession("LAUNCHER"), 0);
   ASSERT_EQ(net_.DownloadUrl(dir_.WinPath("u/b.zip").c_str(), Url("dist/b.zip").c_str(), 0), 0);
   ASSERT_EQ(net_.DownloadUrl(dir_.WinPath("u/c.zip").c_str(), Url("dist/c.zip").c_str(), 0), 0);
+  ASSERT_TRUE(nginx_->WaitForLoggedRequests(before + 5));
   b = LoggedConnections("/dist/b.zip").back();
   c = LoggedConnections("/dist/c.zip").back();
   EXPECT_EQ(b.substr(0, b.find(' ')), c.substr(0, c.find(' ')));

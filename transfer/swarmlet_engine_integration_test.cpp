@@ -117,8 +117,10 @@ TEST_F(ReferenceEngine, FallsBackToTheNextSource) {
 
 TEST_F(ReferenceEngine, ContinuesAPartFileWithARange) {
   kivro_test::WritePosixFile(dir_.PosixPath("a.zip.part"), content_.substr(0, 300000));
+  size_t before = nginx_->LoggedRequests();
   ASSERT_EQ(adapter_->DownloadUrl(dir_.WinPath("a.zip").c_str(), Url("dist/a.zip").c_str(), 0), 0);
   EXPECT_EQ(Local("a.zip"), content_);
+  ASSERT_TRUE(nginx_->WaitForLoggedRequests(before + 2));  // the meta file and the range
   std::string log = nginx_->AccessLog();
   EXPECT_NE(log.find("GET /dist/a.zip HTTP/1.1 206"), std::string::npos) << log;
 }

@@ -1,5 +1,6 @@
 #include "transfer/test_support/test_servers.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -223,6 +224,19 @@ void NginxServer::Stop() {
 std::string NginxServer::AccessLog() const {
   if (dir_ == nullptr) return {};
   return ReadText(dir_->Posix() + "/access.log");
+}
+
+size_t NginxServer::LoggedRequests() const {
+  std::string log = AccessLog();
+  return static_cast<size_t>(std::count(log.begin(), log.end(), '\n'));
+}
+
+bool NginxServer::WaitForLoggedRequests(size_t count) const {
+  for (int i = 0; i < 300; ++i) {
+    if (LoggedRequests() >= count) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
 }
 
 bool FtpServer::Available() { return !FtpPython().empty(); }

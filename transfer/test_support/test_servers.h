@@ -61,7 +61,12 @@ class NginxServer {
   uint16_t Port() const { return port_; }
   std::string BaseUrl() const { return "http://127.0.0.1:" + std::to_string(port_); }
   // The access log, one line per request: "<connection> <request line> <status>".
+  // nginx logs a request just after its last byte went out, so a client
+  // can be done before the line is there: wait for it.
   std::string AccessLog() const;
+  size_t LoggedRequests() const;
+  // Waits (at most 3 s) until at least `count` requests are logged.
+  bool WaitForLoggedRequests(size_t count) const;
 
  private:
   TempDir* dir_ = nullptr;
