@@ -11,6 +11,7 @@
 #include "platform/internet_parse.h"
 #include "platform/paths.h"
 #include "update/launcher_manager.h"
+#include "update/own_roles.h"
 #include "update/last_error.h"
 
 namespace {
@@ -140,10 +141,19 @@ int FetchCommand(int argc, char** argv) {
   g_bar.terminal = platform::IsTerminal(platform::ConsoleStream::kErr);
   int columns = platform::TerminalColumns(platform::ConsoleStream::kErr);
   if (columns > 0) g_bar.columns = columns;
-  manager->SetFileBytesCallback(OnBytes);
 
+  // DownloadFile installs no progress callback in the engine (the check
+  // fetches its list quietly), so the engine the manager would make for this
+  // kind is made here, given the progress callback and handed in.
+  I_Download* engine = peer ? CreateOwnSwarmlet() : CreateOwnNet();
+  if (engine != nullptr) {
+    engine->SetProgressCallback(OnBytes);
+    manager->SetDownloader(engine);
+  }
   std::string windows_path = FetchLocalPath(local);
   int32_t result = manager->DownloadFile(windows_path.c_str(), url.c_str());
+  manager->SetDownloader(nullptr);
+  if (engine != nullptr) engine->Release();
   EndBar();
   if (result == 0) return 0;
   LastErrorRecord e = GetLastErrorInfo();
