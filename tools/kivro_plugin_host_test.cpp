@@ -11,6 +11,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
+#if defined(__SANITIZE_ADDRESS__)
+// LeakSanitizer's tracer crashes on the thread-local blocks of a library
+// loaded at run time (a glibc and sanitizer mismatch, not a fault of ours);
+// leaks are still looked for, only thread-local roots are not scanned.
+constexpr char kSanitizerEnvironment[] = "LSAN_OPTIONS=use_tls=0 ";
+#else
+constexpr char kSanitizerEnvironment[] = "";
+#endif
+
 class PluginHostTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -24,9 +33,9 @@ class PluginHostTest : public ::testing::Test {
   }
   // Runs the host with `args`; returns its output and sets `code`.
   std::string Run(const std::string& args, int* code) {
-    std::string command = "env KIVRO_ROOT='" + root_ + "' XDG_DATA_HOME='" + root_ +
-                          "/xdg' XDG_CONFIG_HOME='" + root_ + "/xdg' " KIVRO_PLUGIN_HOST " " +
-                          args + " 2>&1";
+    std::string command = std::string("env ") + kSanitizerEnvironment + "KIVRO_ROOT='" + root_ +
+                          "' XDG_DATA_HOME='" + root_ + "/xdg' XDG_CONFIG_HOME='" + root_ +
+                          "/xdg' " KIVRO_PLUGIN_HOST " " + args;
     FILE* pipe = popen(command.c_str(), "r");
     std::string out;
     char buffer[256];
