@@ -1,5 +1,7 @@
 // Bitmaps, rectangles and the BMP / ICO decoders for built-in resources.
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/gdi.h"
@@ -37,6 +39,7 @@ bool DecodeDib(const uint8_t* dib, size_t size, const uint8_t* bits, size_t bits
   uint32_t colours = Le32(dib + 32);
   if (compression != 0 && !(compression == 3 && (bpp == 32 || bpp == 16))) return false;
   if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32) return false;
+  if (h == INT32_MIN) return false;  // cannot be negated
   bool top_down = h < 0;
   if (top_down) h = -h;
   if (icon_mask) h /= 2;

@@ -279,6 +279,10 @@ TEST(GdiBmp, RejectsTruncatedAndForeignData) {
   auto huge = SmallBmp();
   huge[21] = 0x7F;  // width 2^31-ish
   EXPECT_TRUE(DecodeBmp(huge.data(), huge.size()).IsNull());
+  auto lowest = SmallBmp();
+  const uint8_t min_height[4] = {0, 0, 0, 0x80};  // INT32_MIN: no top-down flip of it
+  memcpy(&lowest[22], min_height, 4);
+  EXPECT_TRUE(DecodeBmp(lowest.data(), lowest.size()).IsNull());
 }
 
 }  // namespace
