@@ -22,17 +22,19 @@ std::string ScratchPath(const char* suffix) {
   return base + suffix;
 }
 
-// The two scratch files go when the fuzzer exits.
-void RemoveScratch() {
-  platform::DeleteFile(ScratchPath(".npk"));
-  platform::DeleteFile(ScratchPath("_saved.npk"));
-}
+// Removes the two scratch files after each input (libFuzzer ends without
+// running exit handlers).
+struct ScratchGuard {
+  ~ScratchGuard() {
+    platform::DeleteFile(ScratchPath(".npk"));
+    platform::DeleteFile(ScratchPath("_saved.npk"));
+  }
+};
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool cleanup_registered = std::atexit(RemoveScratch) == 0;
-  (void)cleanup_registered;
+  ScratchGuard guard;
   const std::string input = ScratchPath(".npk"), output = ScratchPath("_saved.npk");
   if (!platform::WriteWholeFile(input, data, size)) abort();
   std::vector<std::pair<std::string, std::vector<uint8_t>>> decoded;
