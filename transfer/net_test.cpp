@@ -86,7 +86,7 @@ TEST(NetFailures, ConnectToNobodyIs36WithTheResponseText) {
 
 // An HTTP server for one file, with faults switched on by the test.
 struct FileServer {
-  enum Fault { kNone, kIgnoreRange, kEarlyClose, kStall, kNotFound, kHugeLength, kLaterNotFound };
+  enum Fault { kNone, kIgnoreRange, kEarlyClose, kStall, kNotFound, kHugeLength, kLaterNotFound, kWrongRange };
   std::string content;
   std::atomic<int> fault{kNone};
   std::atomic<int> requests{0};
@@ -126,6 +126,11 @@ struct FileServer {
       } else if (ranged && from >= content.size()) {
         body = "<html>416</html>";
         status = "416 Range Not Satisfiable";
+      } else if (ranged && fault == kWrongRange) {
+        // Claims partial content but sends the file from its start.
+        body = content;
+        status = "206 Partial Content\r\nContent-Range: bytes 0-" + std::to_string(content.size() - 1) +
+                 "/" + std::to_string(content.size());
       } else if (ranged) {
         body = content.substr(from);
         status = "206 Partial Content\r\nContent-Range: bytes " + std::to_string(from) + "-" +
@@ -209,6 +214,21 @@ TEST(NetHttpFaults, RangedRequestAnswered200RestartsTheTemporaryFile) {
   EXPECT_EQ(ReadFile(dir, "f.zip"), files.content);  // never the old bytes plus a whole body
   ASSERT_FALSE(Rec().progress.empty());
   EXPECT_EQ(Rec().progress.front(), std::make_pair(230000u, 0u));
+}
+
+TEST(NetHttpFaults, PartialAnswerFromTheWrongOffsetRestartsTheTemporaryFile) {
+  FileServer files;
+  files.content = kivro_test::PatternBytes(120000, 6);
+  files.fault = FileServer::kWrongRange;
+  ASSERT_TRUE(files.Start());
+  TempDir dir;
+  kivro_test::WritePosixFile(dir.PosixPath("f.zip.dwn"), files.content.substr(0, 5000));
+  CNet net;
+  Wire(&net);
+  ASSERT_EQ(net.ConnectHttp("LAUNCHER", "127.0.0.1", "", "", files.server.Port()), 0);
+  EXPECT_EQ(net.DownloadHttp(dir.WinPath("f.zip").c_str(), files.Url("/f.zip").c_str(), 0), 0);
+  EXPECT_EQ(ReadFile(dir, "f.zip"), files.content);  // not 5000 bytes plus the whole file
+  EXPECT_EQ(files.requests, 2);
 }
 
 TEST(NetHttpFaults, StallPastTheReceiveTimeOutEndsWith35) {
