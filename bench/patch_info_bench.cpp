@@ -77,15 +77,18 @@ void ByteSumCase(const std::string& work) {
   {
     std::string block = Pattern(size_t{1} << 20, 1, false);
     std::ofstream out(file, std::ios::binary);
-    for (int i = 0; i < 1024; ++i) out.write(block.data(), static_cast<std::streamsize>(block.size()));
+    for (int i = 0; i < 1024; ++i)
+      out.write(block.data(), static_cast<std::streamsize>(block.size()));
   }
   Shell("cat '" + file + "' >/dev/null");  // into the cache
   double cat = Seconds([&] { Shell("cat '" + file + "' >/dev/null"); });
   std::string win = Win(file);
   uint32_t sum = 0;
   double ours = Seconds([&] { sum = FileByteSum(win.c_str()); });
-  std::printf("FileByteSum 1 GiB: %.3f s (%.2f GB/s), cat: %.3f s; throughput ratio %.2f (>= 0.8 wanted) [sum %08x]\n",
-              ours, 1.073741824 / ours, cat, cat / ours, sum);
+  std::printf(
+      "FileByteSum 1 GiB: %.3f s (%.2f GB/s), cat: %.3f s; throughput ratio %.2f (>= 0.8 wanted) "
+      "[sum %08x]\n",
+      ours, 1.073741824 / ours, cat, cat / ours, sum);
   fs::remove(file);
 }
 
@@ -117,8 +120,10 @@ void UnzipCase(const std::string& work) {
   CopyText(record.destination_folder, Win(out_ours).c_str());
   int32_t result = 0;
   double ours = Seconds([&] { result = apply.Apply(&record); });
-  std::printf("unpack %.0f MiB archive: applier %.3f s, unzip -o -q %.3f s; time ratio %.2f (<= 1.3 wanted) [result %d]\n",
-              static_cast<double>(total) / (1 << 20), ours, unzip, ours / unzip, result);
+  std::printf(
+      "unpack %.0f MiB archive: applier %.3f s, unzip -o -q %.3f s; time ratio %.2f (<= 1.3 "
+      "wanted) [result %d]\n",
+      static_cast<double>(total) / (1 << 20), ours, unzip, ours / unzip, result);
   fs::remove_all(out_unzip);
   fs::remove_all(out_ours);
   fs::remove(archive);
@@ -141,20 +146,22 @@ void CheckCase(const std::string& work) {
     for (int i = 0; i < 250; ++i) {
       bool exe = i == 0 && d % 20 == 0;  // a few programs, checked by byte sum
       std::string name = "file" + std::to_string(i) + (exe ? ".exe" : ".dat");
-      std::string content = Pattern(256 + (i * 37) % 2048, static_cast<uint32_t>(d * 1000 + i), true);
+      std::string content =
+          Pattern(256 + (i * 37) % 2048, static_cast<uint32_t>(d * 1000 + i), true);
       std::string path = install + "/" + folder + "/" + name;
       WriteBytes(path, content);
       platform::SetFileTimes(Win(path), nullptr, &stamp, &stamp);
       uint32_t sum = ByteSum(reinterpret_cast<const uint8_t*>(content.data()), content.size());
-      list += name + "\t" + std::to_string(sum) + "\t" + std::to_string(content.size()) + "\t100\t" +
-              date + "\n";
+      list += name + "\t" + std::to_string(sum) + "\t" + std::to_string(content.size()) +
+              "\t100\t" + date + "\n";
     }
   }
   // 20 packages of 5,000 entities, from one set of entity files.
   std::string parts = work + "/parts";
   fs::create_directories(parts);
   for (int e = 0; e < 5000; ++e)
-    WriteBytes(parts + "/e" + std::to_string(e), Pattern(64 + e % 300, static_cast<uint32_t>(e), true));
+    WriteBytes(parts + "/e" + std::to_string(e),
+               Pattern(64 + e % 300, static_cast<uint32_t>(e), true));
   std::string packages = "[NPK_PACKAGE_INSTALL]\n/pack\n";
   std::string entities = "[NPK_ENTITY_INSTALL]\n";
   fs::create_directories(install + "/pack");
@@ -208,8 +215,10 @@ void CheckCase(const std::string& work) {
     info.BuildDownloadList();
     count = items.GetCount();
   });
-  std::printf("check of 50,000 files + 20 packages x 5,000 entities: ReadList+BuildDownloadList %.3f s, find %.3f s; time ratio %.2f (<= 2 wanted) [%d items]\n",
-              ours, find, ours / find, count);
+  std::printf(
+      "check of 50,000 files + 20 packages x 5,000 entities: ReadList+BuildDownloadList %.3f s, "
+      "find %.3f s; time ratio %.2f (<= 2 wanted) [%d items]\n",
+      ours, find, ours / find, count);
   fs::remove_all(install);
   fs::remove(list_path);
 }
@@ -218,7 +227,9 @@ void CheckCase(const std::string& work) {
 
 int main(int argc, char** argv) {
   std::string only = argc > 1 ? argv[1] : "";
-  std::string work = (fs::temp_directory_path() / ("kivro-bench-patch-" + std::to_string(std::random_device()()))).string();
+  std::string work =
+      (fs::temp_directory_path() / ("kivro-bench-patch-" + std::to_string(std::random_device()())))
+          .string();
   fs::create_directories(work + "/root");
   setenv("KIVRO_ROOT", (work + "/root").c_str(), 1);
   if (only.empty() || only == "sum") ByteSumCase(work);

@@ -17,8 +17,9 @@ namespace {
 
 struct Sandbox {
   Sandbox() {
-    base = (fs::temp_directory_path() /
-            ("kivro-unzip-fuzz-" + std::to_string(std::random_device()()))).string();
+    base =
+        (fs::temp_directory_path() / ("kivro-unzip-fuzz-" + std::to_string(std::random_device()())))
+            .string();
     fs::create_directories(base + "/root");
     setenv("KIVRO_ROOT", (base + "/root").c_str(), 1);
     archive = platform::ToWindowsPath(base + "/in.zip");

@@ -56,7 +56,8 @@ uint32_t FileByteSum(const char* path) {
   // a sum touches every byte once. Pieces that fit the cache are summed
   // while they are still there, and no address space is needed for windows.
   platform::File file;
-  if (path == nullptr || !file.Open(path, platform::File::kRead, platform::File::Mode::kOpenExisting))
+  if (path == nullptr ||
+      !file.Open(path, platform::File::kRead, platform::File::Mode::kOpenExisting))
     return 0;
   std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kPiece]);
   if (buffer == nullptr) return 0;

@@ -71,7 +71,9 @@ class ListTimeTest : public PatchTest {};
 
 TEST_F(ListTimeTest, SameMinuteIgnoresSecondsOnly) {
   int64_t list = platform::CalendarToSeconds({2007, 3, 4, 10, 20, 0});
-  auto disk = [](int64_t local) { return platform::UnixToFileTime(platform::LocalSecondsToUtc(local)); };
+  auto disk = [](int64_t local) {
+    return platform::UnixToFileTime(platform::LocalSecondsToUtc(local));
+  };
   EXPECT_TRUE(SameMinute(list, disk(list)));
   EXPECT_TRUE(SameMinute(list, disk(list + 59)));
   EXPECT_TRUE(SameMinute(list + 30, disk(list + 1)));
@@ -81,8 +83,8 @@ TEST_F(ListTimeTest, SameMinuteIgnoresSecondsOnly) {
 }
 
 TEST_F(ListTimeTest, DiskTimesBefore1900CountAsZero) {
-  platform::FileTime early = platform::UnixToFileTime(
-      platform::CalendarToSeconds({1850, 1, 1, 0, 0, 0}));
+  platform::FileTime early =
+      platform::UnixToFileTime(platform::CalendarToSeconds({1850, 1, 1, 0, 0, 0}));
   EXPECT_EQ(DiskTimeToListTime(early), 0);
   EXPECT_TRUE(SameMinute(0, early));
 }

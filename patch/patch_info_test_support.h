@@ -90,14 +90,26 @@ class LocalServerDownloader : public I_Download {
   int32_t OpenUrlSession(const char*) override { return 0; }
   int32_t DownloadUrl(const char* local_path, const char* url, int32_t) override;
   void CloseUrlSession() override {}
-  int32_t ConnectHttp(const char*, const char*, const char*, const char*, int32_t) override { return 0; }
-  int32_t DownloadHttp(const char* l, const char* u, int32_t r) override { return DownloadUrl(l, u, r); }
+  int32_t ConnectHttp(const char*, const char*, const char*, const char*, int32_t) override {
+    return 0;
+  }
+  int32_t DownloadHttp(const char* l, const char* u, int32_t r) override {
+    return DownloadUrl(l, u, r);
+  }
   void CloseHttp() override {}
-  int32_t ConnectFtp(const char*, const char*, const char*, const char*, int32_t) override { return 0; }
-  int32_t DownloadFtp(const char* l, const char* u, int32_t r) override { return DownloadUrl(l, u, r); }
+  int32_t ConnectFtp(const char*, const char*, const char*, const char*, int32_t) override {
+    return 0;
+  }
+  int32_t DownloadFtp(const char* l, const char* u, int32_t r) override {
+    return DownloadUrl(l, u, r);
+  }
   void CloseFtp() override {}
-  int32_t ConnectFtpResume(const char*, const char*, const char*, const char*, int32_t) override { return 0; }
-  int32_t DownloadFtpResume(const char* l, const char* u, int32_t r) override { return DownloadUrl(l, u, r); }
+  int32_t ConnectFtpResume(const char*, const char*, const char*, const char*, int32_t) override {
+    return 0;
+  }
+  int32_t DownloadFtpResume(const char* l, const char* u, int32_t r) override {
+    return DownloadUrl(l, u, r);
+  }
   void CloseFtpResume() override {}
   void Release() override {}
 

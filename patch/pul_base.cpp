@@ -185,10 +185,9 @@ void CPulBase::ParseLine(const char* line) {
     std::string key = std::string(record->directory) + '\n' + record->name;
     auto known = file_index_.find(key);
     if (known != file_index_.end()) {
-      files.erase(std::find_if(files.begin(), files.end(),
-                               [&](const std::unique_ptr<PulFileRecord>& f) {
-                                 return f.get() == known->second;
-                               }));
+      files.erase(std::find_if(
+          files.begin(), files.end(),
+          [&](const std::unique_ptr<PulFileRecord>& f) { return f.get() == known->second; }));
     }
     file_index_[key] = record.get();
     files.push_back(std::move(record));

@@ -87,7 +87,8 @@ TEST_F(PulPatchInfoTest, SkipsShortNamesAndArchivesMarkedForRemoval) {
 TEST_F(PulPatchInfoTest, UninstallDeletesArchivesMarkedForRemoval) {
   WriteFile(install_ + "/patch/patch_1.0.1.zip", "old");
   WriteFile(install_ + "/patch/patch_1.0.2.zip", "kept");
-  ReadList("VERSION 1.0.5\nDIRECTORY patch\n[LIST_PATCH]\npatch_1.0.1.zip\t0\npatch_1.0.2.zip\t1\n");
+  ReadList(
+      "VERSION 1.0.5\nDIRECTORY patch\n[LIST_PATCH]\npatch_1.0.1.zip\t0\npatch_1.0.2.zip\t1\n");
   info_.Uninstall();
   EXPECT_FALSE(Exists(install_ + "/patch/patch_1.0.1.zip"));
   EXPECT_TRUE(Exists(install_ + "/patch/patch_1.0.2.zip"));
@@ -109,8 +110,11 @@ TEST_F(PulPatchInfoTest, NamesLeadingOutsideAreRefused) {
 
 TEST_F(PulPatchInfoTest, LaterPatchSectionOverridesAFile) {
   ReadList(std::string("VERSION 1.0.5\nDIRECTORY patch\n[PATCH_patch_1.0.4.zip]\n/data\n"
-                       "a.txt\t1\t1\t") + kListDate + "\tfirst\n[PATCH_patch_1.0.5.zip]\n/data\n"
-                       "a.txt\t2\t2\t" + kListDate + "\tsecond\n/\nb.txt\t3\t3\t" + kListDate + "\n");
+                       "a.txt\t1\t1\t") +
+           kListDate +
+           "\tfirst\n[PATCH_patch_1.0.5.zip]\n/data\n"
+           "a.txt\t2\t2\t" +
+           kListDate + "\tsecond\n/\nb.txt\t3\t3\t" + kListDate + "\n");
   ASSERT_EQ(info_.files.size(), 2u);
   EXPECT_STREQ(info_.files[0]->note, "second");
   EXPECT_EQ(info_.files[0]->size, 2u);
@@ -124,9 +128,9 @@ TEST_F(PulPatchInfoTest, VerifyKeepsAMismatchPerFailingFile) {
   WriteFile(install_ + "/data/time.txt", "12345", platform::LocalSecondsToUtc(kListTime + 120));
   uint32_t sum = FileByteSum(Win(install_ + "/root.txt").c_str());
   std::string s = std::to_string(sum);
-  ReadList("VERSION 1.0.5\nDIRECTORY patch\n[PATCH_patch_1.0.5.zip]\n/\nroot.txt\t" + s + "\t5\t" + kListDate +
-           "\tok\n/data\nsize.txt\t" + s + "\t5\t" + kListDate + "\tsz\ntime.txt\t" + s + "\t5\t" +
-           kListDate + "\ttm\nmissing.txt\t1\t1\t" + kListDate + "\tgone\n");
+  ReadList("VERSION 1.0.5\nDIRECTORY patch\n[PATCH_patch_1.0.5.zip]\n/\nroot.txt\t" + s + "\t5\t" +
+           kListDate + "\tok\n/data\nsize.txt\t" + s + "\t5\t" + kListDate + "\tsz\ntime.txt\t" +
+           s + "\t5\t" + kListDate + "\ttm\nmissing.txt\t1\t1\t" + kListDate + "\tgone\n");
   SetLastErrorInfo(0, 0, nullptr);
   EXPECT_EQ(info_.Verify(), kInstalledFilesMismatch);
   EXPECT_EQ(LastErrorCode(), kInstalledFilesMismatch);
@@ -149,7 +153,8 @@ TEST_F(PulPatchInfoTest, VerifyKeepsAMismatchPerFailingFile) {
 }
 
 TEST_F(PulPatchInfoTest, VerifyWithoutFileRecordsKeepsEarlierMismatches) {
-  ReadList(std::string("VERSION 1\nDIRECTORY p\n[PATCH_patch_1.0.5.zip]\n/\nmissing.txt\t1\t1\t") + kListDate + "\tn\n");
+  ReadList(std::string("VERSION 1\nDIRECTORY p\n[PATCH_patch_1.0.5.zip]\n/\nmissing.txt\t1\t1\t") +
+           kListDate + "\tn\n");
   EXPECT_EQ(info_.Verify(), kInstalledFilesMismatch);
   ReadList("VERSION 1\n");
   EXPECT_EQ(info_.Verify(), 0);

@@ -105,13 +105,14 @@ class UpdateFlowTest : public PatchTest {
     MakeExecutable(at + "/bin/run.sh");
     WriteFile(at + "/data/maps/board.map", std::string(20000, 'm') + "19x19", kT + 180);
     MakePackage(at + "/data/sound.npk", Sound(), nullptr, kT + 240);
-    MakePackage(at + "/data/music.npk", {{"theme.ogg", std::string(3000, 't'), NPK_FLAG_COMPRESSED}},
-                nullptr, kT + 300);
+    MakePackage(at + "/data/music.npk",
+                {{"theme.ogg", std::string(3000, 't'), NPK_FLAG_COMPRESSED}}, nullptr, kT + 300);
   }
   static std::vector<EntitySpec> Sound() {
-    return {{"voice\\hello.wav", std::string(2000, 'h'), NPK_FLAG_COMPRESSED | NPK_FLAG_ENCIPHERED, kT},
-            {"click.wav", std::string(300, 'c'), 0, kT + 1},
-            {"bgm.ogg", std::string(5000, 'b'), NPK_FLAG_COMPRESSED, kT + 2}};
+    return {
+        {"voice\\hello.wav", std::string(2000, 'h'), NPK_FLAG_COMPRESSED | NPK_FLAG_ENCIPHERED, kT},
+        {"click.wav", std::string(300, 'c'), 0, kT + 1},
+        {"bgm.ogg", std::string(5000, 'b'), NPK_FLAG_COMPRESSED, kT + 2}};
   }
   // A copy of a release, times kept, to change into the next one.
   void CopyRelease(const std::string& from, const std::string& to) {
@@ -181,12 +182,10 @@ TEST_F(UpdateFlowTest, FreshInstallThenNothingToDo) {
   // Whole packages are fetched, not their entities; archives and the
   // staging folder are gone.
   EXPECT_EQ(FetchedArchives(),
-            (std::vector<std::string>{"/dist/gobanvista/Gobanvista.exe.zip",
-                                      "/dist/gobanvista/board.map.zip",
-                                      "/dist/gobanvista/data/music.npk.zip",
-                                      "/dist/gobanvista/data/sound.npk.zip",
-                                      "/dist/gobanvista/readme.txt.zip",
-                                      "/dist/gobanvista/run.sh.zip"}));
+            (std::vector<std::string>{
+                "/dist/gobanvista/Gobanvista.exe.zip", "/dist/gobanvista/board.map.zip",
+                "/dist/gobanvista/data/music.npk.zip", "/dist/gobanvista/data/sound.npk.zip",
+                "/dist/gobanvista/readme.txt.zip", "/dist/gobanvista/run.sh.zip"}));
   EXPECT_FALSE(Exists(install_ + "/__npk_entity"));
   for (const auto& e : fs::recursive_directory_iterator(install_))
     EXPECT_NE(e.path().extension(), ".zip") << e.path();

@@ -61,15 +61,15 @@ int32_t CVrelApply::ApplyRecord(const CVrelApplyInfo& record) {
     case kApplySetPackageKey: {
       int32_t r = OpenPackage(record);
       if (r != 0) return r;
-      NpkSetKey(package_.get(), record.package_key[0], record.package_key[1],
-                record.package_key[2], record.package_key[3]);
+      NpkSetKey(package_.get(), record.package_key[0], record.package_key[1], record.package_key[2],
+                record.package_key[3]);
       package_modified_ = 1;
       return 0;
     }
     case kApplyUnpackArchive:
       if (!extractor_)
-        extractor_ = std::make_unique<CVrelMiniunz>(stop_query_, file_callback_,
-                                                    progress_callback_, percent_callback_);
+        extractor_ = std::make_unique<CVrelMiniunz>(stop_query_, file_callback_, progress_callback_,
+                                                    percent_callback_);
       return extractor_->ExtractArchive(record.source_path, record.destination_folder);
     case kApplyNothing:
       return 0;
@@ -105,8 +105,8 @@ int32_t CVrelApply::Unpack(const CVrelApplyInfo& record) {
       package_modified_ = 1;
       // The file's bytes are read at the save, so it stays in the work
       // folder until then.
-      if (NpkAddFile(package_.get(), unpacked_path_, record.entity_name,
-                     record.entity_info.flags) < 0)
+      if (NpkAddFile(package_.get(), unpacked_path_, record.entity_name, record.entity_info.flags) <
+          0)
         return kApplyEntityFailed;
       return 0;
     }

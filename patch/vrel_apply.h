@@ -19,9 +19,9 @@
 
 // Codes of Apply and Finish besides 0, 1 and the extractor's codes.
 enum ApplyCode : int32_t {
-  kApplyPackageFailed = 100,    // package cannot be opened or the previous one saved
-  kApplyEntityFailed = 101,     // entity not found (kind 4) or not added (kind 2)
-  kApplyUnknownRecord = 102,    // not a CVrelApplyInfo (or none)
+  kApplyPackageFailed = 100,  // package cannot be opened or the previous one saved
+  kApplyEntityFailed = 101,   // entity not found (kind 4) or not added (kind 2)
+  kApplyUnknownRecord = 102,  // not a CVrelApplyInfo (or none)
 };
 
 class CVrelApply : public I_Apply {

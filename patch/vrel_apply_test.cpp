@@ -37,8 +37,8 @@ class VrelApplyTest : public PatchTest {
   }
   // A kind-2 record for `name` in the package, its archive staged in the
   // work folder holding `content`.
-  CVrelApplyInfo EntityRecord(const std::string& name, const std::string& content,
-                              uint32_t flags, const std::string& package) {
+  CVrelApplyInfo EntityRecord(const std::string& name, const std::string& content, uint32_t flags,
+                              const std::string& package) {
     std::string archive = work_ + "/" + name + ".zip";
     MakeZip(archive, {{name, content}});
     CVrelApplyInfo r;

@@ -207,7 +207,8 @@ int32_t CVrelMiniunz::ExtractEntry(void* handle, uint8_t* buffer, uint32_t buffe
     if (error == UNZ_OK) {
       platform::FileTime t;
       if (DosDateToFileTime(info.tmu_date, &t)) platform::SetFileTimes(part, &t, nullptr, &t);
-      if ((info.version >> 8) == kMadeByUnix) platform::AddExecuteBits(part, info.external_fa >> 16);
+      if ((info.version >> 8) == kMadeByUnix)
+        platform::AddExecuteBits(part, info.external_fa >> 16);
       platform::SetFileAttributes(target, platform::kAttrNormal);
       if (!platform::ReplaceFile(part, target)) {
         // The target cannot be created (a folder stands there, or it is

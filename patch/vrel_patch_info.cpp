@@ -82,7 +82,8 @@ std::string FolderOf(const std::string& path) {
 
 int32_t Refuse(int32_t code, const std::string& what) {
   std::string text = (code == kPatchListUnsafeName ? "name leads outside the install folder: "
-                                                   : "path too long: ") + what;
+                                                   : "path too long: ") +
+                     what;
   SetLastErrorInfo(code, 0, text.c_str());
   return code;
 }
@@ -130,8 +131,7 @@ std::string CVrelPatchInfo::PackageWorkFolder() const {
   return std::string(local_base_) + "\\" + kNpkEntityFolder;
 }
 
-std::string CVrelPatchInfo::LocalPath(int32_t keyword, const char* folder,
-                                      const char* name) const {
+std::string CVrelPatchInfo::LocalPath(int32_t keyword, const char* folder, const char* name) const {
   std::string path;
   if (keyword == 1)
     path = std::string(folder) + "\\" + name;
@@ -239,8 +239,7 @@ int32_t CVrelPatchInfo::BuildDownloadList() {
         record->size = package->size;
         record->time = package->time;
         if (!CopyText(record->destination_folder, FolderOf(local).c_str()) ||
-            !pending.Fetch(local + ".zip", url + ".zip", package->archive_size,
-                           std::move(record)))
+            !pending.Fetch(local + ".zip", url + ".zip", package->archive_size, std::move(record)))
           return Refuse(kPatchListPathTooLong, local);
         continue;
       }
@@ -251,7 +250,8 @@ int32_t CVrelPatchInfo::BuildDownloadList() {
         record->time = package->time;
         record->package_time = package->time;
         std::memcpy(record->package_key, package->header.key, sizeof record->package_key);
-        if (!CopyText(record->package_path, local.c_str())) return Refuse(kPatchListPathTooLong, local);
+        if (!CopyText(record->package_path, local.c_str()))
+          return Refuse(kPatchListPathTooLong, local);
         pending.ApplyOnly(std::move(record));
       }
 
@@ -323,9 +323,8 @@ bool CVrelPatchInfo::RemovalsPending(FolderListingCache* disk) const {
   return false;
 }
 
-bool CVrelPatchInfo::VerifyFile(const std::string& path, int32_t flags, uint32_t size,
-                                int64_t time, uint32_t checksum,
-                                const CNpkPackage* package) const {
+bool CVrelPatchInfo::VerifyFile(const std::string& path, int32_t flags, uint32_t size, int64_t time,
+                                uint32_t checksum, const CNpkPackage* package) const {
   platform::FileInfo info;
   if (!platform::GetFileInfo(path, &info) || (info.attributes & platform::kAttrDirectory))
     return false;
@@ -340,7 +339,8 @@ bool CVrelPatchInfo::VerifyFile(const std::string& path, int32_t flags, uint32_t
       uint32_t disk_version = npk.header.version;
       NpkClose(&npk);
       uint32_t listed_version = package->header.version;
-      if (disk_version >= kNpkKeyedVersion && listed_version < kNpkKeyedVersion) disk_size -= 16;
+      if (disk_version >= kNpkKeyedVersion && listed_version < kNpkKeyedVersion)
+        disk_size -= 16;
       else if (disk_version < kNpkKeyedVersion && listed_version >= kNpkKeyedVersion)
         disk_size += 16;
     }
@@ -381,8 +381,8 @@ int32_t CVrelPatchInfo::Verify() {
       const VerifyRule* rule = rule_for(package->name);
       if (rule == nullptr) continue;
       if (!IsSafeListDirectory(bag->path, bag->keyword) || !IsSafeRelativeName(package->name) ||
-          !VerifyFile(LocalPath(bag->keyword, bag->path, package->name), rule->flags,
-                      package->size, package->time, package->checksum, package.get())) {
+          !VerifyFile(LocalPath(bag->keyword, bag->path, package->name), rule->flags, package->size,
+                      package->time, package->checksum, package.get())) {
         failed = true;
         break;
       }

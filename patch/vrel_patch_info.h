@@ -29,8 +29,8 @@ constexpr int32_t VERIFY_CHECKSUM = 0x100;
 // Codes of the patch infos (also stored in the last-error record).
 enum PatchInfoCode : int32_t {
   kPatchListUnreadable = 2,
-  kPatchListUnsafeName = 3,     // a name leads outside the install folder
-  kPatchListPathTooLong = 4,    // a local path or URL exceeds 259 characters
+  kPatchListUnsafeName = 3,   // a name leads outside the install folder
+  kPatchListPathTooLong = 4,  // a local path or URL exceeds 259 characters
   kInstalledFilesMismatch = 500,
 };
 

@@ -40,7 +40,9 @@ class VrelPatchInfoTest : public PatchTest {
     ASSERT_EQ(info_.ReadList(Win(dir_ + "/list.vrl").c_str()), 0);
   }
   CBDownloadFileInfo* Item(int i) { return list_.GetAt(i); }
-  CVrelApplyInfo* Record(int i) { return dynamic_cast<CVrelApplyInfo*>(list_.GetAt(i)->apply_record); }
+  CVrelApplyInfo* Record(int i) {
+    return dynamic_cast<CVrelApplyInfo*>(list_.GetAt(i)->apply_record);
+  }
 
   // An entity line of [NPK_ENTITY_INSTALL] describing `name` as it is in
   // the package at `package`, with the flags and unpacked size changed when
@@ -55,8 +57,8 @@ class VrelPatchInfoTest : public PatchTest {
     uint32_t unpacked = size >= 0 ? uint32_t(size) : e->info.unpacked_size;
     uint32_t f = flags >= 0 ? uint32_t(flags) : e->info.flags;
     return listed + "\t1\t" + std::to_string(unpacked) + "\t99\t" + kListDate + "\t" +
-           std::to_string(e->info.data_offset) + "\t" + std::to_string(e->info.stored_size) +
-           "\t" + std::to_string(unpacked) + "\t" + std::to_string(f) + "\t" +
+           std::to_string(e->info.data_offset) + "\t" + std::to_string(e->info.stored_size) + "\t" +
+           std::to_string(unpacked) + "\t" + std::to_string(f) + "\t" +
            std::to_string(e->info.modified.high) + "\t" + std::to_string(e->info.modified.low) +
            "\t" + std::to_string(name.size()) + "\n";
   }
@@ -66,9 +68,9 @@ class VrelPatchInfoTest : public PatchTest {
                           const uint32_t* key = nullptr) {
     PackageView v = ReadPackage(package);
     const uint32_t* k = key ? key : v.key;
-    return name + "\t0\t" + std::to_string(size) + "\t500\t" + kListDate + "\tNPAK\t18\t0\t0\t36\t" +
-           std::to_string(k[0]) + "\t" + std::to_string(k[1]) + "\t" + std::to_string(k[2]) +
-           "\t" + std::to_string(k[3]) + "\n";
+    return name + "\t0\t" + std::to_string(size) + "\t500\t" + kListDate +
+           "\tNPAK\t18\t0\t0\t36\t" + std::to_string(k[0]) + "\t" + std::to_string(k[1]) + "\t" +
+           std::to_string(k[2]) + "\t" + std::to_string(k[3]) + "\n";
   }
 
   std::string install_, base_;
@@ -95,8 +97,8 @@ TEST_F(VrelPatchInfoTest, FlatUrlOfAFileUnderData) {
 
 TEST_F(VrelPatchInfoTest, PerDirectoryUrlsFollowTheFolder) {
   EXPECT_EQ(info_.SetSubdirMode("y_subdir"), 1);
-  ReadList(std::string("[INSTALL]\n/\ntop.txt\t1\t5\t7\t") + kListDate + "\n/data/sub\nin.txt\t1\t5\t7\t" +
-           kListDate + "\n");
+  ReadList(std::string("[INSTALL]\n/\ntop.txt\t1\t5\t7\t") + kListDate +
+           "\n/data/sub\nin.txt\t1\t5\t7\t" + kListDate + "\n");
   ASSERT_EQ(info_.BuildDownloadList(), 0);
   ASSERT_EQ(list_.GetCount(), 2);
   EXPECT_STREQ(Item(0)->url, "http://dl.test/dist/gobanvista//top.txt.zip");
@@ -140,7 +142,8 @@ TEST_F(VrelPatchInfoTest, PackageWithMatchingSizeAndTimeIsNotOpened) {
   WriteFile(install_ + "/data/sound.npk", std::string(300, 'j'), Utc(kListTime));
   ReadList(std::string("[NPK_PACKAGE_INSTALL]\n/data\nsound.npk\t1\t300\t500\t") + kListDate +
            "\tNPAK\t18\t1\t0\t36\t1\t2\t3\t4\n[NPK_ENTITY_INSTALL]\n/data/sound.npk_npk\n"
-           "a.wav\t1\t10\t20\t" + kListDate + "\t36\t10\t10\t0\t0\t0\t5\n");
+           "a.wav\t1\t10\t20\t" +
+           kListDate + "\t36\t10\t10\t0\t0\t0\t5\n");
   ASSERT_EQ(info_.BuildDownloadList(), 0);
   EXPECT_EQ(list_.GetCount(), 0);
 }
@@ -150,8 +153,8 @@ TEST_F(VrelPatchInfoTest, MissingOrUnreadablePackageIsFetchedWholeFromItsFolder)
   std::string entity = std::string("a.wav\t1\t10\t20\t") + kListDate + "\t36\t10\t10\t0\t0\t0\t5\n";
   ReadList(std::string("[NPK_PACKAGE_INSTALL]\n/data\nsound.npk\t1\t300\t500\t") + kListDate +
            "\tNPAK\t18\t1\t0\t36\t1\t2\t3\t4\nbroken.npk\t1\t300\t600\t" + kListDate +
-           "\tNPAK\t18\t1\t0\t36\t1\t2\t3\t4\n[NPK_ENTITY_INSTALL]\n/data/sound.npk_npk\n" + entity +
-           "/data/broken.npk_npk\n" + entity);
+           "\tNPAK\t18\t1\t0\t36\t1\t2\t3\t4\n[NPK_ENTITY_INSTALL]\n/data/sound.npk_npk\n" +
+           entity + "/data/broken.npk_npk\n" + entity);
   ASSERT_EQ(info_.BuildDownloadList(), 0);
   ASSERT_EQ(list_.GetCount(), 2);
   // Packages use per-directory URLs even in flat mode.
@@ -214,8 +217,8 @@ TEST_F(VrelPackageTest, CaretEntityIsLookedUpWithBackslashAndFetchedUnderItsList
 }
 
 TEST_F(VrelPackageTest, NewEntityIsFetched) {
-  ReadList(Head() + EntityLine(package_, "b.wav", "b.wav") +
-           "c.wav\t1\t10\t20\t" + kListDate + "\t36\t10\t10\t0\t0\t0\t5\n");
+  ReadList(Head() + EntityLine(package_, "b.wav", "b.wav") + "c.wav\t1\t10\t20\t" + kListDate +
+           "\t36\t10\t10\t0\t0\t0\t5\n");
   ASSERT_EQ(info_.BuildDownloadList(), 0);
   ASSERT_EQ(list_.GetCount(), 1);
   EXPECT_STREQ(Record(0)->entity_name, "c.wav");
@@ -254,7 +257,8 @@ TEST_F(VrelPatchInfoTest, NamesLeadingOutsideTheInstallFolderRefuseTheList) {
         std::string("[INSTALL]\n/data\nC:x.txt\t1\t1\t1\t") + kListDate + "\n",
         std::string("[UNINSTALL]\n/data/../..\nx.txt\n"),
         std::string("[NPK_PACKAGE_INSTALL]\n/\nsound.npk\t1\t1\t1\t") + kListDate +
-            "\tNPAK\t18\t1\t0\t36\t1\t2\t3\t4\n[NPK_ENTITY_INSTALL]\n/sound.npk_npk\n..^..^x\t1\t1\t1\t" +
+            "\tNPAK\t18\t1\t0\t36\t1\t2\t3\t4\n[NPK_ENTITY_INSTALL]\n/"
+            "sound.npk_npk\n..^..^x\t1\t1\t1\t" +
             kListDate + "\t36\t1\t1\t0\t0\t0\t1\n../../x\t1\t1\t1\t" + kListDate +
             "\t36\t1\t1\t0\t0\t0\t1\n"}) {
     SCOPED_TRACE(bad);
@@ -270,8 +274,8 @@ TEST_F(VrelPatchInfoTest, NamesLeadingOutsideTheInstallFolderRefuseTheList) {
 TEST_F(VrelPatchInfoTest, PathsThatDoNotFitRefuseTheList) {
   std::string name(95, 'n');
   std::string deep = "/" + std::string(90, 'd') + "/" + std::string(90, 'e');
-  ReadList("[INSTALL]\n/" + std::string(90, 'd') + "\n" + name + "\t1\t1\t1\t" + kListDate +
-           "\n/" + std::string(98, 'e') + "\n" + name + "\t1\t1\t1\t" + kListDate + "\n");
+  ReadList("[INSTALL]\n/" + std::string(90, 'd') + "\n" + name + "\t1\t1\t1\t" + kListDate + "\n/" +
+           std::string(98, 'e') + "\n" + name + "\t1\t1\t1\t" + kListDate + "\n");
   info_.SetUrlBase(("http://dl.test/" + std::string(150, 'u') + "/").c_str());
   EXPECT_EQ(info_.BuildDownloadList(), kPatchListPathTooLong);
   EXPECT_EQ(list_.GetCount(), 0);

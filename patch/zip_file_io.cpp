@@ -13,13 +13,15 @@ voidpf OpenFile(voidpf, const void* filename, int mode) {
   if (file == nullptr) return nullptr;
   bool ok;
   if (mode & ZLIB_FILEFUNC_MODE_CREATE)
-    ok = file->Open(static_cast<const char*>(filename), platform::File::kRead | platform::File::kWrite,
+    ok = file->Open(static_cast<const char*>(filename),
+                    platform::File::kRead | platform::File::kWrite,
                     platform::File::Mode::kCreateAlways);
   else if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) == ZLIB_FILEFUNC_MODE_READ)
     ok = file->Open(static_cast<const char*>(filename), platform::File::kRead,
                     platform::File::Mode::kOpenExisting);
   else
-    ok = file->Open(static_cast<const char*>(filename), platform::File::kRead | platform::File::kWrite,
+    ok = file->Open(static_cast<const char*>(filename),
+                    platform::File::kRead | platform::File::kWrite,
                     platform::File::Mode::kOpenExisting);
   if (!ok) {
     delete file;

@@ -66,12 +66,18 @@ int main(int argc, char** argv) {
                a == "--list-patch" || a == "--list-patch-folder" || a == "--peer-source") {
       const char* v = value(a.c_str());
       if (v == nullptr) return 2;
-      if (a == "--previous") options.previous_dir = WindowsPath(v);
-      else if (a == "--project") options.project = v;
-      else if (a == "--download-url") options.download_url = v;
-      else if (a == "--list-patch") options.list_patch_version = v;
-      else if (a == "--peer-source") options.peer_source = v;
-      else options.list_patch_folder = v;
+      if (a == "--previous")
+        options.previous_dir = WindowsPath(v);
+      else if (a == "--project")
+        options.project = v;
+      else if (a == "--download-url")
+        options.download_url = v;
+      else if (a == "--list-patch")
+        options.list_patch_version = v;
+      else if (a == "--peer-source")
+        options.peer_source = v;
+      else
+        options.list_patch_folder = v;
     } else if (a.rfind("--", 0) == 0 || count == 2) {
       std::fprintf(stderr, "kivro-publish: unexpected argument %s\n%s", a.c_str(), kUsage);
       return 2;
@@ -96,6 +102,7 @@ int main(int argc, char** argv) {
       "packages, %d entities\nlist: %s\n",
       summary.files, summary.packages, summary.entities, summary.archives, summary.removed_files,
       summary.removed_packages, summary.removed_entities, summary.list_path.c_str());
-  if (!summary.list_patch_path.empty()) std::printf("list patch: %s\n", summary.list_patch_path.c_str());
+  if (!summary.list_patch_path.empty())
+    std::printf("list patch: %s\n", summary.list_patch_path.c_str());
   return 0;
 }

@@ -71,8 +71,9 @@ bool ScanFolder(const std::string& root, const std::string& relative, bool read_
     *error = "cannot list " + here;
     return false;
   }
-  std::sort(entries.begin(), entries.end(),
-            [](const platform::DirEntry& a, const platform::DirEntry& b) { return a.name < b.name; });
+  std::sort(
+      entries.begin(), entries.end(),
+      [](const platform::DirEntry& a, const platform::DirEntry& b) { return a.name < b.name; });
   for (const platform::DirEntry& entry : entries) {
     std::string problem = NameProblem(entry.name);
     std::string shown = relative.empty() ? entry.name : relative + "\\" + entry.name;
@@ -111,10 +112,12 @@ std::string NameProblem(const std::string& name) {
   for (unsigned char c : name) {
     if (c < 0x20 || c == 0x7f) return "holds a control character";
     if (std::strchr("<>:\"/\\|?*", c) != nullptr) return "holds a character Windows does not allow";
-    if (c == ',' || c == '%' || c == '#') return "holds ',', '%' or '#', which the lists or URLs cannot carry";
+    if (c == ',' || c == '%' || c == '#')
+      return "holds ',', '%' or '#', which the lists or URLs cannot carry";
   }
   if (std::strchr(" ![<", name[0]) != nullptr)
-    return "starts with a character the list reader takes for a separator, comment, section or folder";
+    return "starts with a character the list reader takes for a separator, comment, section or "
+           "folder";
   if (name.back() == ' ' || name.back() == '.') return "ends with a space or a dot";
   return std::string();
 }

@@ -10,8 +10,8 @@
 #include "patch/npk/npk.h"
 
 struct PublishedEntity {
-  std::string name;     // inside the package, '\' between folders
-  std::string listed;   // as the list names it: '^' for '\'
+  std::string name;    // inside the package, '\' between folders
+  std::string listed;  // as the list names it: '^' for '\'
   NpkEntityRecord record;
   uint32_t checksum = 0;  // byte sum of the plain content
   int64_t list_time = 0;  // the entity's FILETIME as local calendar seconds
@@ -21,15 +21,15 @@ struct PublishedEntity {
 struct PublishedFile {
   std::string folder;  // "" at the root, else "data\sub" (no outer backslashes)
   std::string name;
-  std::string path;    // Windows path in the release folder
+  std::string path;  // Windows path in the release folder
   uint64_t size = 0;
   int64_t list_time = 0;  // last-write time as local calendar seconds
   uint32_t checksum = 0;  // FileByteSum
   uint32_t mode = 0644;   // POSIX permission bits
   uint32_t archive_size = 0;
   bool package = false;
-  NpkHeader header;          // packages only
-  uint32_t key[4] = {};      // packages only
+  NpkHeader header;                       // packages only
+  uint32_t key[4] = {};                   // packages only
   std::vector<PublishedEntity> entities;  // packages only, in table order
 
   // "\" or "\data\sub": the folder as a patch list stores it.

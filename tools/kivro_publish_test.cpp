@@ -31,10 +31,11 @@ class PublishTest : public PatchTest {
     WriteFile(release_ + "/data/board.map", "19x19", kT + 61);
     WriteFile(release_ + "/bin/start.sh", "#!/bin/sh\n", kT + 122);
     MakeExecutable(release_ + "/bin/start.sh");
-    MakePackage(release_ + "/data/sound.npk",
-                {{"voice\\hi.wav", std::string(900, 'h'), NPK_FLAG_COMPRESSED | NPK_FLAG_ENCIPHERED, kT},
-                 {"click.wav", "click", 0, kT + 1}},
-                nullptr, kT + 183);
+    MakePackage(
+        release_ + "/data/sound.npk",
+        {{"voice\\hi.wav", std::string(900, 'h'), NPK_FLAG_COMPRESSED | NPK_FLAG_ENCIPHERED, kT},
+         {"click.wav", "click", 0, kT + 1}},
+        nullptr, kT + 183);
   }
   bool TryPublish(const std::string& server, std::string* error, bool per_directory = false,
                   const std::string& previous = "", const std::string& version = "") {
@@ -50,7 +51,8 @@ class PublishTest : public PatchTest {
   std::map<std::string, std::string> Tree(const std::string& root) {
     std::map<std::string, std::string> files;
     for (const auto& e : fs::recursive_directory_iterator(root))
-      if (e.is_regular_file()) files[e.path().string().substr(root.size())] = ReadFile(e.path().string());
+      if (e.is_regular_file())
+        files[e.path().string().substr(root.size())] = ReadFile(e.path().string());
     return files;
   }
   std::string release_, server_;
@@ -99,9 +101,10 @@ TEST_F(PublishTest, ListReadsBackToTheRelease) {
     std::string listed = e->name;
     std::string out = dir_ + "/unpacked";
     CVrelMiniunz unz(nullptr, nullptr, nullptr, nullptr);
-    ASSERT_EQ(unz.ExtractArchive(
-                  Win(server_ + "/dist/gobanvista/__npk_entity/data/sound.npk_npk/" + listed + ".zip").c_str(),
-                  Win(out).c_str()),
+    ASSERT_EQ(unz.ExtractArchive(Win(server_ + "/dist/gobanvista/__npk_entity/data/sound.npk_npk/" +
+                                     listed + ".zip")
+                                     .c_str(),
+                                 Win(out).c_str()),
               0);
     std::string content = ReadFile(out + "/" + listed);
     EXPECT_EQ(content.size(), e->info.unpacked_size);
@@ -125,9 +128,10 @@ TEST_F(PublishTest, FlatUrlsRefuseOneNameInTwoFolders) {
 }
 
 TEST_F(PublishTest, RefusesNamesTheListsCannotCarry) {
-  for (const std::string& bad : {std::string("/a,b.txt"), std::string("/!note.txt"),
-                                 std::string("/__npk_entity/x.txt"), std::string("/gobanvista.vrl"),
-                                 std::string("/data/BOARD.MAP"), std::string("/" + std::string(100, 'n'))}) {
+  for (const std::string& bad :
+       {std::string("/a,b.txt"), std::string("/!note.txt"), std::string("/__npk_entity/x.txt"),
+        std::string("/gobanvista.vrl"), std::string("/data/BOARD.MAP"),
+        std::string("/" + std::string(100, 'n'))}) {
     SCOPED_TRACE(bad);
     WriteFile(release_ + bad, "x", kT);
     std::string error;
@@ -190,7 +194,9 @@ TEST_F(PublishTest, ListPatchFormatCarriesEarlierVersions) {
   // The second patch holds the changed file only; the later section wins.
   std::string out = dir_ + "/unpacked";
   CVrelMiniunz unz(nullptr, nullptr, nullptr, nullptr);
-  ASSERT_EQ(unz.ExtractArchive(Win(server_ + "/dist/gobanvista/patch_1.0.2.zip").c_str(), Win(out).c_str()), 0);
+  ASSERT_EQ(unz.ExtractArchive(Win(server_ + "/dist/gobanvista/patch_1.0.2.zip").c_str(),
+                               Win(out).c_str()),
+            0);
   EXPECT_EQ(ReadFile(out + "/data/board.map"), "13x13!");
   EXPECT_FALSE(Exists(out + "/Gobanvista.exe"));
   int board = 0;
@@ -226,9 +232,13 @@ TEST_F(PublishTest, PeerMetaFileBesideEveryPublishedFile) {
     ++described;
   }
   EXPECT_EQ(described, 7);  // the list, four file archives, two entity archives
-  std::string entity = ReadFile(server_ + "/dist/gobanvista/__npk_entity/data/sound.npk_npk/voice^hi.wav.zip.swarmlet");
-  EXPECT_NE(entity.find("source http://127.0.0.1:18080/dist/gobanvista/__npk_entity/data/sound.npk_npk/voice%5Ehi.wav.zip\n"),
-            std::string::npos) << entity;
+  std::string entity = ReadFile(
+      server_ + "/dist/gobanvista/__npk_entity/data/sound.npk_npk/voice^hi.wav.zip.swarmlet");
+  EXPECT_NE(entity.find("source "
+                        "http://127.0.0.1:18080/dist/gobanvista/__npk_entity/data/sound.npk_npk/"
+                        "voice%5Ehi.wav.zip\n"),
+            std::string::npos)
+      << entity;
 }
 
 TEST_F(PublishTest, CommandLine) {

@@ -91,8 +91,8 @@ bool WritePeerMeta(const std::string& file, const PublishOptions& options, std::
 
 // What the server tree needs from one published item.
 struct Removals {
-  std::map<std::string, std::vector<std::string>> files;      // folder -> names
-  std::map<std::string, std::vector<std::string>> packages;   // folder -> package names
+  std::map<std::string, std::vector<std::string>> files;     // folder -> names
+  std::map<std::string, std::vector<std::string>> packages;  // folder -> package names
   // "folder\package" -> listed entity names
   std::map<std::string, std::vector<std::string>> entities;
 };
@@ -111,7 +111,8 @@ Removals FindRemovals(const Release& previous, const Release& current) {
     std::set<std::string> kept;
     for (const PublishedEntity& e : it->second->entities) kept.insert(Lower(e.name));
     for (const PublishedEntity& e : old.entities)
-      if (kept.count(Lower(e.name)) == 0) r.entities[Join(old.folder, old.name)].push_back(e.listed);
+      if (kept.count(Lower(e.name)) == 0)
+        r.entities[Join(old.folder, old.name)].push_back(e.listed);
   }
   return r;
 }
@@ -172,7 +173,8 @@ struct Layout {
   std::string dist;
   bool per_directory;
   std::string PlainArchive(const PublishedFile& f) const {
-    return per_directory ? Join(Join(dist, f.folder), f.name) + ".zip" : Join(dist, f.name) + ".zip";
+    return per_directory ? Join(Join(dist, f.folder), f.name) + ".zip"
+                         : Join(dist, f.name) + ".zip";
   }
   std::string PackageArchive(const PublishedFile& f) const {
     return Join(Join(dist, f.folder), f.name) + ".zip";
@@ -192,7 +194,8 @@ bool WriteArchives(Release* release, const Layout& layout, const PublishOptions&
     source.file_path = f.path;
     source.list_time = f.list_time;
     source.mode = f.mode;
-    if (!WriteZip(archive, {source}, error) || !WritePeerMeta(archive, options, error)) return false;
+    if (!WriteZip(archive, {source}, error) || !WritePeerMeta(archive, options, error))
+      return false;
     f.archive_size = FileSize(archive);
     ++summary->archives;
     if (!f.package) {
@@ -255,8 +258,8 @@ std::string ListText(const Release& release, const Removals& removals,
   for (const auto& [folder, files] : plain) {
     t += FolderLine(folder) + "\n";
     for (const PublishedFile* f : files)
-      t += f->name + "\t" + U(f->checksum) + "\t" + U(f->size) + "\t" + U(f->archive_size) +
-           "\t" + LongListDate(f->list_time) + "\n";
+      t += f->name + "\t" + U(f->checksum) + "\t" + U(f->size) + "\t" + U(f->archive_size) + "\t" +
+           LongListDate(f->list_time) + "\n";
   }
   t += "[UNINSTALL]\n";
   for (const auto& [folder, names] : removals.files) {
@@ -267,8 +270,8 @@ std::string ListText(const Release& release, const Removals& removals,
   for (const auto& [folder, list] : packages) {
     t += FolderLine(folder) + "\n";
     for (const PublishedFile* p : list) {
-      t += p->name + "\t" + U(p->checksum) + "\t" + U(p->size) + "\t" + U(p->archive_size) +
-           "\t" + LongListDate(p->list_time) + "\t" + std::string(p->header.signature, 4) + "\t" +
+      t += p->name + "\t" + U(p->checksum) + "\t" + U(p->size) + "\t" + U(p->archive_size) + "\t" +
+           LongListDate(p->list_time) + "\t" + std::string(p->header.signature, 4) + "\t" +
            U(p->header.version) + "\t" + U(p->header.entity_count) + "\t" +
            U(p->header.table_offset) + "\t" + U(p->header.data_offset);
       for (uint32_t k : p->key) t += "\t" + U(k);
@@ -283,8 +286,8 @@ std::string ListText(const Release& release, const Removals& removals,
       for (const PublishedEntity& e : p->entities) {
         const NpkEntityRecord& r = e.record;
         t += e.listed + "\t" + U(e.checksum) + "\t" + U(r.unpacked_size) + "\t" +
-             U(e.archive_size) + "\t" + LongListDate(e.list_time) + "\t" + U(r.data_offset) +
-             "\t" + U(r.stored_size) + "\t" + U(r.unpacked_size) + "\t" + U(r.flags) + "\t" +
+             U(e.archive_size) + "\t" + LongListDate(e.list_time) + "\t" + U(r.data_offset) + "\t" +
+             U(r.stored_size) + "\t" + U(r.unpacked_size) + "\t" + U(r.flags) + "\t" +
              U(r.modified.high) + "\t" + U(r.modified.low) + "\t" + U(r.name_length) + "\n";
       }
     }
@@ -328,11 +331,10 @@ std::string Describe(const CVrelBase& list) {
         for (const auto& e : p->entities) {
           const EntityInfoImage& i = e->info;
           d += std::string(what) + "-entity|" + Lower(bag->path) + "|" + Lower(p->name) + "|" +
-               Lower(e->name) + "|" + U(e->checksum) + "|" +
-               U(e->size) + "|" + U(e->archive_size) + "|" + std::to_string(e->time) + "|" +
-               U(i.data_offset) + "|" + U(i.stored_size) + "|" + U(i.unpacked_size) + "|" +
-               U(i.flags) + "|" + U(i.time_high) + "|" + U(i.time_low) + "|" +
-               U(i.name_length) + "\n";
+               Lower(e->name) + "|" + U(e->checksum) + "|" + U(e->size) + "|" + U(e->archive_size) +
+               "|" + std::to_string(e->time) + "|" + U(i.data_offset) + "|" + U(i.stored_size) +
+               "|" + U(i.unpacked_size) + "|" + U(i.flags) + "|" + U(i.time_high) + "|" +
+               U(i.time_low) + "|" + U(i.name_length) + "\n";
         }
       }
   };
@@ -404,10 +406,9 @@ std::string DescribeRelease(const Release& release, const Removals& removals) {
         ent->size = e.record.unpacked_size;
         ent->archive_size = e.archive_size;
         ent->time = e.list_time;
-        ent->info = EntityInfoImage{e.record.data_offset, e.record.stored_size,
-                                    e.record.unpacked_size, e.record.flags,
-                                    e.record.modified.low, e.record.modified.high,
-                                    e.record.name_length};
+        ent->info = EntityInfoImage{
+            e.record.data_offset,  e.record.stored_size,   e.record.unpacked_size, e.record.flags,
+            e.record.modified.low, e.record.modified.high, e.record.name_length};
         p->entities.push_back(std::move(ent));
       }
       bags[f.folder]->packages.push_back(std::move(p));
@@ -451,7 +452,7 @@ std::string DescribeRelease(const Release& release, const Removals& removals) {
 
 // Lines of an existing list-patch file, kept when a new version is added.
 struct PulCarry {
-  std::vector<std::pair<std::string, std::string>> entries;  // name, line
+  std::vector<std::pair<std::string, std::string>> entries;   // name, line
   std::vector<std::pair<std::string, std::string>> sections;  // patch name, text
 };
 
@@ -503,8 +504,8 @@ bool WriteListPatch(const Release& release, const Release* previous, const Layou
   std::vector<const PublishedFile*> changed;
   for (const PublishedFile& f : release.files) {
     auto it = before.find(Lower(Join(f.folder, f.name)));
-    if (it != before.end() && it->second->size == f.size &&
-        it->second->checksum == f.checksum && it->second->list_time / 60 == f.list_time / 60)
+    if (it != before.end() && it->second->size == f.size && it->second->checksum == f.checksum &&
+        it->second->list_time / 60 == f.list_time / 60)
       continue;
     changed.push_back(&f);
   }
@@ -569,9 +570,7 @@ std::string LongListDate(int64_t list_time) {
 bool Publish(const PublishOptions& options, PublishSummary* summary, std::string* error) {
   *summary = PublishSummary();
   Release release, previous;
-  if (!ScanRelease(options.release_dir, true, &release,
-                   error))
-    return false;
+  if (!ScanRelease(options.release_dir, true, &release, error)) return false;
   if (!CheckRelease(release, options, error)) return false;
   bool has_previous = !options.previous_dir.empty();
   if (has_previous && !ScanRelease(options.previous_dir, true, &previous, error)) {
@@ -581,8 +580,10 @@ bool Publish(const PublishOptions& options, PublishSummary* summary, std::string
   Removals removals;
   if (has_previous) removals = FindRemovals(previous, release);
   for (const auto& [k, v] : removals.files) summary->removed_files += static_cast<int>(v.size());
-  for (const auto& [k, v] : removals.packages) summary->removed_packages += static_cast<int>(v.size());
-  for (const auto& [k, v] : removals.entities) summary->removed_entities += static_cast<int>(v.size());
+  for (const auto& [k, v] : removals.packages)
+    summary->removed_packages += static_cast<int>(v.size());
+  for (const auto& [k, v] : removals.entities)
+    summary->removed_entities += static_cast<int>(v.size());
 
   Layout layout{options.server_dir + "\\dist\\" + options.project, options.per_directory};
   if (!WriteArchives(&release, layout, options, summary, error)) return false;
@@ -607,8 +608,7 @@ bool Publish(const PublishOptions& options, PublishSummary* summary, std::string
   summary->list_path = list_path;
 
   if (!options.list_patch_version.empty() &&
-      !WriteListPatch(release, has_previous ? &previous : nullptr, layout, options, summary,
-                      error))
+      !WriteListPatch(release, has_previous ? &previous : nullptr, layout, options, summary, error))
     return false;
   return true;
 }

@@ -17,9 +17,9 @@
 #include "tools/kivro_publish_release.h"
 
 struct PublishOptions {
-  std::string release_dir;   // Windows paths
+  std::string release_dir;  // Windows paths
   std::string server_dir;
-  std::string previous_dir;  // empty: no removals
+  std::string previous_dir;    // empty: no removals
   bool per_directory = false;  // per-directory URLs ("Y_SUBDIR") instead of flat ones
   std::string project = "gobanvista";
   std::string download_url = "/dist/gobanvista/";

@@ -56,7 +56,8 @@ bool WriteEntry(zipFile zip, const ZipSource& source, std::string* error) {
   if (source.bytes != nullptr) {
     for (size_t done = 0; ok && done < source.bytes->size(); done += kPiece) {
       size_t n = std::min(kPiece, source.bytes->size() - done);
-      ok = zipWriteInFileInZip(zip, source.bytes->data() + done, static_cast<unsigned>(n)) == ZIP_OK;
+      ok =
+          zipWriteInFileInZip(zip, source.bytes->data() + done, static_cast<unsigned>(n)) == ZIP_OK;
     }
   } else {
     std::vector<char> buffer(kPiece);

@@ -8,11 +8,11 @@
 #include <vector>
 
 struct ZipSource {
-  std::string entry_name;   // as stored (code page 949), '/' between folders
-  std::string file_path;    // Windows path of the content; unused when `bytes` is set
+  std::string entry_name;              // as stored (code page 949), '/' between folders
+  std::string file_path;               // Windows path of the content; unused when `bytes` is set
   const std::string* bytes = nullptr;  // content in memory
-  int64_t list_time = 0;    // local calendar seconds: the entry's DOS time
-  uint32_t mode = 0644;     // POSIX permission bits
+  int64_t list_time = 0;               // local calendar seconds: the entry's DOS time
+  uint32_t mode = 0644;                // POSIX permission bits
 };
 
 // Writes `archive_path` (created or replaced) with the entries in order.
