@@ -235,6 +235,7 @@ class Dc {
  private:
   bool Writable(int32_t dx, int32_t dy) const;  // device coordinates
   uint32_t* PixelAt(int32_t dx, int32_t dy) const;  // null outside the area
+  std::vector<Rect> WritableRects(const Rect& r) const;
   void BlendText(int32_t x, int32_t y, const std::string& utf8);
 
   Bitmap* target_ = nullptr;

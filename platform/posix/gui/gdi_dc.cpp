@@ -120,41 +120,80 @@ ColorRef Dc::GetPixel(int32_t x, int32_t y) const {
   return Rgb((*p >> 16) & 0xFF, (*p >> 8) & 0xFF, *p & 0xFF);
 }
 
+// Device rectangles this context may write, clip included.
+std::vector<Rect> Dc::WritableRects(const Rect& r) const {
+  Rect area{origin_cut_.x, origin_cut_.y, origin_cut_.x + area_.Width(), origin_cut_.y + area_.Height()};
+  Rect base = r.Intersect(area);
+  std::vector<Rect> out;
+  if (base.IsEmpty()) return out;
+  if (!clipped_) {
+    out.push_back(base);
+    return out;
+  }
+  for (const Rect& c : clip_.Rects()) {
+    Rect part = c.Intersect(base);
+    if (!part.IsEmpty()) out.push_back(part);
+  }
+  return out;
+}
+
 bool Dc::BitBlt(int32_t x, int32_t y, int32_t w, int32_t h, const Dc* src, int32_t sx, int32_t sy, uint32_t rop) {
   if (target_ == nullptr || !KnownRop(rop)) return false;
   bool with_source = NeedsSource(rop);
   if (with_source && (src == nullptr || src->target_ == nullptr)) return false;
   if (w <= 0 || h <= 0) return true;
-  bool dst_mono = target_->IsMonochrome();
-  bool src_mono = with_source && src->target_->IsMonochrome();
-  // The source block is read whole before writing, so a copy within one
-  // bitmap behaves as if through a temporary.
-  std::vector<uint32_t> block;
-  std::vector<uint8_t> present;
+  Rect dest{x, y, x + w, y + h};
+  // Only where the source has pixels is anything written.
   if (with_source) {
-    block.resize(static_cast<size_t>(w) * h);
-    present.resize(block.size());
-    uint32_t src_bk = PixelOf(src->bk_);
-    for (int32_t j = 0; j < h; ++j)
-      for (int32_t i = 0; i < w; ++i) {
-        const uint32_t* p = src->PixelAt(sx + i, sy + j);
-        if (!p) continue;
-        uint32_t s = *p;
-        if (!src_mono && dst_mono) s = s == src_bk ? kWhitePixel : 0;
-        if (src_mono && !dst_mono) s = s == kWhitePixel ? PixelOf(bk_) : PixelOf(text_);
-        block[static_cast<size_t>(j) * w + i] = s;
-        present[static_cast<size_t>(j) * w + i] = 1;
-      }
+    Rect have{src->origin_cut_.x, src->origin_cut_.y, src->origin_cut_.x + src->area_.Width(),
+              src->origin_cut_.y + src->area_.Height()};
+    dest = dest.Intersect(have.Offset(x - sx, y - sy));
   }
-  for (int32_t j = 0; j < h; ++j)
-    for (int32_t i = 0; i < w; ++i) {
-      if (with_source && !present[static_cast<size_t>(j) * w + i]) continue;
-      if (!Writable(x + i, y + j)) continue;
-      uint32_t* d = PixelAt(x + i, y + j);
-      uint32_t v = Apply(rop, with_source ? block[static_cast<size_t>(j) * w + i] : 0, *d);
-      if (dst_mono) v = v == kWhitePixel ? kWhitePixel : 0;
-      *d = v;
+  std::vector<Rect> parts = WritableRects(dest);
+  if (parts.empty()) return true;
+  const bool dst_mono = target_->IsMonochrome();
+  const bool src_mono = with_source && src->target_->IsMonochrome();
+  const uint32_t src_bk = with_source ? PixelOf(src->bk_) : 0;
+  const uint32_t on_one = PixelOf(bk_), on_zero = PixelOf(text_);
+  // A copy within one bitmap reads the source block before writing, as if
+  // through a temporary.
+  Bitmap copy;
+  const Bitmap* from = with_source ? src->target_ : nullptr;
+  int32_t from_dx = 0, from_dy = 0;  // device -> bitmap offset of the source
+  if (with_source) {
+    from_dx = src->area_.left - src->origin_cut_.x;
+    from_dy = src->area_.top - src->origin_cut_.y;
+    if (src->target_ == target_) {
+      copy = *src->target_;
+      from = &copy;
     }
+  }
+  const int32_t to_dx = area_.left - origin_cut_.x, to_dy = area_.top - origin_cut_.y;
+  for (const Rect& part : parts) {
+    const int32_t n = part.Width();
+    for (int32_t row = part.top; row < part.bottom; ++row) {
+      uint32_t* d = target_->Row(row + to_dy) + part.left + to_dx;
+      if (!with_source) {
+        for (int32_t i = 0; i < n; ++i) {
+          uint32_t v = Apply(rop, 0, d[i]);
+          d[i] = dst_mono ? (v == kWhitePixel ? kWhitePixel : 0) : v;
+        }
+        continue;
+      }
+      const uint32_t* s = from->Row(row - y + sy + from_dy) + part.left - x + sx + from_dx;
+      if (rop == kSrcCopy && src_mono == dst_mono) {
+        memcpy(d, s, static_cast<size_t>(n) * 4);
+        continue;
+      }
+      for (int32_t i = 0; i < n; ++i) {
+        uint32_t v = s[i];
+        if (!src_mono && dst_mono) v = v == src_bk ? kWhitePixel : 0;
+        if (src_mono && !dst_mono) v = v == kWhitePixel ? on_one : on_zero;
+        v = Apply(rop, v, d[i]);
+        d[i] = dst_mono ? (v == kWhitePixel ? kWhitePixel : 0) : v;
+      }
+    }
+  }
   return true;
 }
 
@@ -162,9 +201,12 @@ void Dc::FillSolidRect(const Rect& r, ColorRef colour) {
   if (target_ == nullptr) return;
   uint32_t v = PixelOf(colour);
   if (target_->IsMonochrome()) v = v == kWhitePixel ? kWhitePixel : 0;
-  for (int32_t y = r.top; y < r.bottom; ++y)
-    for (int32_t x = r.left; x < r.right; ++x)
-      if (Writable(x, y)) *PixelAt(x, y) = v;
+  const int32_t to_dx = area_.left - origin_cut_.x, to_dy = area_.top - origin_cut_.y;
+  for (const Rect& part : WritableRects(r))
+    for (int32_t row = part.top; row < part.bottom; ++row) {
+      uint32_t* d = target_->Row(row + to_dy) + part.left + to_dx;
+      std::fill(d, d + part.Width(), v);
+    }
 }
 
 void Dc::FrameRect(const Rect& r, ColorRef colour) {
