@@ -69,6 +69,21 @@ TEST_F(SchemeHandlerTest, KeepsOtherAssociationsAndReplacesItsOwnLine) {
             "x-scheme-handler/ZelNoti=kivro-zelnoti.desktop\n");
 }
 
+TEST_F(SchemeHandlerTest, InstallingTheSameHandlerAgainRewritesNothing) {
+  ASSERT_TRUE(InstallUrlSchemeHandler("Zelmora", "C:\\a.exe"));
+  struct stat entry_before, list_before, entry_after, list_after;
+  ASSERT_EQ(stat(UrlSchemeHandlerPath("Zelmora").c_str(), &entry_before), 0);
+  ASSERT_EQ(stat((root_ + "/config/mimeapps.list").c_str(), &list_before), 0);
+  ASSERT_TRUE(InstallUrlSchemeHandler("Zelmora", "C:\\a.exe"));
+  ASSERT_EQ(stat(UrlSchemeHandlerPath("Zelmora").c_str(), &entry_after), 0);
+  ASSERT_EQ(stat((root_ + "/config/mimeapps.list").c_str(), &list_after), 0);
+  EXPECT_EQ(entry_before.st_ino, entry_after.st_ino);  // a rewrite renames a new file in
+  EXPECT_EQ(list_before.st_ino, list_after.st_ino);
+  ASSERT_TRUE(InstallUrlSchemeHandler("Zelmora", "C:\\b.exe"));
+  ASSERT_EQ(stat(UrlSchemeHandlerPath("Zelmora").c_str(), &entry_after), 0);
+  EXPECT_NE(entry_before.st_ino, entry_after.st_ino);
+}
+
 TEST_F(SchemeHandlerTest, RefusesSchemesThatCouldEscapeTheFileName) {
   EXPECT_FALSE(InstallUrlSchemeHandler("../evil", "C:\\a.exe"));
   EXPECT_FALSE(InstallUrlSchemeHandler("", "C:\\a.exe"));
