@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+
+#include "platform/codepage.h"
 
 namespace platform {
 
@@ -18,8 +21,10 @@ bool TraceEnabled() {
 
 void OutputDebugText(const char* text) {
   if (!TraceEnabled() || text == nullptr) return;
-  // One write per text, so lines of several threads do not interleave.
-  ssize_t ignored = write(2, text, strlen(text));
+  // Texts are code page 949; the terminal reads UTF-8. One write per text,
+  // so lines of several threads do not interleave.
+  std::string line = Cp949ToUtf8(text);
+  ssize_t ignored = write(2, line.data(), line.size());
   (void)ignored;
 }
 
