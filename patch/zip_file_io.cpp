@@ -1,5 +1,7 @@
 #include "patch/zip_file_io.h"
 
+#include <algorithm>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -7,78 +9,102 @@
 
 namespace {
 
+// minizip reads headers a byte or a word at a time; the buffer keeps that
+// from becoming a system call per byte, as stdio's buffer does for fopen.
+constexpr size_t kBuffer = 64 * 1024;
+
+struct ZipFile {
+  platform::File file;
+  uint64_t position = 0;      // logical position
+  uint64_t buffer_start = 0;  // file offset of buffer[0]
+  size_t buffer_length = 0;   // valid bytes in the buffer
+  char buffer[kBuffer];
+};
+
 voidpf OpenFile(voidpf, const void* filename, int mode) {
   if (filename == nullptr) return nullptr;
-  auto* file = new (std::nothrow) platform::File;
-  if (file == nullptr) return nullptr;
+  auto* z = new (std::nothrow) ZipFile;
+  if (z == nullptr) return nullptr;
+  const char* path = static_cast<const char*>(filename);
   bool ok;
   if (mode & ZLIB_FILEFUNC_MODE_CREATE)
-    ok = file->Open(static_cast<const char*>(filename),
-                    platform::File::kRead | platform::File::kWrite,
-                    platform::File::Mode::kCreateAlways);
+    ok = z->file.Open(path, platform::File::kRead | platform::File::kWrite,
+                      platform::File::Mode::kCreateAlways);
   else if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) == ZLIB_FILEFUNC_MODE_READ)
-    ok = file->Open(static_cast<const char*>(filename), platform::File::kRead,
-                    platform::File::Mode::kOpenExisting);
+    ok = z->file.Open(path, platform::File::kRead, platform::File::Mode::kOpenExisting);
   else
-    ok = file->Open(static_cast<const char*>(filename),
-                    platform::File::kRead | platform::File::kWrite,
-                    platform::File::Mode::kOpenExisting);
+    ok = z->file.Open(path, platform::File::kRead | platform::File::kWrite,
+                      platform::File::Mode::kOpenExisting);
   if (!ok) {
-    delete file;
+    delete z;
     return nullptr;
   }
-  return file;
+  return z;
 }
 
-uLong ReadFile(voidpf, voidpf stream, void* buffer, uLong size) {
-  auto* file = static_cast<platform::File*>(stream);
+uLong ReadFile(voidpf, voidpf stream, void* out, uLong size) {
+  auto* z = static_cast<ZipFile*>(stream);
+  char* dst = static_cast<char*>(out);
   uLong done = 0;
   while (done < size) {
-    int64_t n = file->Read(static_cast<char*>(buffer) + done, size - done);
+    uint64_t at = z->position;
+    if (at >= z->buffer_start && at < z->buffer_start + z->buffer_length) {
+      size_t offset = static_cast<size_t>(at - z->buffer_start);
+      size_t n = std::min<size_t>(z->buffer_length - offset, size - done);
+      std::memcpy(dst + done, z->buffer + offset, n);
+      done += static_cast<uLong>(n);
+      z->position += n;
+      continue;
+    }
+    if (size - done >= kBuffer) {  // large reads go straight to the caller
+      int64_t n = z->file.ReadAt(dst + done, size - done, at);
+      if (n <= 0) break;
+      done += static_cast<uLong>(n);
+      z->position += static_cast<uint64_t>(n);
+      continue;
+    }
+    int64_t n = z->file.ReadAt(z->buffer, kBuffer, at);
     if (n <= 0) break;
-    done += static_cast<uLong>(n);
+    z->buffer_start = at;
+    z->buffer_length = static_cast<size_t>(n);
   }
   return done;
 }
 
-uLong WriteFile(voidpf, voidpf stream, const void* buffer, uLong size) {
-  return static_cast<platform::File*>(stream)->Write(buffer, size) ? size : 0;
+uLong WriteFile(voidpf, voidpf stream, const void* data, uLong size) {
+  auto* z = static_cast<ZipFile*>(stream);
+  z->buffer_length = 0;  // written bytes may overlap what was read
+  if (!z->file.WriteAt(data, size, z->position)) return 0;
+  z->position += size;
+  return size;
 }
 
-ZPOS64_T TellFile(voidpf, voidpf stream) {
-  int64_t position = static_cast<platform::File*>(stream)->Position();
-  return position < 0 ? static_cast<ZPOS64_T>(-1) : static_cast<ZPOS64_T>(position);
-}
+ZPOS64_T TellFile(voidpf, voidpf stream) { return static_cast<ZipFile*>(stream)->position; }
 
 long SeekFile(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
-  auto* file = static_cast<platform::File*>(stream);
-  uint64_t target;
+  auto* z = static_cast<ZipFile*>(stream);
   switch (origin) {
     case ZLIB_FILEFUNC_SEEK_SET:
-      target = offset;
-      break;
-    case ZLIB_FILEFUNC_SEEK_CUR: {
-      int64_t position = file->Position();
-      if (position < 0) return -1;
-      target = static_cast<uint64_t>(position) + offset;
-      break;
-    }
+      z->position = offset;
+      return 0;
+    case ZLIB_FILEFUNC_SEEK_CUR:
+      z->position += offset;
+      return 0;
     case ZLIB_FILEFUNC_SEEK_END: {
-      // minizip passes the distance back from the end as an unsigned value
-      // that wrapped (offset 0 or a two's-complement negative).
-      int64_t size = file->Size();
+      // The distance back from the end comes as an unsigned value that
+      // wrapped (0 or a two's-complement negative).
+      int64_t size = z->file.Size();
       if (size < 0) return -1;
-      target = static_cast<uint64_t>(size) + offset;
-      break;
+      z->position = static_cast<uint64_t>(size) + offset;
+      return 0;
     }
     default:
       return -1;
   }
-  return file->Seek(target) ? 0 : -1;
 }
 
 int CloseFile(voidpf, voidpf stream) {
-  delete static_cast<platform::File*>(stream);
+  delete static_cast<ZipFile*>(stream);
   return 0;
 }
 
