@@ -1,5 +1,6 @@
 // The scriptable object's operations, called on an object made in this
 // process (the plug-in file itself is exercised in the registration tests).
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -108,6 +109,25 @@ TEST_F(PluginObjectTest, StartGameUsesAnotherWindowsDirectoryWithBlanks) {
   unsetenv("KIVRO_WINDIR");
   EXPECT_EQ(Read(Root() + "/installer.log"), "0\n");
   EXPECT_FALSE(Exists(Root() + "/hijack.log"));
+}
+
+TEST_F(PluginObjectTest, AWindowsDirectoryLongerThanItsBufferIsRefused) {
+  // 259 characters fit the 260-byte buffer; one more does not, and a cut
+  // path would name another program, so nothing is started.
+  std::string fits = "E:";
+  while (fits.size() < 259) fits += "\\" + std::string(std::min<size_t>(60, 258 - fits.size()), 'w');
+  std::string too_long = fits + "w";
+  ASSERT_EQ(fits.size(), 259u);
+  Bstr text(u"x");
+  setenv("KIVRO_WINDIR", fits.c_str(), 1);
+  PlaceRecorder(WindowsFolder(), "KIVROInstaller.exe", "fits.log");
+  EXPECT_EQ(plugin_->zms_startGame(text.get()), S_OK);
+  setenv("KIVRO_WINDIR", too_long.c_str(), 1);
+  PlaceRecorder(WindowsFolder(), "KIVROInstaller.exe", "too_long.log");
+  EXPECT_EQ(plugin_->zms_startGame(text.get()), kPluginFailure);
+  unsetenv("KIVRO_WINDIR");
+  EXPECT_TRUE(Exists(Root() + "/fits.log"));
+  EXPECT_FALSE(Exists(Root() + "/too_long.log"));
 }
 
 TEST_F(PluginObjectTest, CurGameInfoKeepsAtMost511BytesAndIgnoresNull) {

@@ -72,6 +72,18 @@ TEST_F(PluginRegistrationTest, RegisterWritesTheProtocolEntries) {
   EXPECT_TRUE(Exists(platform::UrlSchemeHandlerPath("ZelNoti")));
 }
 
+TEST_F(PluginRegistrationTest, AProtocolWithoutARoomyWindowsDirectoryGetsNoCommand) {
+  std::string too_long = "E:";
+  while (too_long.size() < 260) too_long += "\\" + std::string(60, 'w');
+  setenv("KIVRO_WINDIR", too_long.c_str(), 1);
+  HRESULT hr = Register();
+  unsetenv("KIVRO_WINDIR");
+  ASSERT_EQ(hr, S_OK);  // the protocols' outcome is not registration's
+  EXPECT_EQ(Value("Zelmora", "URL Protocol"), "");
+  EXPECT_FALSE(platform::RegistryKeyExists(kCR, "Zelmora\\Shell\\Open\\Command"));
+  EXPECT_FALSE(Exists(platform::UrlSchemeHandlerPath("Zelmora")));
+}
+
 TEST_F(PluginRegistrationTest, RegisterWritesTheApplicationAndClassEntries) {
   ASSERT_EQ(Register(), S_OK);
   const std::string clsid = "{3610C74F-5D10-4690-9556-14A6563095AE}";
