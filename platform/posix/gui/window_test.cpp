@@ -225,6 +225,25 @@ TEST_F(WindowTest, ParentPaintCoversCleanChildrenUntilTheyRepaint) {
   EXPECT_EQ(CaptureWindow(*button).GetPixel(30, 15), face);
 }
 
+TEST_F(WindowTest, AChildDrawsOnlyWithinItselfAndItsParent) {
+  Recorder dlg;
+  ASSERT_TRUE(dlg.Create());
+  PumpMessages(10);
+  Tracker child;
+  ASSERT_TRUE(child.Make(&dlg, {180, 100, 260, 140}));  // hangs over the corner
+  {
+    WindowDc dc(child);
+    dc.FillSolidRect({-50, -50, 500, 500}, Rgb(255, 0, 0));
+    EXPECT_EQ(dc.GetPixel(0, 0), Rgb(255, 0, 0));
+    EXPECT_EQ(dc.GetPixel(25, 5), 0xFFFFFFFFu);  // outside the parent: no pixel
+  }
+  Bitmap shot = CaptureWindow(dlg);
+  EXPECT_EQ(shot.GetPixel(180, 100), Rgb(255, 0, 0));
+  EXPECT_EQ(shot.GetPixel(199, 119), Rgb(255, 0, 0));
+  EXPECT_EQ(shot.GetPixel(179, 100), kPaper);
+  EXPECT_EQ(shot.GetPixel(180, 99), kPaper);
+}
+
 TEST_F(WindowTest, MoveAndSize) {
   Recorder dlg;
   ASSERT_TRUE(dlg.Create());
