@@ -182,6 +182,8 @@ class Window {
   // Runs `fn` on the UI thread while this window lives; false if it is gone.
   bool RunOnUiThread(const std::function<void()>& fn);
 
+  // Set when the window is created and not changed after: read them from
+  // other threads only once creation is over.
   Window* GetParent() const { return parent_; }
   int32_t ControlId() const { return id_; }
   const Font* GetFont() const;
