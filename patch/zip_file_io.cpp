@@ -18,6 +18,9 @@ struct ZipFile {
   uint64_t position = 0;      // logical position
   uint64_t buffer_start = 0;  // file offset of buffer[0]
   size_t buffer_length = 0;   // valid bytes in the buffer
+  // Size of an archive opened for reading: hostile headers make minizip
+  // read past the end a byte at a time, which then costs no system call.
+  int64_t read_only_size = -1;
   char buffer[kBuffer];
 };
 
@@ -31,7 +34,8 @@ voidpf OpenFile(voidpf, const void* filename, int mode) {
     ok = z->file.Open(path, platform::File::kRead | platform::File::kWrite,
                       platform::File::Mode::kCreateAlways);
   else if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) == ZLIB_FILEFUNC_MODE_READ)
-    ok = z->file.Open(path, platform::File::kRead, platform::File::Mode::kOpenExisting);
+    ok = z->file.Open(path, platform::File::kRead, platform::File::Mode::kOpenExisting) &&
+         (z->read_only_size = z->file.Size()) >= 0;
   else
     ok = z->file.Open(path, platform::File::kRead | platform::File::kWrite,
                       platform::File::Mode::kOpenExisting);
@@ -48,6 +52,7 @@ uLong ReadFile(voidpf, voidpf stream, void* out, uLong size) {
   uLong done = 0;
   while (done < size) {
     uint64_t at = z->position;
+    if (z->read_only_size >= 0 && at >= static_cast<uint64_t>(z->read_only_size)) break;
     if (at >= z->buffer_start && at < z->buffer_start + z->buffer_length) {
       size_t offset = static_cast<size_t>(at - z->buffer_start);
       size_t n = std::min<size_t>(z->buffer_length - offset, size - done);
