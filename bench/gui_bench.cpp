@@ -26,7 +26,8 @@ DialogTemplate Description() {
   t.dialogUnits = false;
   t.size = {405, 218};
   t.style = kStylePopup | kStyleVisible;
-  for (int id : {1008, 1009, 1010, 1011}) t.controls.push_back({ControlTemplate::kOwnerDrawButton, id, {0, 0, 10, 10}, ""});
+  for (int id : {1008, 1009, 1010, 1011})
+    t.controls.push_back({ControlTemplate::kOwnerDrawButton, id, {0, 0, 10, 10}, ""});
   return t;
 }
 
@@ -45,9 +46,16 @@ class Frame : public Dialog {
     background_ = LoadBitmapResource(140);
     strip_ = LoadBitmapResource(141);
     font_.Create(12, 400, Utf8ToCp949("굴림"));
-    clip_.CombineFrom(Region::FromRect({0, 0, 405, 218}), Region::FromRect({0, 300, 10, 310}), Region::kXor);
-    struct { CTuvButton* b; Rect at; int skin; } buttons[] = {{&update_, {160, 585, 170, 595}, 147},
-        {&start_, {220, 585, 230, 595}, 145}, {&exit_, {340, 585, 350, 595}, 146}, {&cancel_, {320, 185, 330, 195}, 148}};
+    clip_.CombineFrom(Region::FromRect({0, 0, 405, 218}), Region::FromRect({0, 300, 10, 310}),
+                      Region::kXor);
+    struct {
+      CTuvButton* b;
+      Rect at;
+      int skin;
+    } buttons[] = {{&update_, {160, 585, 170, 595}, 147},
+                   {&start_, {220, 585, 230, 595}, 145},
+                   {&exit_, {340, 585, 350, 595}, 146},
+                   {&cancel_, {320, 185, 330, 195}, 148}};
     for (auto& b : buttons) {
       b.b->Move(b.at);
       b.b->SetSkin(b.skin, Rgb(0, 0, 255));
@@ -103,7 +111,9 @@ int main() {
   });
   gui_testing::PumpUntil([&] { return done.load(); }, 600000);
   worker.join();
-  double repaint_us = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count() / kRepaints;
+  double repaint_us =
+      std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count() /
+      kRepaints;
 
   std::vector<uint32_t> a(640 * 410, 0x123456), b(640 * 410);
   constexpr int kCopies = 20000;
@@ -114,8 +124,11 @@ int main() {
   }
   volatile uint32_t sink = b[7];
   (void)sink;
-  double copy_us = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t1).count() / kCopies;
-  printf("launcher repaint from a worker: %.1f us (%.0f per second)\n", repaint_us, 1e6 / repaint_us);
+  double copy_us =
+      std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t1).count() /
+      kCopies;
+  printf("launcher repaint from a worker: %.1f us (%.0f per second)\n", repaint_us,
+         1e6 / repaint_us);
   printf("memcpy of a 640x410 frame:      %.1f us\n", copy_us);
   printf("ratio repaint / memcpy:         %.1f\n", repaint_us / copy_us);
   frame.Destroy();

@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   for (int preferred : {16, 32}) {
     platform::Icon icon = platform::Icon::Decode(data, size, preferred);
-    if (!icon.IsNull() && icon.Pixels().size() != static_cast<size_t>(icon.Width()) * icon.Height()) abort();
+    if (!icon.IsNull() && icon.Pixels().size() != static_cast<size_t>(icon.Width()) * icon.Height())
+      abort();
   }
   return 0;
 }

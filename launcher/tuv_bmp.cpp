@@ -18,7 +18,8 @@ bool CTuvBmp::LoadCells(int32_t id) {
   return true;
 }
 
-void CTuvBmp::DrawCell(platform::Dc& dc, int32_t cell, int32_t x, int32_t y, platform::ColorRef key) const {
+void CTuvBmp::DrawCell(platform::Dc& dc, int32_t cell, int32_t x, int32_t y,
+                       platform::ColorRef key) const {
   if (bitmap_.IsNull() || cell < 0 || cell > 3 || cellWidth_ <= 0) return;
   const int32_t w = cellWidth_, h = cellHeight_;
   MemoryDc skin_dc;

@@ -55,7 +55,8 @@ void CTuvButton::DrawItem(const platform::DrawItemRecord& record) {
 }
 
 void CTuvButton::OnMouseMove(Point p) {
-  if (!tracking_) tracking_ = TrackMouseEvent(platform::kTrackHover | platform::kTrackLeave, 1) ? 1 : 0;
+  if (!tracking_)
+    tracking_ = TrackMouseEvent(platform::kTrackHover | platform::kTrackLeave, 1) ? 1 : 0;
   platform::Button::OnMouseMove(p);
 }
 

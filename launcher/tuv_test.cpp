@@ -21,7 +21,8 @@ constexpr ColorRef kKey = Rgb(0, 0, 255);
 
 // What a transparent cell drawing must give: key pixels show `under`,
 // all others the cell's own pixel.
-ColorRef Composite(const Bitmap& skin, int cell, int cell_w, int x, int y, ColorRef under, ColorRef key) {
+ColorRef Composite(const Bitmap& skin, int cell, int cell_w, int x, int y, ColorRef under,
+                   ColorRef key) {
   ColorRef p = skin.GetPixel(cell * cell_w + x, y);
   return p == key ? under : p;
 }
@@ -107,10 +108,12 @@ TEST_F(TuvTest, EveryCellDrawsTransparentlyOverTheBackground) {
       for (int y = 0; y < 218; ++y)
         for (int x = 0; x < 405; ++x) {
           bool inside = x >= x0 && x < x0 + w && y >= y0 && y < y0 + h;
-          ColorRef want = inside ? Composite(skin, cell, w, x - x0, y - y0, background.GetPixel(x, y), kKey)
-                                 : background.GetPixel(x, y);
+          ColorRef want =
+              inside ? Composite(skin, cell, w, x - x0, y - y0, background.GetPixel(x, y), kKey)
+                     : background.GetPixel(x, y);
           if (inside && skin.GetPixel(cell * w + x - x0, y - y0) == kKey) ++keys;
-          ASSERT_EQ(target.GetPixel(x, y), want) << "skin " << id << " cell " << cell << " at " << x << "," << y;
+          ASSERT_EQ(target.GetPixel(x, y), want)
+              << "skin " << id << " cell " << cell << " at " << x << "," << y;
         }
       EXPECT_GT(keys, 0) << "the skin's corners are transparent";
     }
@@ -217,7 +220,8 @@ class TuvButtonTest : public TuvTest {
     ASSERT_EQ(shot.Width(), 78);
     for (int y = 0; y < 22; ++y)
       for (int x = 0; x < 78; ++x) {
-        ColorRef under = host.solid ? host.solid_colour : host.background().GetPixel(r.left + x, r.top + y);
+        ColorRef under =
+            host.solid ? host.solid_colour : host.background().GetPixel(r.left + x, r.top + y);
         ASSERT_EQ(shot.GetPixel(x, y), Composite(skin148, cell, 78, x, y, under, kKey))
             << why << ": cell " << cell << " at " << x << "," << y;
       }

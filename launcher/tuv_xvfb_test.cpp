@@ -6,8 +6,8 @@
 #include <atomic>
 #include <cstdlib>
 #include <functional>
-#include <thread>
 #include <string>
+#include <thread>
 
 #include "launcher/tuv_button.h"
 #include "platform/codepage.h"
@@ -34,7 +34,9 @@ DialogTemplate Description() {
 
 class Window405 : public Dialog {
  public:
-  Window405() : Dialog(Description()), background_(LoadBitmapResource(140)) { AttachControl(1009, &cancel); }
+  Window405() : Dialog(Description()), background_(LoadBitmapResource(140)) {
+    AttachControl(1009, &cancel);
+  }
   CTuvButton cancel;
   std::function<void()> on_timer;
   const Bitmap& background() const { return background_; }
@@ -136,7 +138,8 @@ TEST(TuvXvfb, PointerOverTheButtonShowsTheHoverCellOnScreen) {
     gui_testing::InjectKey(*box, kKeyReturn);
   };
   window.SetTimer(7, 50);
-  std::thread worker([&] { answer = MessageBox(&window, Utf8ToCp949("업데이트 정보를 확인하지 못했습니다.")); });
+  std::thread worker(
+      [&] { answer = MessageBox(&window, Utf8ToCp949("업데이트 정보를 확인하지 못했습니다.")); });
   ASSERT_TRUE(gui_testing::PumpUntil([&] { return answer.load() != -1; }, 10000));
   worker.join();
   EXPECT_EQ(answer.load(), kIdOk);

@@ -24,7 +24,8 @@ namespace platform {
 // A colour as GDI stores it: 0x00BBGGRR.
 using ColorRef = uint32_t;
 constexpr ColorRef Rgb(uint8_t r, uint8_t g, uint8_t b) {
-  return static_cast<ColorRef>(r) | (static_cast<ColorRef>(g) << 8) | (static_cast<ColorRef>(b) << 16);
+  return static_cast<ColorRef>(r) | (static_cast<ColorRef>(g) << 8) |
+         (static_cast<ColorRef>(b) << 16);
 }
 constexpr uint8_t RedOf(ColorRef c) { return c & 0xFF; }
 constexpr uint8_t GreenOf(ColorRef c) { return (c >> 8) & 0xFF; }
@@ -51,7 +52,9 @@ struct Rect {
   bool IsEmpty() const { return right <= left || bottom <= top; }
   bool Contains(Point p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
   Point TopLeft() const { return {left, top}; }
-  Rect Offset(int32_t dx, int32_t dy) const { return {left + dx, top + dy, right + dx, bottom + dy}; }
+  Rect Offset(int32_t dx, int32_t dy) const {
+    return {left + dx, top + dy, right + dx, bottom + dy};
+  }
   Rect Intersect(const Rect& o) const;
   bool operator==(const Rect& o) const = default;
 };
@@ -216,7 +219,8 @@ class Dc {
   // Size of the drawable area.
   Size AreaSize() const;
 
-  bool BitBlt(int32_t x, int32_t y, int32_t w, int32_t h, const Dc* src, int32_t sx, int32_t sy, uint32_t rop);
+  bool BitBlt(int32_t x, int32_t y, int32_t w, int32_t h, const Dc* src, int32_t sx, int32_t sy,
+              uint32_t rop);
   void FillSolidRect(const Rect& r, ColorRef colour);
   void FrameRect(const Rect& r, ColorRef colour);
   bool TextOut(int32_t x, int32_t y, const std::string& text);
@@ -233,15 +237,15 @@ class Dc {
   void SetTarget(Bitmap* target, const Rect& area, const Rect& limit);
 
  private:
-  bool Writable(int32_t dx, int32_t dy) const;  // device coordinates
+  bool Writable(int32_t dx, int32_t dy) const;      // device coordinates
   uint32_t* PixelAt(int32_t dx, int32_t dy) const;  // null outside the area
   std::vector<Rect> WritableRects(const Rect& r) const;
   void BlendText(int32_t x, int32_t y, const std::string& utf8);
 
   Bitmap* target_ = nullptr;
-  Rect area_;          // in target pixels, cut to the bitmap
-  Point origin_cut_;   // device position of the area's top-left
-  Size full_size_;     // the requested area's size
+  Rect area_;         // in target pixels, cut to the bitmap
+  Point origin_cut_;  // device position of the area's top-left
+  Size full_size_;    // the requested area's size
   ColorRef text_ = Rgb(0, 0, 0);
   ColorRef bk_ = Rgb(255, 255, 255);
   BkMode mode_ = kOpaque;

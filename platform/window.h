@@ -88,8 +88,8 @@ struct DrawItemRecord {
 };
 
 struct SystemMenuEntry {
-  uint32_t id = 0;    // 0: separator
-  std::string text;   // code page 949
+  uint32_t id = 0;   // 0: separator
+  std::string text;  // code page 949
 };
 
 // Window styles of a dialog description.
@@ -106,17 +106,17 @@ struct ControlTemplate {
   enum Kind { kPushButton, kDefPushButton, kOwnerDrawButton, kStaticText, kStaticIcon, kCustom };
   Kind kind = kPushButton;
   int32_t id = 0;
-  Rect rect;             // in the dialog's units: left, top, right, bottom
-  std::string text;      // code page 949
+  Rect rect;         // in the dialog's units: left, top, right, bottom
+  std::string text;  // code page 949
   bool visible = true;
-  int32_t iconId = 0;    // kStaticIcon: icon resource
+  int32_t iconId = 0;  // kStaticIcon: icon resource
 };
 
 struct DialogTemplate {
-  Size size;                   // client size, in the dialog's units
-  bool dialogUnits = true;     // false: sizes are pixels
+  Size size;                // client size, in the dialog's units
+  bool dialogUnits = true;  // false: sizes are pixels
   uint32_t style = kStylePopup | kStyleCaption | kStyleSysMenu | kStyleVisible;
-  std::string caption;         // code page 949
+  std::string caption;  // code page 949
   std::string fontFace = "MS Shell Dlg";
   int32_t fontPoints = 9;
   std::vector<ControlTemplate> controls;
@@ -224,7 +224,8 @@ class Window {
   // Creates this window as a child of `parent` (parent client coordinates).
   bool CreateChild(Window* parent, int32_t id, const Rect& rect, bool visible);
   // Creates this window as a top-level window owned by `owner` (may be null).
-  bool CreateTopLevel(Window* owner, const Rect& screen_rect, uint32_t style, const std::string& caption);
+  bool CreateTopLevel(Window* owner, const Rect& screen_rect, uint32_t style,
+                      const std::string& caption);
 
  private:
   friend struct GuiCore;

@@ -12,8 +12,19 @@
 namespace platform {
 
 struct InputEvent {
-  enum Kind { kMouseMove, kButtonDown, kButtonUp, kRightButtonUp, kMouseLeave, kKey, kClose, kExposed,
-              kMinimized, kRestored, kMoved };
+  enum Kind {
+    kMouseMove,
+    kButtonDown,
+    kButtonUp,
+    kRightButtonUp,
+    kMouseLeave,
+    kKey,
+    kClose,
+    kExposed,
+    kMinimized,
+    kRestored,
+    kMoved
+  };
   Kind kind = kMouseMove;
   WindowHandle top = 0;  // the top-level window
   Point p;               // client coordinates of the top-level window

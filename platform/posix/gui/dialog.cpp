@@ -50,8 +50,10 @@ bool Dialog::Create() {
   // Centred over the owner, else on the screen.
   Rect around{0, 0, GuiCore::TheBackend().ScreenSize().cx, GuiCore::TheBackend().ScreenSize().cy};
   if (owner_window_ && owner_window_->IsAlive()) around = owner_window_->GetWindowRect();
-  int32_t x = around.left + (around.Width() - size.cx) / 2, y = around.top + (around.Height() - size.cy) / 2;
-  if (!CreateTopLevel(owner_window_, {x, y, x + size.cx, y + size.cy}, description_.style, description_.caption))
+  int32_t x = around.left + (around.Width() - size.cx) / 2,
+          y = around.top + (around.Height() - size.cy) / 2;
+  if (!CreateTopLevel(owner_window_, {x, y, x + size.cx, y + size.cy}, description_.style,
+                      description_.caption))
     return false;
   if (!dialog_font_.IsNull()) font_ = &dialog_font_;
   for (const ControlTemplate& t : description_.controls) {
@@ -86,7 +88,8 @@ bool Dialog::Create() {
     Size topleft = px({t.rect.left, t.rect.top}), bottomright = px({t.rect.right, t.rect.bottom});
     control->font_ = font_;
     control->text_ = t.text;
-    control->CreateChild(this, t.id, {topleft.cx, topleft.cy, bottomright.cx, bottomright.cy}, t.visible);
+    control->CreateChild(this, t.id, {topleft.cx, topleft.cy, bottomright.cx, bottomright.cy},
+                         t.visible);
   }
   OnInitDialog();
   if (IsAlive() && (description_.style & kStyleVisible)) Show(ShowCommand::kShow);
@@ -108,7 +111,8 @@ int32_t Dialog::DoModal() {
   GuiCore::PushModal(this);
   uint64_t close_at = 0;
   if (std::string(GuiBackendName()) == "offscreen")
-    if (const char* after = getenv("KIVRO_GUI_CLOSE_AFTER")) close_at = GuiCore::NowMs() + strtoul(after, nullptr, 10);
+    if (const char* after = getenv("KIVRO_GUI_CLOSE_AFTER"))
+      close_at = GuiCore::NowMs() + strtoul(after, nullptr, 10);
   GuiCore::RunLoop([&] {
     if (close_at && GuiCore::NowMs() >= close_at && !ended_.load()) EndDialog(kIdCancel);
     return IsAlive() && !ended_.load();

@@ -17,18 +17,21 @@ constexpr uint32_t kWhitePixel = 0x00FFFFFF;
 constexpr int32_t kMaxSide = 16384;
 
 uint32_t PixelOf(ColorRef c) {
-  return (static_cast<uint32_t>(RedOf(c)) << 16) | (static_cast<uint32_t>(GreenOf(c)) << 8) | BlueOf(c);
+  return (static_cast<uint32_t>(RedOf(c)) << 16) | (static_cast<uint32_t>(GreenOf(c)) << 8) |
+         BlueOf(c);
 }
 ColorRef ColorOf(uint32_t p) { return Rgb((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF); }
 
-uint32_t Le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
+uint32_t Le32(const uint8_t* p) {
+  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 // Decodes the DIB (header + optional palette + pixels) at `dib`. With
 // `icon_mask` the height in the header counts the colour and the AND mask
 // (as .ico images store them) and the result keeps alpha in the top byte.
-bool DecodeDib(const uint8_t* dib, size_t size, const uint8_t* bits, size_t bits_size, bool icon_mask,
-               int32_t* out_w, int32_t* out_h, std::vector<uint32_t>* out) {
+bool DecodeDib(const uint8_t* dib, size_t size, const uint8_t* bits, size_t bits_size,
+               bool icon_mask, int32_t* out_w, int32_t* out_h, std::vector<uint32_t>* out) {
   if (size < 40) return false;
   uint32_t header = Le32(dib);
   if (header < 40 || header > size) return false;
@@ -107,7 +110,8 @@ bool DecodeDib(const uint8_t* dib, size_t size, const uint8_t* bits, size_t bits
 }  // namespace
 
 Rect Rect::Intersect(const Rect& o) const {
-  Rect r{std::max(left, o.left), std::max(top, o.top), std::min(right, o.right), std::min(bottom, o.bottom)};
+  Rect r{std::max(left, o.left), std::max(top, o.top), std::min(right, o.right),
+         std::min(bottom, o.bottom)};
   if (r.IsEmpty()) return {};
   return r;
 }
@@ -155,9 +159,11 @@ Bitmap DecodeBmp(const uint8_t* data, size_t size) {
   if (offset < 14 + 40 || offset >= size) return result;
   int32_t w = 0, h = 0;
   std::vector<uint32_t> pixels;
-  if (!DecodeDib(data + 14, size - 14, data + offset, size - offset, false, &w, &h, &pixels)) return result;
+  if (!DecodeDib(data + 14, size - 14, data + offset, size - offset, false, &w, &h, &pixels))
+    return result;
   result = Bitmap::Colour(w, h);
-  for (int32_t y = 0; y < h; ++y) memcpy(result.Row(y), pixels.data() + static_cast<size_t>(y) * w, w * 4u);
+  for (int32_t y = 0; y < h; ++y)
+    memcpy(result.Row(y), pixels.data() + static_cast<size_t>(y) * w, w * 4u);
   return result;
 }
 
@@ -192,7 +198,9 @@ Icon Icon::Decode(const uint8_t* data, size_t size, int32_t preferred) {
   if (header > bytes || header + palette > bytes) return icon;
   int32_t w = 0, h = 0;
   std::vector<uint32_t> pixels;
-  if (!DecodeDib(dib, bytes, dib + header + palette, bytes - header - palette, true, &w, &h, &pixels)) return icon;
+  if (!DecodeDib(dib, bytes, dib + header + palette, bytes - header - palette, true, &w, &h,
+                 &pixels))
+    return icon;
   if (w != h) return icon;
   icon.size_ = w;
   icon.pixels_ = std::move(pixels);

@@ -14,29 +14,47 @@ namespace {
 constexpr uint32_t kWhitePixel = 0x00FFFFFF;
 
 uint32_t PixelOf(ColorRef c) {
-  return (static_cast<uint32_t>(RedOf(c)) << 16) | (static_cast<uint32_t>(GreenOf(c)) << 8) | BlueOf(c);
+  return (static_cast<uint32_t>(RedOf(c)) << 16) | (static_cast<uint32_t>(GreenOf(c)) << 8) |
+         BlueOf(c);
 }
 
-bool NeedsSource(uint32_t rop) { return rop != kBlackness && rop != kWhiteness && rop != kDstInvert; }
+bool NeedsSource(uint32_t rop) {
+  return rop != kBlackness && rop != kWhiteness && rop != kDstInvert;
+}
 
 uint32_t Apply(uint32_t rop, uint32_t s, uint32_t d) {
   switch (rop) {
-    case kSrcCopy: return s;
-    case kSrcPaint: return s | d;
-    case kSrcAnd: return s & d;
-    case kSrcInvert: return s ^ d;
-    case kNotSrcCopy: return ~s & kWhitePixel;
-    case kDstInvert: return ~d & kWhitePixel;
-    case kBlackness: return 0;
-    case kWhiteness: return kWhitePixel;
-    default: return d;
+    case kSrcCopy:
+      return s;
+    case kSrcPaint:
+      return s | d;
+    case kSrcAnd:
+      return s & d;
+    case kSrcInvert:
+      return s ^ d;
+    case kNotSrcCopy:
+      return ~s & kWhitePixel;
+    case kDstInvert:
+      return ~d & kWhitePixel;
+    case kBlackness:
+      return 0;
+    case kWhiteness:
+      return kWhitePixel;
+    default:
+      return d;
   }
 }
 
 bool KnownRop(uint32_t rop) {
   switch (rop) {
-    case kSrcCopy: case kSrcPaint: case kSrcAnd: case kSrcInvert:
-    case kNotSrcCopy: case kDstInvert: case kBlackness: case kWhiteness:
+    case kSrcCopy:
+    case kSrcPaint:
+    case kSrcAnd:
+    case kSrcInvert:
+    case kNotSrcCopy:
+    case kDstInvert:
+    case kBlackness:
+    case kWhiteness:
       return true;
     default:
       return false;
@@ -61,7 +79,8 @@ void Dc::SetTarget(Bitmap* target, const Rect& area) {
 void Dc::SetTarget(Bitmap* target, const Rect& area, const Rect& limit) {
   target_ = target;
   full_size_ = {area.Width(), area.Height()};
-  area_ = target ? area.Intersect({0, 0, target->Width(), target->Height()}).Intersect(limit) : Rect{};
+  area_ =
+      target ? area.Intersect({0, 0, target->Width(), target->Height()}).Intersect(limit) : Rect{};
   // Device coordinates keep their origin at the area's requested corner even
   // when the area is cut by the bitmap's edge.
   if (target && !area_.IsEmpty()) {
@@ -108,7 +127,8 @@ bool Dc::Writable(int32_t dx, int32_t dy) const {
 
 uint32_t* Dc::PixelAt(int32_t dx, int32_t dy) const {
   int32_t tx = dx - origin_cut_.x, ty = dy - origin_cut_.y;
-  if (target_ == nullptr || tx < 0 || ty < 0 || tx >= area_.Width() || ty >= area_.Height()) return nullptr;
+  if (target_ == nullptr || tx < 0 || ty < 0 || tx >= area_.Width() || ty >= area_.Height())
+    return nullptr;
   return target_->Row(area_.top + ty) + area_.left + tx;
 }
 
@@ -122,7 +142,8 @@ ColorRef Dc::GetPixel(int32_t x, int32_t y) const {
 
 // Device rectangles this context may write, clip included.
 std::vector<Rect> Dc::WritableRects(const Rect& r) const {
-  Rect area{origin_cut_.x, origin_cut_.y, origin_cut_.x + area_.Width(), origin_cut_.y + area_.Height()};
+  Rect area{origin_cut_.x, origin_cut_.y, origin_cut_.x + area_.Width(),
+            origin_cut_.y + area_.Height()};
   Rect base = r.Intersect(area);
   std::vector<Rect> out;
   if (base.IsEmpty()) return out;
@@ -137,7 +158,8 @@ std::vector<Rect> Dc::WritableRects(const Rect& r) const {
   return out;
 }
 
-bool Dc::BitBlt(int32_t x, int32_t y, int32_t w, int32_t h, const Dc* src, int32_t sx, int32_t sy, uint32_t rop) {
+bool Dc::BitBlt(int32_t x, int32_t y, int32_t w, int32_t h, const Dc* src, int32_t sx, int32_t sy,
+                uint32_t rop) {
   if (target_ == nullptr || !KnownRop(rop)) return false;
   bool with_source = NeedsSource(rop);
   if (with_source && (src == nullptr || src->target_ == nullptr)) return false;
@@ -256,14 +278,16 @@ void Dc::DrawText(const std::string& text, const Rect& r, uint32_t format) {
   size_t start = 0;
   while (start <= utf8.size()) {
     size_t end = format & kTextSingleLine ? std::string::npos : utf8.find('\n', start);
-    std::string line = utf8.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    std::string line =
+        utf8.substr(start, end == std::string::npos ? std::string::npos : end - start);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if ((format & kTextWordBreak) && !(format & kTextSingleLine)) {
       std::string current;
       size_t pos = 0;
       while (pos < line.size()) {
         size_t space = line.find(' ', pos);
-        std::string word = line.substr(pos, space == std::string::npos ? std::string::npos : space - pos + 1);
+        std::string word =
+            line.substr(pos, space == std::string::npos ? std::string::npos : space - pos + 1);
         pos = space == std::string::npos ? line.size() : space + 1;
         if (!current.empty() && MeasureText(*font_, current + word).cx > r.Width()) {
           lines.push_back(current);

@@ -40,8 +40,10 @@ std::string FontFileFor(const std::string& face_utf8, bool bold) {
   if (const char* dir = getenv("KIVRO_FONT_DIR")) dirs.push_back(dir);
   dirs.push_back("/usr/share/fonts/truetype/nanum");
   dirs.push_back("/usr/share/fonts/truetype");
-  bool serif = face_utf8.find("바탕") != std::string::npos || face_utf8.find("궁서") != std::string::npos ||
-               face_utf8.find("Batang") != std::string::npos || face_utf8.find("Gungsuh") != std::string::npos;
+  bool serif = face_utf8.find("바탕") != std::string::npos ||
+               face_utf8.find("궁서") != std::string::npos ||
+               face_utf8.find("Batang") != std::string::npos ||
+               face_utf8.find("Gungsuh") != std::string::npos;
   std::vector<std::string> names;
   if (!face_utf8.empty() && face_utf8.find('/') == std::string::npos) {
     if (bold) names.push_back(face_utf8 + "Bold.ttf");
@@ -129,7 +131,8 @@ bool RenderTextCoverage(const Font& font, const std::string& utf8, TextCoverage*
   *out = {};
   if (font.IsNull() || utf8.empty()) return false;
   std::lock_guard<std::mutex> guard(TtfLock());
-  SDL_Surface* s = TTF_RenderUTF8_Blended(font.impl()->font, utf8.c_str(), SDL_Color{255, 255, 255, 255});
+  SDL_Surface* s =
+      TTF_RenderUTF8_Blended(font.impl()->font, utf8.c_str(), SDL_Color{255, 255, 255, 255});
   if (s == nullptr) return false;
   SDL_Surface* argb = SDL_ConvertSurfaceFormat(s, SDL_PIXELFORMAT_ARGB8888, 0);
   SDL_FreeSurface(s);
@@ -139,8 +142,10 @@ bool RenderTextCoverage(const Font& font, const std::string& utf8, TextCoverage*
   out->alpha.resize(static_cast<size_t>(argb->w) * argb->h);
   SDL_LockSurface(argb);
   for (int y = 0; y < argb->h; ++y) {
-    const uint32_t* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(argb->pixels) + y * argb->pitch);
-    for (int x = 0; x < argb->w; ++x) out->alpha[static_cast<size_t>(y) * argb->w + x] = row[x] >> 24;
+    const uint32_t* row = reinterpret_cast<const uint32_t*>(
+        static_cast<const uint8_t*>(argb->pixels) + y * argb->pitch);
+    for (int x = 0; x < argb->w; ++x)
+      out->alpha[static_cast<size_t>(y) * argb->w + x] = row[x] >> 24;
   }
   SDL_UnlockSurface(argb);
   SDL_FreeSurface(argb);

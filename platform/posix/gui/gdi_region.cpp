@@ -62,10 +62,14 @@ Region::Complexity Region::CombineFrom(const Region& a, const Region& b, Combine
         auto inside = [&](size_t k) {
           bool in_a = a.Contains(xs[k], ys[j]), in_b = b.Contains(xs[k], ys[j]);
           switch (mode) {
-            case kAnd: return in_a && in_b;
-            case kOr: return in_a || in_b;
-            case kXor: return in_a != in_b;
-            default: return in_a && !in_b;
+            case kAnd:
+              return in_a && in_b;
+            case kOr:
+              return in_a || in_b;
+            case kXor:
+              return in_a != in_b;
+            default:
+              return in_a && !in_b;
           }
         };
         if (!inside(i)) {

@@ -1,10 +1,11 @@
 // Software drawing, checked pixel by pixel.
+#include "platform/gdi.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "platform/codepage.h"
-#include "platform/gdi.h"
 
 namespace platform {
 namespace {
@@ -81,8 +82,8 @@ TEST(GdiBlt, MonochromeToColourUsesDestinationTextAndBackground) {
   ddc.SetTextColor(kRed);
   ddc.SetBkColor(Rgb(0, 255, 0));
   ddc.BitBlt(0, 0, 2, 1, &mdc, 0, 0, kSrcCopy);
-  EXPECT_EQ(dst.GetPixel(0, 0), kRed);             // 0 bit: text colour
-  EXPECT_EQ(dst.GetPixel(1, 0), Rgb(0, 255, 0));   // 1 bit: background colour
+  EXPECT_EQ(dst.GetPixel(0, 0), kRed);            // 0 bit: text colour
+  EXPECT_EQ(dst.GetPixel(1, 0), Rgb(0, 255, 0));  // 1 bit: background colour
 }
 
 TEST(GdiBlt, FreshMemoryContextsHaveMonochromeBitmapsAndBlackOnWhite) {
@@ -122,7 +123,8 @@ TEST(GdiBlt, OutsideTheBitmapNothingIsReadOrWritten) {
 }
 
 TEST(GdiRegion, XorOfWindowAndPaneLeavesAFrame) {
-  Region window = Region::FromRect({0, 0, 100, 50}), pane = Region::FromRect({20, 10, 60, 30}), clip;
+  Region window = Region::FromRect({0, 0, 100, 50}), pane = Region::FromRect({20, 10, 60, 30}),
+         clip;
   EXPECT_EQ(clip.CombineFrom(window, pane, Region::kXor), Region::kComplexRegion);
   EXPECT_TRUE(clip.Contains(0, 0));
   EXPECT_TRUE(clip.Contains(19, 15));
@@ -142,7 +144,7 @@ TEST(GdiRegion, XorCases) {
   r.CombineFrom(a, b, Region::kXor);
   EXPECT_TRUE(r.Contains(2, 2));
   EXPECT_TRUE(r.Contains(12, 12));
-  EXPECT_FALSE(r.Contains(7, 7));  // in both
+  EXPECT_FALSE(r.Contains(7, 7));   // in both
   EXPECT_FALSE(r.Contains(12, 2));  // in neither
   EXPECT_EQ(r.CombineFrom(a, a, Region::kXor), Region::kNullRegion);
   EXPECT_TRUE(r.IsEmpty());
@@ -174,7 +176,9 @@ TEST(GdiRegion, ClipLimitsBlockTransfersAndFills) {
 
 class GdiText : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(font_.Create(12, 400, Utf8ToCp949("굴림"))) << "no Korean font"; }
+  void SetUp() override {
+    ASSERT_TRUE(font_.Create(12, 400, Utf8ToCp949("굴림"))) << "no Korean font";
+  }
   Font font_;
 };
 
@@ -253,7 +257,8 @@ std::vector<uint8_t> SmallBmp() {
   f[28] = 24;
   uint8_t* px = f.data() + 54;
   // Bottom row first: blue, green, red; then the top row: white, black, grey.
-  const uint8_t rows[2][9] = {{255, 0, 0, 0, 255, 0, 0, 0, 255}, {255, 255, 255, 0, 0, 0, 128, 128, 128}};
+  const uint8_t rows[2][9] = {{255, 0, 0, 0, 255, 0, 0, 0, 255},
+                              {255, 255, 255, 0, 0, 0, 128, 128, 128}};
   memcpy(px, rows[0], 9);
   memcpy(px + 12, rows[1], 9);
   return f;

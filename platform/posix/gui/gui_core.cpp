@@ -129,7 +129,8 @@ Backend& GuiCore::TheBackend() { return *S().backend; }
 
 uint64_t GuiCore::NowMs() {
   using namespace std::chrono;
-  return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+  return static_cast<uint64_t>(
+      duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
 bool GuiCore::Call(WindowHandle handle, const std::function<void()>& fn) {
@@ -283,7 +284,8 @@ void GuiCore::MarkDirty(Window& w, const Rect& client_rect, bool erase) {
   if (r.IsEmpty()) return;
   if (w.dirty_) {
     w.dirty_rect_ = {std::min(w.dirty_rect_.left, r.left), std::min(w.dirty_rect_.top, r.top),
-                     std::max(w.dirty_rect_.right, r.right), std::max(w.dirty_rect_.bottom, r.bottom)};
+                     std::max(w.dirty_rect_.right, r.right),
+                     std::max(w.dirty_rect_.bottom, r.bottom)};
   } else {
     w.dirty_rect_ = r;
   }
@@ -307,7 +309,8 @@ void GuiCore::PaintWindowTree(Window& w) {
     w.erase_ = false;
     {
       PaintDc dc(w, dirty);
-      if (erase && !w.OnEraseBackground(dc)) dc.FillSolidRect(w.GetClientRect(), w.BackgroundColour());
+      if (erase && !w.OnEraseBackground(dc))
+        dc.FillSolidRect(w.GetClientRect(), w.BackgroundColour());
     }
     if (Find(h) != &w) return;
     {
@@ -361,7 +364,8 @@ void GuiCore::FireTimers() {
   for (auto& [h, id] : due) {
     Window* w = Find(h);
     if (!w) continue;
-    auto it = std::find_if(w->timers_.begin(), w->timers_.end(), [&](const Window::Timer& t) { return t.id == id; });
+    auto it = std::find_if(w->timers_.begin(), w->timers_.end(),
+                           [&](const Window::Timer& t) { return t.id == id; });
     if (it == w->timers_.end() || it->due > now) continue;
     it->due = now + std::max<uint32_t>(it->period, 1);
     w->OnTimer(id);
@@ -458,8 +462,8 @@ void GuiCore::DispatchInput(const InputEvent& e) {
     case InputEvent::kMouseMove:
       if (!target->OnSetCursor()) SetCursor(Cursor::kArrow);
       if (Find(th) != target) return;
-      if (target->track_hover_ &&
-          (std::abs(local.x - target->hover_anchor_.x) > 2 || std::abs(local.y - target->hover_anchor_.y) > 2)) {
+      if (target->track_hover_ && (std::abs(local.x - target->hover_anchor_.x) > 2 ||
+                                   std::abs(local.y - target->hover_anchor_.y) > 2)) {
         target->hover_anchor_ = local;
         target->hover_due_ = NowMs() + target->hover_ms_;
       }
@@ -472,7 +476,8 @@ void GuiCore::DispatchInput(const InputEvent& e) {
       target->OnLButtonUp(local);
       break;
     case InputEvent::kRightButtonUp:
-      if (target == top && (top->style_ & kStyleSysMenu)) ShowSystemMenu(*top, top->ClientToScreen(e.p));
+      if (target == top && (top->style_ & kStyleSysMenu))
+        ShowSystemMenu(*top, top->ClientToScreen(e.p));
       break;
     default:
       break;

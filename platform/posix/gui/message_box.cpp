@@ -32,7 +32,8 @@ constexpr int32_t kButtonHeight = 24;
 
 }  // namespace
 
-int32_t MessageBox(Window* owner, const std::string& text, const std::string& caption, uint32_t flags) {
+int32_t MessageBox(Window* owner, const std::string& text, const std::string& caption,
+                   uint32_t flags) {
   InitGui();
   std::string title = caption.empty() ? ProgramTitle() : caption;
   if (std::string(GuiBackendName()) == "offscreen") {
@@ -71,14 +72,19 @@ int32_t MessageBox(Window* owner, const std::string& text, const std::string& ca
   t.caption = title;
   t.style = kStylePopup | kStyleCaption | kStyleSysMenu | kStyleVisible | kStyleModalFrame;
   t.fontFace = Utf8ToCp949("굴림");
-  t.controls.push_back({ControlTemplate::kStaticText, -1, {kMargin, kMargin, w - kMargin, kMargin + text_h}, text});
-  int32_t bx = w - kMargin - buttons, by = h - 12 - kButtonHeight;
   t.controls.push_back(
-      {ControlTemplate::kDefPushButton, kIdOk, {bx, by, bx + kButtonWidth, by + kButtonHeight}, Utf8ToCp949("확인")});
+      {ControlTemplate::kStaticText, -1, {kMargin, kMargin, w - kMargin, kMargin + text_h}, text});
+  int32_t bx = w - kMargin - buttons, by = h - 12 - kButtonHeight;
+  t.controls.push_back({ControlTemplate::kDefPushButton,
+                        kIdOk,
+                        {bx, by, bx + kButtonWidth, by + kButtonHeight},
+                        Utf8ToCp949("확인")});
   if (with_cancel)
-    t.controls.push_back({ControlTemplate::kPushButton, kIdCancel,
-                          {bx + kButtonWidth + 8, by, bx + 2 * kButtonWidth + 8, by + kButtonHeight},
-                          Utf8ToCp949("취소")});
+    t.controls.push_back(
+        {ControlTemplate::kPushButton,
+         kIdCancel,
+         {bx + kButtonWidth + 8, by, bx + 2 * kButtonWidth + 8, by + kButtonHeight},
+         Utf8ToCp949("취소")});
   Dialog box(t, owner && owner->IsAlive() ? owner : nullptr);
   int32_t result = box.DoModal();
   return result < 0 ? 0 : result;
@@ -104,7 +110,8 @@ class SystemMenuPopup : public Window {
   }
 
   bool Open(Window& owner, Point at) {
-    return CreateTopLevel(&owner, {at.x, at.y, at.x + kWidth, at.y + Height()}, kStylePopup | kStyleBorder, "");
+    return CreateTopLevel(&owner, {at.x, at.y, at.x + kWidth, at.y + Height()},
+                          kStylePopup | kStyleBorder, "");
   }
 
   uint32_t chosen = 0;
@@ -134,9 +141,11 @@ class SystemMenuPopup : public Window {
         y += kSeparatorHeight;
         continue;
       }
-      if (static_cast<int32_t>(i) == hot_) dc.FillSolidRect({2, y, client.right - 2, y + kItemHeight}, Rgb(204, 228, 247));
+      if (static_cast<int32_t>(i) == hot_)
+        dc.FillSolidRect({2, y, client.right - 2, y + kItemHeight}, Rgb(204, 228, 247));
       dc.SetTextColor(Rgb(0, 0, 0));
-      dc.DrawText(entries_[i].text, {16, y, client.right - 8, y + kItemHeight}, kTextVCenter | kTextSingleLine);
+      dc.DrawText(entries_[i].text, {16, y, client.right - 8, y + kItemHeight},
+                  kTextVCenter | kTextSingleLine);
       y += kItemHeight;
     }
   }

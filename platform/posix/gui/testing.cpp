@@ -38,13 +38,17 @@ Bitmap CaptureWindow(const Window& window) {
   return out;
 }
 
-void InjectMouseMove(const Window& window, Point p) { GuiCore::Inject(At(window, p, InputEvent::kMouseMove)); }
+void InjectMouseMove(const Window& window, Point p) {
+  GuiCore::Inject(At(window, p, InputEvent::kMouseMove));
+}
 
 void InjectMouseButton(const Window& window, Point p, bool down) {
   GuiCore::Inject(At(window, p, down ? InputEvent::kButtonDown : InputEvent::kButtonUp));
 }
 
-void InjectMouseLeaveTop(const Window& window) { GuiCore::Inject(At(window, {}, InputEvent::kMouseLeave)); }
+void InjectMouseLeaveTop(const Window& window) {
+  GuiCore::Inject(At(window, {}, InputEvent::kMouseLeave));
+}
 
 void InjectKey(const Window& window, int32_t key, bool alt) {
   InputEvent e = At(window, {}, InputEvent::kKey);
@@ -53,7 +57,9 @@ void InjectKey(const Window& window, int32_t key, bool alt) {
   GuiCore::Inject(e);
 }
 
-void InjectRightButtonUp(const Window& window, Point p) { GuiCore::Inject(At(window, p, InputEvent::kRightButtonUp)); }
+void InjectRightButtonUp(const Window& window, Point p) {
+  GuiCore::Inject(At(window, p, InputEvent::kRightButtonUp));
+}
 
 Window* ActiveModal() { return GuiCore::InnermostModal(); }
 

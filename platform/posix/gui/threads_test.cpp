@@ -60,11 +60,21 @@ TEST(WindowThreads, WorkersCallIntoAWindowAtOnce) {
       for (int i = 0; i < kCalls; ++i) {
         bool ok = true;
         switch (i % 5) {
-          case 0: ok = dlg.SetBar(i % 101); break;
-          case 1: ok = button->Enable(i % 2 == 0); break;
-          case 2: ok = button->Invalidate(true); break;
-          case 3: ok = dlg.GetClientRect().Width() == 100; break;
-          case 4: ok = dlg.SetText("progress " + std::to_string(w)); break;
+          case 0:
+            ok = dlg.SetBar(i % 101);
+            break;
+          case 1:
+            ok = button->Enable(i % 2 == 0);
+            break;
+          case 2:
+            ok = button->Invalidate(true);
+            break;
+          case 3:
+            ok = dlg.GetClientRect().Width() == 100;
+            break;
+          case 4:
+            ok = dlg.SetText("progress " + std::to_string(w));
+            break;
         }
         if (ok) ++succeeded;
       }

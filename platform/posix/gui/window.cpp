@@ -79,7 +79,8 @@ bool Window::CreateChild(Window* parent, int32_t id, const Rect& rect, bool visi
   return ok;
 }
 
-bool Window::CreateTopLevel(Window* owner, const Rect& screen_rect, uint32_t style, const std::string& caption) {
+bool Window::CreateTopLevel(Window* owner, const Rect& screen_rect, uint32_t style,
+                            const std::string& caption) {
   InitGui();
   bool ok = false;
   std::function<void()> create = [&] {
@@ -93,7 +94,8 @@ bool Window::CreateTopLevel(Window* owner, const Rect& screen_rect, uint32_t sty
     text_ = caption;
     visible_ = false;
     WindowHandle h = GuiCore::Register(*this);
-    if (!GuiCore::TheBackend().CreateNative(h, screen_rect, style, top_->owned, Cp949ToUtf8(caption))) {
+    if (!GuiCore::TheBackend().CreateNative(h, screen_rect, style, top_->owned,
+                                            Cp949ToUtf8(caption))) {
       GuiCore::Unregister(*this);
       top_.reset();
       return;
@@ -226,7 +228,9 @@ Point Window::ScreenToClient(Point p) const {
 }
 
 bool Window::Invalidate(bool erase) {
-  return GuiCore::Do(*this, [&] { GuiCore::MarkDirty(*this, {0, 0, rect_.Width(), rect_.Height()}, erase); });
+  return GuiCore::Do(*this, [&] {
+    GuiCore::MarkDirty(*this, {0, 0, rect_.Width(), rect_.Height()}, erase);
+  });
 }
 
 bool Window::InvalidateRect(const Rect& rect, bool erase) {
@@ -257,7 +261,8 @@ bool Window::SetTimer(uint32_t id, uint32_t milliseconds) {
 bool Window::KillTimer(uint32_t id) {
   bool found = false;
   GuiCore::Do(*this, [&] {
-    auto it = std::find_if(timers_.begin(), timers_.end(), [&](const Timer& t) { return t.id == id; });
+    auto it =
+        std::find_if(timers_.begin(), timers_.end(), [&](const Timer& t) { return t.id == id; });
     found = it != timers_.end();
     if (found) timers_.erase(it);
   });
@@ -363,7 +368,9 @@ void Window::OnClose() { Destroy(); }
 void Window::OnDestroy() {}
 intptr_t Window::OnMessage(uint32_t, uintptr_t, intptr_t) { return 0; }
 
-ColorRef Window::BackgroundColour() const { return parent_ ? parent_->BackgroundColour() : kDialogFace; }
+ColorRef Window::BackgroundColour() const {
+  return parent_ ? parent_->BackgroundColour() : kDialogFace;
+}
 
 void Window::EraseIconBackground(Dc& dc) { dc.FillSolidRect(GetClientRect(), BackgroundColour()); }
 

@@ -1,12 +1,13 @@
 // The window toolkit on the off-screen backend: dialogs, controls, input,
 // timers, painting and message boxes.
+#include "platform/window.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 
 #include "platform/codepage.h"
-#include "platform/window.h"
 #include "platform/window_testing.h"
 
 namespace platform {
@@ -370,7 +371,9 @@ TEST_F(WindowTest, CallsAfterTheWindowIsGoneAreDropped) {
 
 TEST_F(WindowTest, SentMessagesAreAnsweredByTheWindow) {
   struct Answering : Recorder {
-    intptr_t OnMessage(uint32_t m, uintptr_t w, intptr_t l) override { return m == 0x8001 ? intptr_t(w) + l : 0; }
+    intptr_t OnMessage(uint32_t m, uintptr_t w, intptr_t l) override {
+      return m == 0x8001 ? intptr_t(w) + l : 0;
+    }
   } dlg;
   ASSERT_TRUE(dlg.Create());
   EXPECT_EQ(dlg.SendMessage(0x8001, 40, 2), 42);

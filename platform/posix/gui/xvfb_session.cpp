@@ -1,13 +1,11 @@
 // Xvfb for tests: started with -displayfd so that the server itself picks a
 // free display number and tells us when it accepts connections.
-#include "platform/window_xvfb.h"
-
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/prctl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/window_xvfb.h"
+
 namespace platform::gui_testing {
 
 namespace {
@@ -29,7 +29,8 @@ bool ProgramOnPath(const char* name) {
   size_t start = 0;
   while (start <= dirs.size()) {
     size_t end = dirs.find(':', start);
-    std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    std::string dir =
+        dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
     std::string full = (dir.empty() ? "." : dir) + "/" + name;
     if (access(full.c_str(), X_OK) == 0) return true;
     if (end == std::string::npos) break;
@@ -70,8 +71,8 @@ XvfbSession::Outcome XvfbSession::Start(int width, int height, std::string* why)
       dup2(devnull, 1);
       dup2(devnull, 2);
     }
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
-           "-noreset", static_cast<char*>(nullptr));
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
+           "tcp", "-noreset", static_cast<char*>(nullptr));
     _exit(127);
   }
   close(fds[1]);
@@ -144,7 +145,8 @@ bool XvfbSession::MovePointer(int x, int y) {
 Bitmap XvfbSession::Screenshot(const Rect& r) {
   auto* d = static_cast<Display*>(x_display_);
   if (!d || r.IsEmpty()) return {};
-  XImage* image = XGetImage(d, DefaultRootWindow(d), r.left, r.top, r.Width(), r.Height(), AllPlanes, ZPixmap);
+  XImage* image =
+      XGetImage(d, DefaultRootWindow(d), r.left, r.top, r.Width(), r.Height(), AllPlanes, ZPixmap);
   if (!image) return {};
   Bitmap out = Bitmap::Colour(r.Width(), r.Height());
   for (int y = 0; y < r.Height(); ++y)
@@ -187,12 +189,23 @@ bool WritePng(const Bitmap& bitmap, const std::string& path) {
   }
   uLongf packed_size = compressBound(raw.size());
   std::vector<uint8_t> packed(packed_size);
-  if (compress2(packed.data(), &packed_size, raw.data(), raw.size(), Z_BEST_COMPRESSION) != Z_OK) return false;
+  if (compress2(packed.data(), &packed_size, raw.data(), raw.size(), Z_BEST_COMPRESSION) != Z_OK)
+    return false;
   packed.resize(packed_size);
   std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  std::vector<uint8_t> header = {uint8_t(w >> 24), uint8_t(w >> 16), uint8_t(w >> 8), uint8_t(w),
-                                 uint8_t(h >> 24), uint8_t(h >> 16), uint8_t(h >> 8), uint8_t(h),
-                                 8, 2, 0, 0, 0};
+  std::vector<uint8_t> header = {uint8_t(w >> 24),
+                                 uint8_t(w >> 16),
+                                 uint8_t(w >> 8),
+                                 uint8_t(w),
+                                 uint8_t(h >> 24),
+                                 uint8_t(h >> 16),
+                                 uint8_t(h >> 8),
+                                 uint8_t(h),
+                                 8,
+                                 2,
+                                 0,
+                                 0,
+                                 0};
   Chunk(&png, "IHDR", header);
   Chunk(&png, "IDAT", packed);
   Chunk(&png, "IEND", {});

@@ -13,7 +13,9 @@ namespace {
 class OffscreenBackend : public Backend {
  public:
   const char* Name() const override { return "offscreen"; }
-  bool CreateNative(WindowHandle, const Rect&, uint32_t, bool, const std::string&) override { return true; }
+  bool CreateNative(WindowHandle, const Rect&, uint32_t, bool, const std::string&) override {
+    return true;
+  }
   void DestroyNative(WindowHandle) override {}
   void ShowNative(WindowHandle, ShowCommand) override {}
   void MoveNative(WindowHandle, const Rect&) override {}

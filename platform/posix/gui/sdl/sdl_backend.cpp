@@ -35,7 +35,8 @@ class SdlBackend : public Backend {
 
   const char* Name() const override { return "sdl"; }
 
-  bool CreateNative(WindowHandle top, const Rect& r, uint32_t style, bool owned, const std::string& caption) override {
+  bool CreateNative(WindowHandle top, const Rect& r, uint32_t style, bool owned,
+                    const std::string& caption) override {
     Uint32 flags = SDL_WINDOW_HIDDEN;
     if (!(style & kStyleCaption)) flags |= SDL_WINDOW_BORDERLESS;
     if (owned) flags |= SDL_WINDOW_SKIP_TASKBAR;
@@ -60,10 +61,19 @@ class SdlBackend : public Backend {
     SDL_Window* w = Get(top);
     if (!w) return;
     switch (command) {
-      case ShowCommand::kHide: SDL_HideWindow(w); break;
-      case ShowCommand::kShow: SDL_ShowWindow(w); SDL_RaiseWindow(w); break;
-      case ShowCommand::kMinimize: SDL_MinimizeWindow(w); break;
-      case ShowCommand::kRestore: SDL_RestoreWindow(w); break;
+      case ShowCommand::kHide:
+        SDL_HideWindow(w);
+        break;
+      case ShowCommand::kShow:
+        SDL_ShowWindow(w);
+        SDL_RaiseWindow(w);
+        break;
+      case ShowCommand::kMinimize:
+        SDL_MinimizeWindow(w);
+        break;
+      case ShowCommand::kRestore:
+        SDL_RestoreWindow(w);
+        break;
     }
   }
 
@@ -81,8 +91,9 @@ class SdlBackend : public Backend {
   void SetIcon(WindowHandle top, const Icon& icon) override {
     SDL_Window* w = Get(top);
     if (!w || icon.IsNull()) return;
-    SDL_Surface* s = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(icon.Pixels().data()), icon.Width(),
-                                                        icon.Height(), 32, icon.Width() * 4, SDL_PIXELFORMAT_ARGB8888);
+    SDL_Surface* s = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(icon.Pixels().data()),
+                                                        icon.Width(), icon.Height(), 32,
+                                                        icon.Width() * 4, SDL_PIXELFORMAT_ARGB8888);
     if (!s) return;
     SDL_SetWindowIcon(w, s);
     SDL_FreeSurface(s);
@@ -93,9 +104,9 @@ class SdlBackend : public Backend {
     if (!w || surface.IsNull()) return;
     SDL_Surface* target = SDL_GetWindowSurface(w);
     if (!target) return;
-    SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(surface.Row(0)), surface.Width(),
-                                                             surface.Height(), 32, surface.Width() * 4,
-                                                             SDL_PIXELFORMAT_RGB888);
+    SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
+        const_cast<uint32_t*>(surface.Row(0)), surface.Width(), surface.Height(), 32,
+        surface.Width() * 4, SDL_PIXELFORMAT_RGB888);
     if (!source) return;
     SDL_BlitSurface(source, nullptr, target, nullptr);
     SDL_FreeSurface(source);
@@ -105,10 +116,18 @@ class SdlBackend : public Backend {
   void SetCursor(Cursor cursor) override {
     SDL_SystemCursor id = SDL_SYSTEM_CURSOR_ARROW;
     switch (cursor) {
-      case Cursor::kArrow: id = SDL_SYSTEM_CURSOR_ARROW; break;
-      case Cursor::kHand: id = SDL_SYSTEM_CURSOR_HAND; break;
-      case Cursor::kWait: id = SDL_SYSTEM_CURSOR_WAIT; break;
-      case Cursor::kIBeam: id = SDL_SYSTEM_CURSOR_IBEAM; break;
+      case Cursor::kArrow:
+        id = SDL_SYSTEM_CURSOR_ARROW;
+        break;
+      case Cursor::kHand:
+        id = SDL_SYSTEM_CURSOR_HAND;
+        break;
+      case Cursor::kWait:
+        id = SDL_SYSTEM_CURSOR_WAIT;
+        break;
+      case Cursor::kIBeam:
+        id = SDL_SYSTEM_CURSOR_IBEAM;
+        break;
     }
     SDL_Cursor*& c = cursors_[id];
     if (!c) c = SDL_CreateSystemCursor(id);
@@ -178,32 +197,54 @@ class SdlBackend : public Backend {
         ev.top = Of(e.key.windowID);
         ev.alt = (e.key.keysym.mod & KMOD_ALT) != 0;
         switch (e.key.keysym.sym) {
-          case SDLK_ESCAPE: ev.key = kKeyEscape; break;
-          case SDLK_RETURN: case SDLK_KP_ENTER: ev.key = kKeyReturn; break;
-          case SDLK_F4: ev.key = kKeyF4; break;
-          case SDLK_SPACE: ev.key = kKeySpace; break;
-          default: return;
+          case SDLK_ESCAPE:
+            ev.key = kKeyEscape;
+            break;
+          case SDLK_RETURN:
+          case SDLK_KP_ENTER:
+            ev.key = kKeyReturn;
+            break;
+          case SDLK_F4:
+            ev.key = kKeyF4;
+            break;
+          case SDLK_SPACE:
+            ev.key = kKeySpace;
+            break;
+          default:
+            return;
         }
         break;
       }
       case SDL_WINDOWEVENT:
         ev.top = Of(e.window.windowID);
         switch (e.window.event) {
-          case SDL_WINDOWEVENT_LEAVE: ev.kind = InputEvent::kMouseLeave; break;
-          case SDL_WINDOWEVENT_CLOSE: ev.kind = InputEvent::kClose; break;
-          case SDL_WINDOWEVENT_EXPOSED: ev.kind = InputEvent::kExposed; break;
-          case SDL_WINDOWEVENT_MINIMIZED: ev.kind = InputEvent::kMinimized; break;
-          case SDL_WINDOWEVENT_RESTORED: ev.kind = InputEvent::kRestored; break;
+          case SDL_WINDOWEVENT_LEAVE:
+            ev.kind = InputEvent::kMouseLeave;
+            break;
+          case SDL_WINDOWEVENT_CLOSE:
+            ev.kind = InputEvent::kClose;
+            break;
+          case SDL_WINDOWEVENT_EXPOSED:
+            ev.kind = InputEvent::kExposed;
+            break;
+          case SDL_WINDOWEVENT_MINIMIZED:
+            ev.kind = InputEvent::kMinimized;
+            break;
+          case SDL_WINDOWEVENT_RESTORED:
+            ev.kind = InputEvent::kRestored;
+            break;
           case SDL_WINDOWEVENT_MOVED:
             ev.kind = InputEvent::kMoved;
             ev.p = {e.window.data1, e.window.data2};
             break;
-          default: return;
+          default:
+            return;
         }
         break;
       case SDL_SYSWMEVENT: {
         NativeEventHook hook = CurrentNativeEventHook();
-        if (hook && e.syswm.msg && e.syswm.msg->subsystem == SDL_SYSWM_X11) hook(&e.syswm.msg->msg.x11.event);
+        if (hook && e.syswm.msg && e.syswm.msg->subsystem == SDL_SYSWM_X11)
+          hook(&e.syswm.msg->msg.x11.event);
         return;
       }
       default:
