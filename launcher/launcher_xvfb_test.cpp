@@ -169,4 +169,60 @@ TEST(LauncherWindowOnScreen, ShowsTheSkinnedWindowWithTextAndBarsMidUpdate) {
   }
 }
 
+TEST(LauncherWindowOnScreen, CancelClosesTheWindowAtOnceWithoutAMessage) {
+  if (!DemoServer::Available()) GTEST_SKIP() << "nginx is not installed";
+  if (Shell("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "xdotool is not installed";
+  launcher_e2e::BuiltInHost host = launcher_e2e::ParseBuiltInHost(KIVRO_TEST_DOWNLOAD_HOST);
+  if (host.name != "127.0.0.1" && host.name != "localhost") GTEST_SKIP() << "not a loopback host";
+  platform::gui_testing::XvfbSession xvfb;
+  std::string why;
+  platform::gui_testing::XvfbSession::Outcome started = xvfb.Start(kScreenWidth, kScreenHeight, &why);
+  if (started == platform::gui_testing::XvfbSession::kMissing) GTEST_SKIP() << "Xvfb is not installed";
+  ASSERT_EQ(started, platform::gui_testing::XvfbSession::kStarted) << why;
+  Bitmap background = LoadSkin("background.bmp");
+  Bitmap strip = LoadSkin("progress.bmp");
+
+  DemoWorld world;
+  ASSERT_TRUE(world.Publish("1.0", ""));
+  DemoServer server;
+  ASSERT_TRUE(server.Start(world.Dir(), world.Server(), host.port, "limit_rate 16k;", &why)) << why;
+  std::atomic<int> exit_code{-100};
+  std::string out = world.Dir() + "/launcher.out";
+  std::thread launcher([&] {
+    exit_code = Shell("cd " + Quote(world.Dir()) + " && env -u KIVRO_GUI -u KIVRO_WINDIR KIVRO_ROOT=" +
+                      Quote(world.Root()) + " timeout 120 " + Quote(KIVRO_LAUNCHER_PROGRAM) + " > " + Quote(out) +
+                      " 2>&1");
+  });
+  // Wait for the update to run (the install count shows), then press Cancel.
+  platform::Point at;
+  bool updating = false;
+  for (int i = 0; i < 300 && !updating && exit_code == -100; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    Bitmap shot = xvfb.Screenshot({0, 0, kScreenWidth, kScreenHeight});
+    updating = !shot.IsNull() && FindWindow(shot, background, &at) &&
+               TextPixels(shot, at, launcher::kInstallTextAt, background) > 20;
+  }
+  ASSERT_TRUE(updating) << ReadFile(out);
+  xvfb.MovePointer(at.x + launcher::kCancelButtonAt.x + 39, at.y + launcher::kCancelButtonAt.y + 11);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  auto pressed = std::chrono::steady_clock::now();
+  ASSERT_EQ(Shell("DISPLAY=:" + std::to_string(xvfb.DisplayNumber()) + " xdotool click 1"), 0);
+  // The window goes at once, without waiting for the workers.
+  bool gone = false;
+  while (!gone && std::chrono::steady_clock::now() - pressed < std::chrono::seconds(5)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    Bitmap shot = xvfb.Screenshot({0, 0, kScreenWidth, kScreenHeight});
+    platform::Point ignored;
+    gone = !shot.IsNull() && !FindWindow(shot, background, &ignored);
+  }
+  EXPECT_TRUE(gone);
+  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - pressed).count(),
+            2000);
+  launcher.join();
+  std::string output = ReadFile(out);
+  EXPECT_EQ(exit_code.load(), 2) << output;  // closed without a result shown
+  EXPECT_EQ(output.find("UPDATE CANCELED"), std::string::npos) << output;
+  EXPECT_EQ(world.GameStarts(), 0);
+}
+
 }  // namespace
