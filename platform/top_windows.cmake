@@ -19,3 +19,10 @@ add_dependencies(kivro_top_windows_testing kivro_test_top_window)
 kivro_add_test(top_windows_test
   SOURCES posix/top_windows_test.cpp
   LIBS kivro_top_windows_testing)
+
+# Windows of the toolkit answering sent messages through its native hook.
+if(TARGET kivro_gui)
+  kivro_add_test(top_windows_gui_test
+    SOURCES posix/top_windows_gui_test.cpp
+    LIBS kivro_top_windows_testing kivro_gui LABELS xvfb)
+endif()

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <set>
 
 #include "platform/codepage.h"
 #include "platform/thread.h"
@@ -21,32 +22,59 @@ constexpr char kSentMessage[] = "_KIVRO_SENT_MESSAGE";
 constexpr char kSentReply[] = "_KIVRO_SENT_MESSAGE_REPLY";
 
 // X errors for windows that vanish while we look at them are expected and
-// must not end the process (Xlib's default handler exits). The handler is
-// process-wide, so it is installed around our own calls only.
-std::recursive_mutex g_x_lock;
+// must not end the process (Xlib's default handler exits). The error handler
+// is process-wide: ours is installed once and ignores errors on our own
+// connections (and on any connection while this thread answers a sender),
+// handing every other error to the handler it replaced, so a host program's
+// own handling stays as it was. No lock is held while waiting for answers.
+std::mutex g_displays_lock;
+std::set<Display*>* g_our_displays = new std::set<Display*>();
+XErrorHandler g_previous_handler = nullptr;
+thread_local bool t_ignore_errors = false;
 
-int IgnoreXError(Display*, XErrorEvent*) { return 0; }
+int FilterXError(Display* d, XErrorEvent* e) {
+  if (t_ignore_errors) return 0;
+  {
+    std::lock_guard<std::mutex> guard(g_displays_lock);
+    if (g_our_displays->count(d) != 0) return 0;
+  }
+  return g_previous_handler != nullptr ? g_previous_handler(d, e) : 0;
+}
+
+void InstallErrorFilter() {
+  static std::once_flag once;
+  std::call_once(once, [] { g_previous_handler = XSetErrorHandler(FilterXError); });
+}
+
+Display* OpenOwnDisplay() {
+  const char* name = std::getenv("DISPLAY");
+  if (name == nullptr || name[0] == 0) return nullptr;
+  InstallErrorFilter();
+  Display* d = XOpenDisplay(nullptr);
+  if (d != nullptr) {
+    std::lock_guard<std::mutex> guard(g_displays_lock);
+    g_our_displays->insert(d);
+  }
+  return d;
+}
+
+void CloseOwnDisplay(Display* d) {
+  if (d == nullptr) return;
+  XCloseDisplay(d);
+  std::lock_guard<std::mutex> guard(g_displays_lock);
+  g_our_displays->erase(d);
+}
 
 class Connection {
  public:
-  Connection() : guard_(g_x_lock) {
-    const char* name = std::getenv("DISPLAY");
-    if (name == nullptr || name[0] == 0) return;
-    previous_ = XSetErrorHandler(IgnoreXError);
-    display_ = XOpenDisplay(nullptr);
-  }
-  ~Connection() {
-    if (display_ != nullptr) XCloseDisplay(display_);
-    if (previous_ != nullptr || display_ != nullptr) XSetErrorHandler(previous_);
-  }
+  Connection() : display_(OpenOwnDisplay()) {}
+  ~Connection() { CloseOwnDisplay(display_); }
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
   Display* get() const { return display_; }
 
  private:
-  std::lock_guard<std::recursive_mutex> guard_;
-  Display* display_ = nullptr;
-  XErrorHandler previous_ = nullptr;
+  Display* display_;
 };
 
 std::string PropertyAtomName(const std::string& name) {
@@ -287,7 +315,6 @@ bool AnswerSentMessage(const void* native_event, const SentMessageHandler& handl
   const XEvent* event = static_cast<const XEvent*>(native_event);
   if (event->type != ClientMessage || event->xclient.format != 32) return false;
   Display* d = event->xclient.display;
-  std::lock_guard<std::recursive_mutex> guard(g_x_lock);
   if (event->xclient.message_type != XInternAtom(d, kSentMessage, False)) return false;
   const long* l = event->xclient.data.l;
   intptr_t result = handler ? handler(event->xclient.window, static_cast<uint32_t>(l[0]),
@@ -302,10 +329,11 @@ bool AnswerSentMessage(const void* native_event, const SentMessageHandler& handl
   reply.xclient.format = 32;
   reply.xclient.data.l[0] = l[4];
   reply.xclient.data.l[1] = static_cast<long>(result);
-  XErrorHandler previous = XSetErrorHandler(IgnoreXError);
+  InstallErrorFilter();
+  t_ignore_errors = true;  // a sender gone meanwhile is no error of ours
   XSendEvent(d, reply.xclient.window, False, NoEventMask, &reply);
-  XSync(d, False);  // a sender gone meanwhile is no error of ours
-  XSetErrorHandler(previous);
+  XSync(d, False);
+  t_ignore_errors = false;
   return true;
 }
 
@@ -313,9 +341,7 @@ MessageWindow::~MessageWindow() { Destroy(); }
 
 bool MessageWindow::Create(const std::string& title, SentMessageHandler handler) {
   Destroy();
-  const char* name = std::getenv("DISPLAY");
-  if (name == nullptr || name[0] == 0) return false;
-  Display* d = XOpenDisplay(nullptr);
+  Display* d = OpenOwnDisplay();
   if (d == nullptr) return false;
   Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 10, 10, 160, 40, 0,
                                  BlackPixel(d, DefaultScreen(d)), WhitePixel(d, DefaultScreen(d)));
@@ -336,14 +362,13 @@ void MessageWindow::Destroy() {
   if (display_ == nullptr) return;
   Display* d = static_cast<Display*>(display_);
   XDestroyWindow(d, static_cast<Window>(window_));
-  XCloseDisplay(d);
+  CloseOwnDisplay(d);
   display_ = nullptr;
   window_ = 0;
 }
 
 bool MessageWindow::SetProperty(const std::string& name, uintptr_t value) {
   if (display_ == nullptr) return false;
-  std::lock_guard<std::recursive_mutex> guard(g_x_lock);
   return WriteProperty(static_cast<Display*>(display_), static_cast<Window>(window_), name, value);
 }
 
