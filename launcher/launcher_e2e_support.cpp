@@ -79,10 +79,13 @@ bool DemoServer::Start(const std::string& work_dir, const std::string& root, uin
        << "  }\n"
        << "}\n";
   conf.close();
-  std::string cmd = NginxProgram() + " -p " + Quote(dir_ + "/") + " -c " + Quote(dir_ + "/nginx.conf") +
-                    " -e " + Quote(dir_ + "/error.log") + " >>" + Quote(dir_ + "/start.log") + " 2>&1";
+  // In the foreground under a time limit, so that a test that dies before
+  // its clean-up cannot leave a server holding the launcher's port for long.
+  std::string cmd = "timeout 600 " + NginxProgram() + " -g 'daemon off;' -p " + Quote(dir_ + "/") + " -c " +
+                    Quote(dir_ + "/nginx.conf") + " -e " + Quote(dir_ + "/error.log") + " >>" +
+                    Quote(dir_ + "/start.log") + " 2>&1 &";
   if (Shell(cmd) != 0) {
-    *why = "nginx did not start: " + ReadFile(dir_ + "/start.log") + ReadFile(dir_ + "/error.log");
+    *why = "nginx could not be run";
     return false;
   }
   running_ = true;
@@ -90,7 +93,8 @@ bool DemoServer::Start(const std::string& work_dir, const std::string& root, uin
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   if (!PortAnswers(port)) {
-    *why = "nginx does not answer on port " + std::to_string(port);
+    *why = "nginx does not answer on port " + std::to_string(port) + ": " + ReadFile(dir_ + "/start.log") +
+           ReadFile(dir_ + "/error.log");
     Stop();
     return false;
   }
