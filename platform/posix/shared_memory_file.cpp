@@ -27,8 +27,8 @@ uint64_t Fnv1a(const std::string& text) {
 
 // A folder only this user can use; a folder planted by someone else (or a
 // link) is refused rather than trusted.
-bool PrivateFolder(const std::string& path) {
-  if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
+bool PrivateFolder(const std::string& path, bool create) {
+  if (create && mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
   struct stat st;
   if (lstat(path.c_str(), &st) != 0) return false;
   if (!S_ISDIR(st.st_mode) || st.st_uid != getuid() || (st.st_mode & 0077) != 0) {
@@ -38,7 +38,7 @@ bool PrivateFolder(const std::string& path) {
   return true;
 }
 
-bool Folder(std::string* folder) {
+bool Folder(std::string* folder, bool create = true) {
   char name[64];
   std::snprintf(name, sizeof name, "kivro-%u-%016llx", static_cast<unsigned>(getuid()),
                 static_cast<unsigned long long>(Fnv1a(VirtualRoot())));
@@ -46,10 +46,10 @@ bool Folder(std::string* folder) {
   if (stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode)) {
     *folder = std::string("/dev/shm/") + name;
   } else {
-    if (mkdir(VirtualRoot().c_str(), 0755) != 0 && errno != EEXIST) return false;
+    if (create && mkdir(VirtualRoot().c_str(), 0755) != 0 && errno != EEXIST) return false;
     *folder = VirtualRoot() + "/objects";
   }
-  return PrivateFolder(*folder);
+  return PrivateFolder(*folder, create);
 }
 
 // Names become file names: safe characters stay, others are %XX; long names
@@ -97,14 +97,25 @@ int Open(const char* kind, const std::string& name, OpenMode mode, std::string* 
     SetLastSystemError(kErrorInvalidName);
     return -1;
   }
-  if (!Folder(&folder)) {
-    FailWithErrno();
+  // Only a creation makes the folder: asking for a missing object leaves
+  // nothing behind.
+  if (!Folder(&folder, mode == OpenMode::kCreateOrOpen)) {
+    if (errno == ENOENT) SetLastSystemError(kErrorFileNotFound);
+    else FailWithErrno();
     return -1;
   }
   *path = folder + "/" + FileName(kind, name);
   for (int attempt = 0; attempt < 100; ++attempt) {
     int flags = O_RDWR | O_CLOEXEC | O_NOFOLLOW | (mode == OpenMode::kCreateOrOpen ? O_CREAT : 0);
     int fd = open(path->c_str(), flags, 0600);
+    if (fd < 0 && errno == ENOENT && mode == OpenMode::kCreateOrOpen) {
+      // The last holder of another object removed the emptied folder.
+      if (!Folder(&folder)) {
+        FailWithErrno();
+        return -1;
+      }
+      continue;
+    }
     if (fd < 0) {
       FailWithErrno();
       return -1;
@@ -112,7 +123,10 @@ int Open(const char* kind, const std::string& name, OpenMode mode, std::string* 
     // An exclusive lock we can take at once means nobody holds the object.
     bool alone = LockRetrying(fd, LOCK_EX | LOCK_NB) == 0;
     if (alone && mode == OpenMode::kOpenExisting) {
-      if (SameFile(fd, *path)) unlink(path->c_str());  // a leftover
+      if (SameFile(fd, *path)) {  // a leftover
+        unlink(path->c_str());
+        rmdir(folder.c_str());
+      }
       close(fd);
       SetLastSystemError(kErrorFileNotFound);
       return -1;
@@ -143,7 +157,12 @@ int Open(const char* kind, const std::string& name, OpenMode mode, std::string* 
 
 void Close(int fd, const std::string& path) {
   if (fd < 0) return;
-  if (LockRetrying(fd, LOCK_EX | LOCK_NB) == 0 && SameFile(fd, path)) unlink(path.c_str());
+  if (LockRetrying(fd, LOCK_EX | LOCK_NB) == 0 && SameFile(fd, path)) {
+    unlink(path.c_str());
+    // The folder goes with its last object (rmdir fails while others live).
+    size_t slash = path.rfind('/');
+    if (slash != std::string::npos) rmdir(path.substr(0, slash).c_str());
+  }
   close(fd);
 }
 
