@@ -1,13 +1,13 @@
 #include "platform/processes.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 #include "platform/codepage.h"
 #include "platform/error.h"
@@ -17,11 +17,27 @@ namespace {
 
 constexpr size_t kExeFileMax = 259;  // Tool Help's 260-byte field, cut there
 
+// Plain reads: a process may end while it is being read, and then a read
+// fails with ESRCH, which must mean "gone", never an exception.
 bool ReadFile(const std::string& path, std::string* content) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  content->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  content->clear();
+  char buffer[4096];
+  bool ok = true;
+  for (;;) {
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      content->append(buffer, static_cast<size_t>(n));
+      if (content->size() > (1u << 20)) break;  // a name never needs more
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    ok = n == 0;
+    break;
+  }
+  close(fd);
+  return ok;
 }
 
 bool ReadProcess(uint32_t pid, ProcessEntry* entry) {
