@@ -120,6 +120,20 @@ void UnzipCase(const std::string& work) {
   CopyText(record.destination_folder, Win(out_ours).c_str());
   int32_t result = 0;
   double ours = Seconds([&] { result = apply.Apply(&record); });
+  // Both sides must have written the same files.
+  auto tally = [](const std::string& root) {
+    std::pair<uint64_t, uint64_t> t{0, 0};
+    for (const auto& e : fs::recursive_directory_iterator(root))
+      if (e.is_regular_file()) {
+        ++t.first;
+        t.second += e.file_size();
+      }
+    return t;
+  };
+  if (tally(out_ours) != tally(out_unzip)) {
+    std::fprintf(stderr, "bench_patch_info: the applier and unzip unpacked different trees\n");
+    std::exit(1);
+  }
   std::printf(
       "unpack %.0f MiB archive: applier %.3f s, unzip -o -q %.3f s; time ratio %.2f (<= 1.3 "
       "wanted) [result %d]\n",
