@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "patch/list_date.h"
+#include "patch/list_lines.h"
 #include "platform/codepage.h"
 #include "platform/file.h"
 #include "platform/paths.h"
@@ -45,55 +46,17 @@ bool SplitPackagePath(const std::string& path, std::string* bag, std::string* pa
   return true;
 }
 
-// Feeds `data` to `parse` line by line as a 4096-byte fgets buffer would cut
-// it: through the line feed, or 4095 bytes at most.
-template <typename Parse>
-size_t SplitLines(const char* data, size_t length, bool at_end, Parse parse) {
-  size_t start = 0;
-  std::string line;
-  while (start < length) {
-    size_t window = std::min(length - start, kVrelLineBuffer - 1);
-    const void* lf = memchr(data + start, '\n', window);
-    size_t take;
-    if (lf != nullptr) {
-      take = static_cast<size_t>(static_cast<const char*>(lf) - (data + start)) + 1;
-    } else if (window == kVrelLineBuffer - 1 || at_end) {
-      take = window;
-    } else {
-      break;  // wait for more bytes
-    }
-    line.assign(data + start, take);
-    parse(line.c_str());
-    start += take;
-  }
-  return start;
-}
-
 }  // namespace
 
 bool CVrelBase::Read(const char* path) {
-  platform::File file;
-  if (path == nullptr ||
-      !file.Open(path, platform::File::kRead, platform::File::Mode::kOpenExisting))
-    return false;
-  current_section = kSectionHeader;
-  std::string buffer;
-  std::vector<char> chunk(64 * 1024);
-  for (;;) {
-    int64_t got = file.Read(chunk.data(), chunk.size());
-    bool at_end = got <= 0;
-    if (!at_end) buffer.append(chunk.data(), static_cast<size_t>(got));
-    size_t used = SplitLines(buffer.data(), buffer.size(), at_end,
-                             [this](const char* line) { ParseLine(line); });
-    buffer.erase(0, used);
-    if (at_end) break;
-  }
-  return true;
+  return ReadListLines(
+      path, [this](const char* line) { ParseLine(line); },
+      [this] { current_section = kSectionHeader; });
 }
 
 void CVrelBase::ReadBuffer(const char* data, size_t length) {
   current_section = kSectionHeader;
-  SplitLines(data, length, true, [this](const char* line) { ParseLine(line); });
+  SplitListLines(data, length, [this](const char* line) { ParseLine(line); });
 }
 
 void CVrelBase::Reset() {
