@@ -76,7 +76,7 @@ void MakeExecutable(const std::string& posix) {
                   fs::perm_options::add);
 }
 
-void MakePackage(const std::string& posix, const std::vector<EntitySpec>& entities,
+void MakePackage(const std::string& posix, const std::vector<EntityPlan>& entities,
                  const uint32_t* key, int64_t utc) {
   fs::create_directories(fs::path(posix).parent_path());
   std::string staging = posix + ".parts";
@@ -85,7 +85,7 @@ void MakePackage(const std::string& posix, const std::vector<EntitySpec>& entiti
   NpkFile npk;
   ASSERT_EQ(NpkOpen(&npk, Win(posix).c_str()), 0);
   int n = 0;
-  for (const EntitySpec& e : entities) {
+  for (const EntityPlan& e : entities) {
     std::string part = staging + "/" + std::to_string(n++);
     WriteFile(part, e.content, e.utc);
     ASSERT_EQ(NpkAddFile(&npk, Win(part).c_str(), e.name.c_str(), e.flags), 0) << e.name;
@@ -138,9 +138,9 @@ void Publish(const std::string& release, const std::string& server, const std::s
   ASSERT_TRUE(::Publish(options, &summary, &error)) << error;
 }
 
-void MakeZip(const std::string& posix, const std::vector<ZipEntrySpec>& entries) {
+void MakeZip(const std::string& posix, const std::vector<ZipEntryPlan>& entries) {
   std::vector<ZipSource> sources;
-  for (const ZipEntrySpec& e : entries) {
+  for (const ZipEntryPlan& e : entries) {
     ZipSource s;
     s.entry_name = e.name;
     s.bytes = &e.content;

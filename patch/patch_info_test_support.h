@@ -39,7 +39,7 @@ int64_t WriteTime(const std::string& posix);  // UTC seconds
 bool IsExecutable(const std::string& posix);
 void MakeExecutable(const std::string& posix);
 
-struct EntitySpec {
+struct EntityPlan {
   std::string name;  // '\' between folders inside the package
   std::string content;
   uint32_t flags = 0;
@@ -47,7 +47,7 @@ struct EntitySpec {
 };
 // Builds a version-18 package at `posix` holding the entities (in order),
 // with `key` (null: the default key); its own last-write time is `utc`.
-void MakePackage(const std::string& posix, const std::vector<EntitySpec>& entities,
+void MakePackage(const std::string& posix, const std::vector<EntityPlan>& entities,
                  const uint32_t* key = nullptr, int64_t utc = 1700000000);
 // Decoded content of every entity of an installed package, by name, and
 // the package's key and the flags of each entity.
@@ -70,12 +70,12 @@ void Publish(const std::string& release, const std::string& server,
 
 // Writes a zip archive with the given entries (name -> content); `unix_mode`
 // nonzero marks entries as made on Unix with those permission bits.
-struct ZipEntrySpec {
+struct ZipEntryPlan {
   std::string name;
   std::string content;
   uint32_t unix_mode = 0644;
 };
-void MakeZip(const std::string& posix, const std::vector<ZipEntrySpec>& entries);
+void MakeZip(const std::string& posix, const std::vector<ZipEntryPlan>& entries);
 
 // Serves every URL "scheme://host/path" from `server_root/path` (POSIX),
 // percent escapes decoded and repeated slashes merged. Records the paths

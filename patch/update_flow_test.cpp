@@ -108,7 +108,7 @@ class UpdateFlowTest : public PatchTest {
     MakePackage(at + "/data/music.npk",
                 {{"theme.ogg", std::string(3000, 't'), NPK_FLAG_COMPRESSED}}, nullptr, kT + 300);
   }
-  static std::vector<EntitySpec> Sound() {
+  static std::vector<EntityPlan> Sound() {
     return {
         {"voice\\hello.wav", std::string(2000, 'h'), NPK_FLAG_COMPRESSED | NPK_FLAG_ENCIPHERED, kT},
         {"click.wav", std::string(300, 'c'), 0, kT + 1},
@@ -202,7 +202,7 @@ TEST_F(UpdateFlowTest, UpdateFetchesOnlyChangedFilesAndEntities) {
   CopyRelease(release_, next);
   WriteFile(next + "/readme.txt", "Welcome to Gobanvista 2\n", kT + 4000);
   WriteFile(next + "/data/maps/board.map", std::string(20000, 'M') + "13x13", kT + 4000);
-  std::vector<EntitySpec> sound = Sound();
+  std::vector<EntityPlan> sound = Sound();
   sound[1] = {"click.wav", std::string(310, 'C'), 0, kT + 4001};
   sound.push_back({"voice\\new.wav", std::string(700, 'n'), NPK_FLAG_ENCIPHERED, kT + 4002});
   MakePackage(next + "/data/sound.npk", sound, nullptr, kT + 4003);
@@ -225,7 +225,7 @@ TEST_F(UpdateFlowTest, FlagsOnlyEntityChangeFetchesNothing) {
   InstallFirstRelease();
   std::string next = dir_ + "/release2";
   CopyRelease(release_, next);
-  std::vector<EntitySpec> sound = Sound();
+  std::vector<EntityPlan> sound = Sound();
   sound[2].flags = NPK_FLAG_ENCIPHERED;  // bgm.ogg: same content and time
   MakePackage(next + "/data/sound.npk", sound, nullptr, kT + 5000);
   Publish(next, server_, release_);
@@ -253,7 +253,7 @@ TEST_F(UpdateFlowTest, RemovalsOfFilesPackagesAndEntities) {
   CopyRelease(release_, next);
   fs::remove(next + "/readme.txt");
   fs::remove(next + "/data/music.npk");
-  std::vector<EntitySpec> sound = Sound();
+  std::vector<EntityPlan> sound = Sound();
   sound.erase(sound.begin() + 1);  // click.wav
   MakePackage(next + "/data/sound.npk", sound, nullptr, kT + 7000);
   Publish(next, server_, release_);

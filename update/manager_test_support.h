@@ -96,7 +96,7 @@ void OnApplyPercent(int32_t percent);
 // One item the fake patch info puts on the download list. The apply record
 // is a CVrelApplyInfo whose source path is `name`, so applied records can be
 // told apart.
-struct ItemSpec {
+struct ItemPlan {
   int32_t kind;
   std::string name;
   bool with_record = true;
@@ -120,18 +120,18 @@ class FakePatchInfo final : public I_PatchInfo {
   }
   int32_t BuildDownloadList() override {
     ++build_calls;
-    for (const ItemSpec& spec : items) {
+    for (const ItemPlan& plan : items) {
       auto* item = new CBDownloadFileInfo();
-      item->kind = spec.kind;
-      if (spec.kind == 1) {
+      item->kind = plan.kind;
+      if (plan.kind == 1) {
         item->size = 1000;
-        snprintf(item->local_path, sizeof item->local_path, "C:\\game\\%s.zip", spec.name.c_str());
-        snprintf(item->url, sizeof item->url, "http://dl.test/dist/%s.zip", spec.name.c_str());
+        snprintf(item->local_path, sizeof item->local_path, "C:\\game\\%s.zip", plan.name.c_str());
+        snprintf(item->url, sizeof item->url, "http://dl.test/dist/%s.zip", plan.name.c_str());
       }
-      if (spec.with_record) {
+      if (plan.with_record) {
         auto* record = new CVrelApplyInfo();
         record->apply_kind = kApplyUnpackFile;
-        snprintf(record->source_path, sizeof record->source_path, "%s", spec.name.c_str());
+        snprintf(record->source_path, sizeof record->source_path, "%s", plan.name.c_str());
         item->apply_record = record;
       }
       list_->Add(item);
@@ -159,7 +159,7 @@ class FakePatchInfo final : public I_PatchInfo {
   }
 
   // Configuration.
-  std::vector<ItemSpec> items;
+  std::vector<ItemPlan> items;
   int32_t read_result = 0;
   int32_t build_result = 0;
   int32_t verify_result = 0;

@@ -18,7 +18,7 @@ class UpdateTest : public ManagerTest {
     UseFakes();
   }
   // Checks with the given items, then clears the log.
-  void CheckWith(std::vector<ItemSpec> items) {
+  void CheckWith(std::vector<ItemPlan> items) {
     info.items = std::move(items);
     CheckDone();
   }

@@ -17,7 +17,7 @@ struct Token {
   std::string text;
 };
 
-struct ValueSpec {
+struct ValueDesc {
   bool present = false;
   bool is_number = false;
   std::string text;
@@ -29,7 +29,7 @@ struct Entry {
   bool no_remove = false;
   bool force_remove = false;
   std::string name;
-  ValueSpec value;
+  ValueDesc value;
   std::vector<Entry> children;
 };
 
@@ -153,7 +153,7 @@ class Parser {
     return !name->empty() && name->find('\\') == std::string::npos;
   }
 
-  bool ParseValue(ValueSpec* value) {
+  bool ParseValue(ValueDesc* value) {
     if (!Is(Token::kWord)) return false;
     std::string type = tokens_[pos_++].text;
     if (!Is(Token::kQuoted) && !Is(Token::kWord)) return false;
@@ -212,7 +212,7 @@ HRESULT Failure() {
 }
 
 bool SetValue(RegistryRoot root, const std::string& key, const std::string& name,
-              const ValueSpec& v) {
+              const ValueDesc& v) {
   return v.is_number ? RegistrySetNumber(root, key, name, v.number)
                      : RegistrySetString(root, key, name, v.text);
 }
