@@ -28,10 +28,29 @@ class RangeFile {
   // Copies `length` bytes of `source` at `source_offset` to `offset` here.
   // Fails when the source ends before (kErrorHandleEof).
   bool CopyFrom(RangeFile* source, uint64_t source_offset, uint64_t length, uint64_t offset);
+  // Makes written bytes reach the disk while writing goes on, for a file
+  // that will be flushed at the end anyway: the final Sync then waits only
+  // for the tail instead of the whole file.
+  void WriteBackEarly() { write_back_early_ = true; }
+  // Drops the ranges copied out of this file from the system's cache as the
+  // copy goes, for a file about to be replaced by the copy: its pages are
+  // then reused for the copy's own instead of taking as many fresh ones.
+  void DropCopiedFromCache() { drop_copied_ = true; }
   bool Sync();
 
  private:
+  void Written(uint64_t offset, uint64_t length);
   int fd_ = -1;
+  bool write_back_early_ = false;
+  bool drop_copied_ = false;
+  uint64_t write_back_from_ = 0;  // start of the bytes not yet sent to the disk
+  uint64_t write_back_to_ = 0;    // their end
 };
+
+// Renames `from` over `to` like ReplaceFile. The blocks of the file it
+// replaces are given back to the file system on a background thread: on a
+// large file that release takes as long as writing a good part of it, and
+// nobody needs to wait for it.
+bool ReplaceFileReleasingOldLater(const std::string& from, const std::string& to);
 
 }  // namespace platform

@@ -122,12 +122,15 @@ struct Planned {
 };
 
 // Writes the whole package into `out`; `plan` receives the new records.
-int32_t WritePackage(NpkFile* package, platform::RangeFile* out, std::vector<Planned>* plan,
-                     uint32_t* table_offset) {
+int32_t WritePackage(NpkFile* package, platform::RangeFile* out, bool in_place,
+                     std::vector<Planned>* plan, uint32_t* table_offset) {
   // A second handle on the package file for kernel-side copies of the
-  // unchanged blocks; without it they are copied through memory.
+  // unchanged blocks; without it they are copied through memory. Saved in
+  // place, the old file's cached pages are let go as they are copied: the
+  // new file takes their place in memory as on disk.
   platform::RangeFile package_source;
-  if (package->progress == nullptr) package_source.OpenForReading(package->path);
+  if (package->progress == nullptr && package_source.OpenForReading(package->path) && in_place)
+    package_source.DropCopiedFromCache();
   size_t count = 0;
   for (NpkFileEntity* e = package->first; e != nullptr; e = e->next) ++count;
   plan->resize(count);
@@ -219,11 +222,12 @@ int32_t NpkSave(NpkFile* package, const char* target, bool overwrite) {
                       : NPK_ERROR_CANNOT_CREATE);
   }
 
+  out.WriteBackEarly();  // the file is flushed before the save returns
   std::vector<Planned> plan;
   uint32_t table_offset = 0;
   int32_t code;
   try {
-    code = WritePackage(package, &out, &plan, &table_offset);
+    code = WritePackage(package, &out, in_place, &plan, &table_offset);
   } catch (const std::bad_alloc&) {
     code = NPK_ERROR_OUT_OF_MEMORY;
   }
@@ -234,7 +238,7 @@ int32_t NpkSave(NpkFile* package, const char* target, bool overwrite) {
     // Rename over the package (never delete it first), then make the rename
     // itself durable.
     package->file.Close();
-    if (!platform::ReplaceFile(out_path, package->path)) {
+    if (!platform::ReplaceFileReleasingOldLater(out_path, package->path)) {
       code = WriteErrorCode();
       package->file.Open(package->path, platform::File::kRead | platform::File::kWrite,
                          platform::File::Mode::kOpenExisting);

@@ -9,6 +9,7 @@
 #include "platform/error.h"
 #include "platform/paths.h"
 #include "platform/posix/errno_map.h"
+#include "platform/thread.h"
 
 namespace platform {
 
@@ -43,6 +44,27 @@ bool RangeFile::Create(const std::string& path, bool replace) {
 void RangeFile::Close() {
   if (fd_ >= 0) close(fd_);
   fd_ = -1;
+  write_back_early_ = drop_copied_ = false;
+  write_back_from_ = write_back_to_ = 0;
+}
+
+namespace {
+// Bytes gathered before their write-back is started: large enough for the
+// disk to take them in one go, small enough to keep it busy all along.
+constexpr uint64_t kWriteBackPiece = 8u << 20;
+}  // namespace
+
+void RangeFile::Written(uint64_t offset, uint64_t length) {
+  if (!write_back_early_ || length == 0) return;
+  if (offset != write_back_to_) {  // not sequential: start over from here
+    write_back_from_ = offset;
+  }
+  write_back_to_ = offset + length;
+  if (write_back_to_ - write_back_from_ < kWriteBackPiece) return;
+  // Only a hint: a failure here is met again by the final Sync.
+  sync_file_range(fd_, static_cast<off_t>(write_back_from_),
+                  static_cast<off_t>(write_back_to_ - write_back_from_), SYNC_FILE_RANGE_WRITE);
+  write_back_from_ = write_back_to_;
 }
 
 bool RangeFile::WriteAt(const void* data, size_t length, uint64_t offset) {
@@ -56,6 +78,7 @@ bool RangeFile::WriteAt(const void* data, size_t length, uint64_t offset) {
     }
     done += static_cast<size_t>(n);
   }
+  Written(offset, length);
   return true;
 }
 
@@ -65,11 +88,15 @@ bool RangeFile::CopyFrom(RangeFile* source, uint64_t source_offset, uint64_t len
   bool kernel_copy = true;
   std::vector<char> buffer;
   while (done < length) {
-    size_t want = static_cast<size_t>(std::min<uint64_t>(length - done, 1u << 30));
+    // In pieces when the bytes are to reach the disk or leave the cache as
+    // they come.
+    uint64_t most = write_back_early_ || source->drop_copied_ ? kWriteBackPiece : (1u << 30);
+    size_t want = static_cast<size_t>(std::min<uint64_t>(length - done, most));
     ssize_t n;
     if (kernel_copy) {
       off_t in = static_cast<off_t>(source_offset + done), out = static_cast<off_t>(offset + done);
       n = copy_file_range(source->fd_, &in, fd_, &out, want, 0);
+      if (n > 0) Written(offset + done, static_cast<uint64_t>(n));
       if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL)) {
         kernel_copy = false;  // not across these files: copy through memory
         continue;
@@ -88,11 +115,29 @@ bool RangeFile::CopyFrom(RangeFile* source, uint64_t source_offset, uint64_t len
       SetLastSystemError(kErrorHandleEof);
       return false;
     }
+    if (source->drop_copied_) {  // only a hint: nothing to do when it fails
+      posix_fadvise(source->fd_, static_cast<off_t>(source_offset + done), static_cast<off_t>(n),
+                    POSIX_FADV_DONTNEED);
+    }
     done += static_cast<uint64_t>(n);
   }
   return true;
 }
 
 bool RangeFile::Sync() { return fsync(fd_) == 0 || FailWithErrno(); }
+
+bool ReplaceFileReleasingOldLater(const std::string& from, const std::string& to) {
+  std::string posix_from = ToPosixPath(from), posix_to = ToPosixPath(to);
+  // A handle on the old file keeps its blocks until it is closed.
+  int old = open(posix_to.c_str(), O_PATH | O_CLOEXEC);
+  if (rename(posix_from.c_str(), posix_to.c_str()) != 0) {
+    int saved = errno;
+    if (old >= 0) close(old);
+    errno = saved;
+    return FailWithErrno();
+  }
+  if (old >= 0 && !StartDetachedThread([old] { close(old); })) close(old);
+  return true;
+}
 
 }  // namespace platform
