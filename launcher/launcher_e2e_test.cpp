@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "launcher/launcher_e2e_support.h"
+#include "launcher/launcher_e2e_fixture.h"
 
 namespace {
 
@@ -38,17 +38,7 @@ std::vector<std::string> Sorted(std::vector<std::string> v) {
   return v;
 }
 
-class LauncherEndToEnd : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!DemoServer::Available()) GTEST_SKIP() << "nginx is not installed";
-    host_ = launcher_e2e::ParseBuiltInHost(KIVRO_TEST_DOWNLOAD_HOST);
-    if (host_.name != "127.0.0.1" && host_.name != "localhost") {
-      GTEST_SKIP() << "the launcher is built for " << KIVRO_TEST_DOWNLOAD_HOST << ", not a loopback host";
-    }
-  }
-  launcher_e2e::BuiltInHost host_;
-};
+using LauncherEndToEnd = launcher_e2e::LoopbackLauncherTest;
 
 TEST_F(LauncherEndToEnd, InstallsUpdatesAndStartsTheSampleGame) {
   DemoWorld world;

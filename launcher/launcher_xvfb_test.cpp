@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "launcher/launcher_e2e_support.h"
+#include "launcher/launcher_e2e_fixture.h"
 #include "launcher/stonegate_paint.h"
 #include "platform/gdi.h"
 #include "platform/window_xvfb.h"
@@ -94,54 +94,72 @@ Bitmap Crop(const Bitmap& screen, platform::Point at) {
   return out;
 }
 
-TEST(LauncherWindowOnScreen, ShowsTheSkinnedWindowWithTextAndBarsMidUpdate) {
-  if (!DemoServer::Available()) GTEST_SKIP() << "nginx is not installed";
-  launcher_e2e::BuiltInHost host = launcher_e2e::ParseBuiltInHost(KIVRO_TEST_DOWNLOAD_HOST);
-  if (host.name != "127.0.0.1" && host.name != "localhost") {
-    GTEST_SKIP() << "the launcher is built for " << KIVRO_TEST_DOWNLOAD_HOST << ", not a loopback host";
+// The real launcher on a private X server against nginx serving release
+// 1.0 slowly, so that the update stays visible for a while.
+class LauncherWindowOnScreen : public launcher_e2e::LoopbackLauncherTest {
+ protected:
+  void SetUp() override {
+    LoopbackLauncherTest::SetUp();
+    if (IsSkipped()) return;
+    std::string why;
+    platform::gui_testing::XvfbSession::Outcome started = xvfb_.Start(kScreenWidth, kScreenHeight, &why);
+    if (started == platform::gui_testing::XvfbSession::kMissing) GTEST_SKIP() << "Xvfb is not installed";
+    ASSERT_EQ(started, platform::gui_testing::XvfbSession::kStarted) << why;
+    background_ = LoadSkin("background.bmp");
+    strip_ = LoadSkin("progress.bmp");
   }
-  platform::gui_testing::XvfbSession xvfb;
-  std::string why;
-  platform::gui_testing::XvfbSession::Outcome started = xvfb.Start(kScreenWidth, kScreenHeight, &why);
-  if (started == platform::gui_testing::XvfbSession::kMissing) GTEST_SKIP() << "Xvfb is not installed";
-  ASSERT_EQ(started, platform::gui_testing::XvfbSession::kStarted) << why;
+  void TearDown() override {
+    if (launcher_.joinable()) launcher_.join();
+  }
 
-  Bitmap background = LoadSkin("background.bmp");
-  Bitmap strip = LoadSkin("progress.bmp");
-  ASSERT_FALSE(background.IsNull());
-  ASSERT_FALSE(strip.IsNull());
-  // The bar test below means something only where strip and background differ.
-  ASSERT_NE(strip.GetPixel(2, 5), background.GetPixel(launcher::kFileBarAt.x + 2, launcher::kFileBarAt.y + 5));
+  // Publishes release 1.0, serves it with nginx's `limit_rate` directive
+  // and starts the launcher on the display; its output goes to out_.
+  void StartLauncher(const std::string& limit_rate) {
+    ASSERT_TRUE(world_.Publish("1.0", ""));
+    std::string why;
+    ASSERT_TRUE(server_.Start(world_.Dir(), world_.Server(), host_.port, limit_rate, &why)) << why;
+    out_ = world_.Dir() + "/launcher.out";
+    launcher_ = std::thread([this] {
+      exit_code_ = Shell("cd " + Quote(world_.Dir()) + " && env -u KIVRO_GUI -u KIVRO_WINDIR KIVRO_ROOT=" +
+                         Quote(world_.Root()) + " timeout 120 " + Quote(KIVRO_LAUNCHER_PROGRAM) + " > " +
+                         Quote(out_) + " 2>&1");
+    });
+  }
 
-  DemoWorld world;
-  ASSERT_TRUE(world.Publish("1.0", ""));
-  DemoServer server;
+  platform::gui_testing::XvfbSession xvfb_;
+  Bitmap background_, strip_;
+  DemoWorld world_;
+  DemoServer server_;
+  std::string out_;
+  std::atomic<int> exit_code_{-100};
+  std::thread launcher_;
+};
+
+TEST_F(LauncherWindowOnScreen, ShowsTheSkinnedWindowWithTextAndBarsMidUpdate) {
+  ASSERT_FALSE(background_.IsNull());
+  ASSERT_FALSE(strip_.IsNull());
+  // The bar test below means something only where strip_ and background_ differ.
+  ASSERT_NE(strip_.GetPixel(2, 5), background_.GetPixel(launcher::kFileBarAt.x + 2, launcher::kFileBarAt.y + 5));
+
   // About 200 KB for the largest archive at 24 KB/s: several seconds of
   // visible progress.
-  ASSERT_TRUE(server.Start(world.Dir(), world.Server(), host.port, "limit_rate 24k;", &why)) << why;
-
-  std::atomic<int> exit_code{-100};
-  std::string out = world.Dir() + "/launcher.out";
-  std::thread launcher([&] {
-    exit_code = Shell("cd " + Quote(world.Dir()) + " && env -u KIVRO_GUI -u KIVRO_WINDIR KIVRO_ROOT=" +
-                      Quote(world.Root()) + " timeout 120 " + Quote(KIVRO_LAUNCHER_PROGRAM) + " > " + Quote(out) +
-                      " 2>&1");
-  });
+  StartLauncher("limit_rate 24k;");
+  if (HasFatalFailure()) return;
 
   bool window_seen = false, captured = false;
   platform::Point at;
   Bitmap shot;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!captured && exit_code == -100 && std::chrono::steady_clock::now() < deadline) {
+  while (!captured && exit_code_ == -100 && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    shot = xvfb.Screenshot({0, 0, kScreenWidth, kScreenHeight});
+    shot = xvfb_.Screenshot({0, 0, kScreenWidth, kScreenHeight});
     if (shot.IsNull()) continue;
     platform::Point found;
-    if (!FindWindow(shot, background, &found)) continue;
+    if (!FindWindow(shot, background_, &found)) continue;
     window_seen = true;
     at = found;
-    int file_bar = BarPixels(shot, at, launcher::kFileBarAt, strip);
-    int file_text = TextPixels(shot, at, launcher::kFileTextAt, background);
+    int file_bar = BarPixels(shot, at, launcher::kFileBarAt, strip_);
+    int file_text = TextPixels(shot, at, launcher::kFileTextAt, background_);
     // Mid-update: a file is being fetched, its bar partly filled.
     if (file_bar > 0 && file_bar < launcher::kBarFullWidth && file_text > 20) captured = true;
   }
@@ -150,11 +168,11 @@ TEST(LauncherWindowOnScreen, ShowsTheSkinnedWindowWithTextAndBarsMidUpdate) {
     platform::gui_testing::WritePng(shot, png_dir + "/launcher_midupdate_screen.png");
     if (window_seen) platform::gui_testing::WritePng(Crop(shot, at), png_dir + "/launcher_midupdate.png");
   }
-  launcher.join();
-  EXPECT_TRUE(window_seen) << "the launcher's window never appeared\n" << ReadFile(out);
-  EXPECT_TRUE(captured) << "no screenshot showed a partly filled file bar with its text\n" << ReadFile(out);
-  EXPECT_EQ(exit_code.load(), 0) << ReadFile(out);
-  EXPECT_TRUE(world.WaitForGameStarts(1, 10000));
+  launcher_.join();
+  EXPECT_TRUE(window_seen) << "the launcher's window never appeared\n" << ReadFile(out_);
+  EXPECT_TRUE(captured) << "no screenshot showed a partly filled file bar with its text\n" << ReadFile(out_);
+  EXPECT_EQ(exit_code_.load(), 0) << ReadFile(out_);
+  EXPECT_TRUE(world_.WaitForGameStarts(1, 10000));
   if (captured) {
     // The cancel button is drawn in its place; everything else of the
     // window is the skin.
@@ -162,67 +180,47 @@ TEST(LauncherWindowOnScreen, ShowsTheSkinnedWindowWithTextAndBarsMidUpdate) {
     for (int y = 0; y < 22; ++y) {
       for (int x = 0; x < 78; ++x) {
         platform::Point p{launcher::kCancelButtonAt.x + x, launcher::kCancelButtonAt.y + y};
-        cancel_differs += shot.GetPixel(at.x + p.x, at.y + p.y) != background.GetPixel(p.x, p.y);
+        cancel_differs += shot.GetPixel(at.x + p.x, at.y + p.y) != background_.GetPixel(p.x, p.y);
       }
     }
     EXPECT_GT(cancel_differs, 100);
   }
 }
 
-TEST(LauncherWindowOnScreen, CancelClosesTheWindowAtOnceWithoutAMessage) {
-  if (!DemoServer::Available()) GTEST_SKIP() << "nginx is not installed";
+TEST_F(LauncherWindowOnScreen, CancelClosesTheWindowAtOnceWithoutAMessage) {
   if (Shell("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "xdotool is not installed";
-  launcher_e2e::BuiltInHost host = launcher_e2e::ParseBuiltInHost(KIVRO_TEST_DOWNLOAD_HOST);
-  if (host.name != "127.0.0.1" && host.name != "localhost") GTEST_SKIP() << "not a loopback host";
-  platform::gui_testing::XvfbSession xvfb;
-  std::string why;
-  platform::gui_testing::XvfbSession::Outcome started = xvfb.Start(kScreenWidth, kScreenHeight, &why);
-  if (started == platform::gui_testing::XvfbSession::kMissing) GTEST_SKIP() << "Xvfb is not installed";
-  ASSERT_EQ(started, platform::gui_testing::XvfbSession::kStarted) << why;
-  Bitmap background = LoadSkin("background.bmp");
-  Bitmap strip = LoadSkin("progress.bmp");
-
-  DemoWorld world;
-  ASSERT_TRUE(world.Publish("1.0", ""));
-  DemoServer server;
-  ASSERT_TRUE(server.Start(world.Dir(), world.Server(), host.port, "limit_rate 16k;", &why)) << why;
-  std::atomic<int> exit_code{-100};
-  std::string out = world.Dir() + "/launcher.out";
-  std::thread launcher([&] {
-    exit_code = Shell("cd " + Quote(world.Dir()) + " && env -u KIVRO_GUI -u KIVRO_WINDIR KIVRO_ROOT=" +
-                      Quote(world.Root()) + " timeout 120 " + Quote(KIVRO_LAUNCHER_PROGRAM) + " > " + Quote(out) +
-                      " 2>&1");
-  });
+  StartLauncher("limit_rate 16k;");
+  if (HasFatalFailure()) return;
   // Wait for the update to run (the install count shows), then press Cancel.
   platform::Point at;
   bool updating = false;
-  for (int i = 0; i < 300 && !updating && exit_code == -100; ++i) {
+  for (int i = 0; i < 300 && !updating && exit_code_ == -100; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    Bitmap shot = xvfb.Screenshot({0, 0, kScreenWidth, kScreenHeight});
-    updating = !shot.IsNull() && FindWindow(shot, background, &at) &&
-               TextPixels(shot, at, launcher::kInstallTextAt, background) > 20;
+    Bitmap shot = xvfb_.Screenshot({0, 0, kScreenWidth, kScreenHeight});
+    updating = !shot.IsNull() && FindWindow(shot, background_, &at) &&
+               TextPixels(shot, at, launcher::kInstallTextAt, background_) > 20;
   }
-  ASSERT_TRUE(updating) << ReadFile(out);
-  xvfb.MovePointer(at.x + launcher::kCancelButtonAt.x + 39, at.y + launcher::kCancelButtonAt.y + 11);
+  ASSERT_TRUE(updating) << ReadFile(out_);
+  xvfb_.MovePointer(at.x + launcher::kCancelButtonAt.x + 39, at.y + launcher::kCancelButtonAt.y + 11);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   auto pressed = std::chrono::steady_clock::now();
-  ASSERT_EQ(Shell("DISPLAY=:" + std::to_string(xvfb.DisplayNumber()) + " xdotool click 1"), 0);
+  ASSERT_EQ(Shell("DISPLAY=:" + std::to_string(xvfb_.DisplayNumber()) + " xdotool click 1"), 0);
   // The window goes at once, without waiting for the workers.
   bool gone = false;
   while (!gone && std::chrono::steady_clock::now() - pressed < std::chrono::seconds(5)) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    Bitmap shot = xvfb.Screenshot({0, 0, kScreenWidth, kScreenHeight});
+    Bitmap shot = xvfb_.Screenshot({0, 0, kScreenWidth, kScreenHeight});
     platform::Point ignored;
-    gone = !shot.IsNull() && !FindWindow(shot, background, &ignored);
+    gone = !shot.IsNull() && !FindWindow(shot, background_, &ignored);
   }
   EXPECT_TRUE(gone);
   EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - pressed).count(),
             2000);
-  launcher.join();
-  std::string output = ReadFile(out);
-  EXPECT_EQ(exit_code.load(), 2) << output;  // closed without a result shown
+  launcher_.join();
+  std::string output = ReadFile(out_);
+  EXPECT_EQ(exit_code_.load(), 2) << output;  // closed without a result shown
   EXPECT_EQ(output.find("UPDATE CANCELED"), std::string::npos) << output;
-  EXPECT_EQ(world.GameStarts(), 0);
+  EXPECT_EQ(world_.GameStarts(), 0);
 }
 
 }  // namespace

@@ -37,11 +37,7 @@ class PingbellOnXTest : public ::testing::Test {
         layout.Destroy();
       }
     }
-    server_ = new platform::PrivateXServer;
-    if (!server_->Start()) {
-      delete server_;
-      server_ = nullptr;
-    }
+    server_ = platform::StartSuiteXServer();
   }
   static void TearDownTestSuite() {
     delete server_;

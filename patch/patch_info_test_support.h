@@ -8,12 +8,15 @@
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "patch/npk/npk.h"
+#include "platform/thread.h"
 #include "update/roles.h"
+#include "update/work_lists.h"
 
 namespace patch_test {
 
@@ -30,8 +33,46 @@ class PatchTest : public ::testing::Test {
 // The system's Windows name of a POSIX path.
 std::string Win(const std::string& posix);
 
+// A patch info of type `Info` for an install folder `install_` (seen as
+// `base_`), queueing into `list_`; lists are read from the work folder
+// under `list_name`.
+template <class Info>
+class PatchInfoTest : public PatchTest {
+ protected:
+  PatchInfoTest(const char* url_base, const char* subdir_mode, const char* list_name)
+      : url_base_(url_base), subdir_mode_(subdir_mode), list_name_(list_name) {}
+  void SetUp() override {
+    PatchTest::SetUp();
+    install_ = dir_ + "/install";
+    std::filesystem::create_directories(install_);
+    base_ = Win(install_);
+    list_.SetLock(&lock_);
+    info_.SetDownloadList(&list_);
+    info_.SetLocalBase(base_.c_str());
+    info_.SetUrlBase(url_base_);
+    info_.SetSubdirMode(subdir_mode_);
+  }
+  void ReadList(const std::string& text);
+  std::string install_, base_;
+  platform::CriticalSection lock_;
+  CBDownloadList list_;
+  Info info_;
+
+ private:
+  const char* url_base_;
+  const char* subdir_mode_;
+  const char* list_name_;
+};
+
 // Files by POSIX path. `utc` (seconds) sets the last-write time when given.
 void WriteFile(const std::string& posix, const std::string& content, int64_t utc = -1);
+
+template <class Info>
+void PatchInfoTest<Info>::ReadList(const std::string& text) {
+  std::string path = this->dir_ + "/" + list_name_;
+  WriteFile(path, text);
+  ASSERT_EQ(info_.ReadList(Win(path).c_str()), 0);
+}
 std::string ReadFile(const std::string& posix);
 bool Exists(const std::string& posix);
 void SetWriteTime(const std::string& posix, int64_t utc);

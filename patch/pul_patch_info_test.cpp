@@ -33,27 +33,9 @@ TEST(CompareVersionsTest, MissingPartsCountAsZero) {
   EXPECT_EQ(CompareVersions(nullptr, "0.0.1"), 1);
 }
 
-class PulPatchInfoTest : public PatchTest {
+class PulPatchInfoTest : public PatchInfoTest<CPulPatchInfo> {
  protected:
-  void SetUp() override {
-    PatchTest::SetUp();
-    install_ = dir_ + "/install";
-    std::filesystem::create_directories(install_);
-    base_ = Win(install_);
-    list_.SetLock(&lock_);
-    info_.SetDownloadList(&list_);
-    info_.SetLocalBase(base_.c_str());
-    info_.SetUrlBase("http://dl.test/patch");
-    info_.SetSubdirMode("1.0.3");
-  }
-  void ReadList(const std::string& text) {
-    WriteFile(dir_ + "/list.pul", text);
-    ASSERT_EQ(info_.ReadList(Win(dir_ + "/list.pul").c_str()), 0);
-  }
-  std::string install_, base_;
-  platform::CriticalSection lock_;
-  CBDownloadList list_;
-  CPulPatchInfo info_;
+  PulPatchInfoTest() : PatchInfoTest("http://dl.test/patch", "1.0.3", "list.pul") {}
 };
 
 TEST_F(PulPatchInfoTest, QueuesVersionsAfterTheInstalledUpToTheNewest) {

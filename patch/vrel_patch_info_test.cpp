@@ -22,23 +22,9 @@ constexpr char kListDate[] = "20070304-102000";
 
 int64_t Utc(int64_t local) { return platform::LocalSecondsToUtc(local); }
 
-class VrelPatchInfoTest : public PatchTest {
+class VrelPatchInfoTest : public PatchInfoTest<CVrelPatchInfo> {
  protected:
-  void SetUp() override {
-    PatchTest::SetUp();
-    install_ = dir_ + "/install";
-    std::filesystem::create_directories(install_);
-    base_ = Win(install_);
-    list_.SetLock(&lock_);
-    info_.SetDownloadList(&list_);
-    info_.SetLocalBase(base_.c_str());
-    info_.SetUrlBase(kUrlBase);
-    info_.SetSubdirMode("N_SUBDIR");
-  }
-  void ReadList(const std::string& text) {
-    WriteFile(dir_ + "/list.vrl", text);
-    ASSERT_EQ(info_.ReadList(Win(dir_ + "/list.vrl").c_str()), 0);
-  }
+  VrelPatchInfoTest() : PatchInfoTest(kUrlBase, "N_SUBDIR", "list.vrl") {}
   CBDownloadFileInfo* Item(int i) { return list_.GetAt(i); }
   CVrelApplyInfo* Record(int i) {
     return dynamic_cast<CVrelApplyInfo*>(list_.GetAt(i)->apply_record);
@@ -73,10 +59,6 @@ class VrelPatchInfoTest : public PatchTest {
            std::to_string(k[2]) + "\t" + std::to_string(k[3]) + "\n";
   }
 
-  std::string install_, base_;
-  platform::CriticalSection lock_;
-  CBDownloadList list_;
-  CVrelPatchInfo info_;
 };
 
 TEST_F(VrelPatchInfoTest, FlatUrlOfAFileUnderData) {

@@ -25,6 +25,10 @@ class PrivateXServer {
   bool had_display_ = false;
 };
 
+// A started server for the tests of one suite, or null when Xvfb is
+// missing or does not come up (the tests then skip).
+PrivateXServer* StartSuiteXServer();
+
 // Writes what `window` (on the current display) shows as an RGB PNG file at
 // the POSIX path `png_path`. False when it cannot be read or written.
 bool CaptureTopWindowPng(uint64_t window, const std::string& png_path);

@@ -318,11 +318,7 @@ TEST_F(PluginObjectTest, ScriptCallsGoThroughIDispatchByName) {
 class PluginDesktopTest : public PluginObjectTest {
  protected:
   static void SetUpTestSuite() {
-    server_ = new platform::PrivateXServer;
-    if (!server_->Start()) {
-      delete server_;
-      server_ = nullptr;
-    }
+    server_ = platform::StartSuiteXServer();
   }
   static void TearDownTestSuite() {
     delete server_;

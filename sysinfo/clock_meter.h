@@ -23,9 +23,12 @@ class ClockMeter {
   int mhz() const { return mhz_; }
 
  private:
-  int64_t TimedRun(void (ClockMeter::*routine)(int), int argument);
-  void Wait(int milliseconds);
-  void Baseline(int milliseconds);
+  // Time-stamp cycles spent in Spin; -1 when a counter throws.
+  int64_t TimedRun(bool baseline);
+  // Reads the performance counter until `milliseconds` have passed or, as
+  // the baseline, with the same set-up only while exactly that much has
+  // passed (one reading in practice).
+  void Spin(int milliseconds, bool baseline);
 
   ClockCounters counters_;
   int32_t mhz_ = 0;

@@ -219,52 +219,40 @@ int32_t CNet::FinishTemporary(const std::string& temporary, const std::string& l
   return kNetMoveFailed;  // returned only, as the record may hold the cause of an earlier step
 }
 
-namespace {
-
-// The checks every download operation starts with. On success `*path` is
-// the URL's path when `need_path`.
-int32_t Prepare(const char* local_path, const char* url, bool need_path, std::string* path) {
+// The checks every download operation starts with; a new file's percent
+// starts from 0. On success `*path` is the URL's path when `need_path`.
+int32_t CNet::Prepare(const char* local_path, const char* url, bool need_path, std::string* path) {
   // URLs longer than the 259 characters of the data model are refused here,
   // rather than cut to another address.
   if (url == nullptr || strnlen(url, 260) >= 260 || !net_detail::UrlCheck(url))
     return Fail(kNetBadUrl, 0);
   platform::CreateParentDirectories(Text(local_path));  // a failure shows up when the file is made
   if (need_path && !net_detail::ExtractPath(url, path)) return Fail(kNetBadUrl, 0);
+  last_percent_ = 0;
   return kNetDone;
 }
 
-}  // namespace
-
 int32_t CNet::DownloadUrl(const char* local_path, const char* url, int32_t) {
-  std::string unused;
-  int32_t r = Prepare(local_path, url, false, &unused);
-  if (r != kNetDone) return r;
-  last_percent_ = 0;
-  return FetchUrl(Text(local_path), url);
+  int32_t r = Prepare(local_path, url, false, nullptr);
+  return r != kNetDone ? r : FetchUrl(Text(local_path), url);
 }
 
 int32_t CNet::DownloadHttp(const char* local_path, const char* url, int32_t) {
   std::string path;
   int32_t r = Prepare(local_path, url, true, &path);
-  if (r != kNetDone) return r;
-  last_percent_ = 0;
-  return FetchHttp(Text(local_path), path);
+  return r != kNetDone ? r : FetchHttp(Text(local_path), path);
 }
 
 int32_t CNet::DownloadFtp(const char* local_path, const char* url, int32_t) {
   std::string path;
   int32_t r = Prepare(local_path, url, true, &path);
-  if (r != kNetDone) return r;
-  last_percent_ = 0;
-  return FetchFtp(Text(local_path), path);
+  return r != kNetDone ? r : FetchFtp(Text(local_path), path);
 }
 
 int32_t CNet::DownloadFtpResume(const char* local_path, const char* url, int32_t) {
   std::string path;
   int32_t r = Prepare(local_path, url, true, &path);
-  if (r != kNetDone) return r;
-  last_percent_ = 0;
-  return FetchFtpResume(Text(local_path), path);
+  return r != kNetDone ? r : FetchFtpResume(Text(local_path), path);
 }
 
 int32_t CNet::FetchUrl(const std::string& local_path, const std::string& url) {

@@ -100,6 +100,7 @@ class CNet : public I_Download {
                       const std::string& name, char* buffer);
   void ReportProgress();
   int32_t FinishTemporary(const std::string& temporary, const std::string& local_path);
+  int32_t Prepare(const char* local_path, const char* url, bool need_path, std::string* path);
   int32_t FetchUrl(const std::string& local_path, const std::string& url);
   int32_t FetchHttp(const std::string& local_path, const std::string& path);
   int32_t FetchFtp(const std::string& local_path, const std::string& path);

@@ -13,6 +13,7 @@
 #include "platform/error.h"
 #include "platform/paths.h"
 #include "platform/posix/errno_map.h"
+#include "platform/posix/fd_io.h"
 
 namespace platform {
 
@@ -328,17 +329,7 @@ bool File::ReadExact(void* buffer, size_t length) {
 }
 
 bool File::Write(const void* buffer, size_t length) {
-  const char* p = static_cast<const char*>(buffer);
-  while (length > 0) {
-    ssize_t n = write(fd_, p, length);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return FailWithErrno();
-    }
-    p += n;
-    length -= static_cast<size_t>(n);
-  }
-  return true;
+  return WriteAll(fd_, buffer, length) || FailWithErrno();
 }
 
 int64_t File::ReadAt(void* buffer, size_t length, uint64_t offset) {
@@ -358,17 +349,7 @@ int64_t File::ReadAt(void* buffer, size_t length, uint64_t offset) {
 }
 
 bool File::WriteAt(const void* buffer, size_t length, uint64_t offset) {
-  size_t done = 0;
-  const char* p = static_cast<const char*>(buffer);
-  while (done < length) {
-    ssize_t n = pwrite(fd_, p + done, length - done, static_cast<off_t>(offset + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return FailWithErrno();
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
+  return WriteAllAt(fd_, buffer, length, offset) || FailWithErrno();
 }
 
 bool File::Seek(uint64_t offset) {

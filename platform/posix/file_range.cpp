@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/file.h"
 #include "platform/paths.h"
 #include "platform/posix/errno_map.h"
+#include "platform/posix/fd_io.h"
 #include "platform/thread.h"
 
 namespace platform {
@@ -68,16 +70,7 @@ void RangeFile::Written(uint64_t offset, uint64_t length) {
 }
 
 bool RangeFile::WriteAt(const void* data, size_t length, uint64_t offset) {
-  const char* p = static_cast<const char*>(data);
-  size_t done = 0;
-  while (done < length) {
-    ssize_t n = pwrite(fd_, p + done, length - done, static_cast<off_t>(offset + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return FailWithErrno();
-    }
-    done += static_cast<size_t>(n);
-  }
+  if (!WriteAllAt(fd_, data, length, offset)) return FailWithErrno();
   Written(offset, length);
   return true;
 }
@@ -127,17 +120,11 @@ bool RangeFile::CopyFrom(RangeFile* source, uint64_t source_offset, uint64_t len
 bool RangeFile::Sync() { return fsync(fd_) == 0 || FailWithErrno(); }
 
 bool ReplaceFileReleasingOldLater(const std::string& from, const std::string& to) {
-  std::string posix_from = ToPosixPath(from), posix_to = ToPosixPath(to);
   // A handle on the old file keeps its blocks until it is closed.
-  int old = open(posix_to.c_str(), O_PATH | O_CLOEXEC);
-  if (rename(posix_from.c_str(), posix_to.c_str()) != 0) {
-    int saved = errno;
-    if (old >= 0) close(old);
-    errno = saved;
-    return FailWithErrno();
-  }
-  if (old >= 0 && !StartDetachedThread([old] { close(old); })) close(old);
-  return true;
+  int old = open(ToPosixPath(to).c_str(), O_PATH | O_CLOEXEC);
+  bool replaced = ReplaceFile(from, to);
+  if (old >= 0 && (!replaced || !StartDetachedThread([old] { close(old); }))) close(old);
+  return replaced;
 }
 
 }  // namespace platform

@@ -31,6 +31,33 @@ void EchoPath(TcpSocket* c, int) {
   }
 }
 
+// Answers the first request of each connection with `answer` and keeps
+// the head of the last request seen.
+class RecordingServer {
+ public:
+  bool Start(std::string answer) {
+    return server_.Start([this, answer](TcpSocket* c, int) {
+      std::string head;
+      if (!ReadRequestHead(c, &head)) return;
+      {
+        std::lock_guard<std::mutex> lock(m_);
+        seen_ = head;
+      }
+      c->SendAll(answer, 1000);
+    });
+  }
+  uint16_t Port() const { return server_.Port(); }
+  std::string Seen() {
+    std::lock_guard<std::mutex> lock(m_);
+    return seen_;
+  }
+
+ private:
+  std::mutex m_;
+  std::string seen_;
+  ScriptedServer server_;
+};
+
 std::string ReadAll(InternetStream* s, bool* ok, uint32_t piece = 7) {
   std::string out;
   std::vector<char> buffer(piece);
@@ -70,23 +97,13 @@ TEST(HttpClient, ReusesOneConnectionForSuccessiveRequests) {
 }
 
 TEST(HttpClient, SendsRangeHeadersAgentAndCredentials) {
-  std::mutex m;
-  std::string seen;
-  ScriptedServer server;
-  ASSERT_TRUE(server.Start([&](TcpSocket* c, int) {
-    std::string head;
-    if (!ReadRequestHead(c, &head)) return;
-    {
-      std::lock_guard<std::mutex> lock(m);
-      seen = head;
-    }
-    c->SendAll("HTTP/1.1 206 Partial\r\nContent-Length: 0\r\n\r\n", 1000);
-  }));
+  RecordingServer server;
+  ASSERT_TRUE(server.Start("HTTP/1.1 206 Partial\r\nContent-Length: 0\r\n\r\n"));
   InternetSession session("LAUNCHER", NoProxy());
   HttpConnection connection(&session, "127.0.0.1", server.Port(), "user", "pw");
   auto request = connection.OpenRequest("GET", "/dir/f.zip");
   ASSERT_TRUE(request->Send("Range: bytes=100-\r\nAccept: */*\r\n"));
-  std::lock_guard<std::mutex> lock(m);
+  std::string seen = server.Seen();
   EXPECT_EQ(seen.rfind("GET /dir/f.zip HTTP/1.1\r\n", 0), 0u) << seen;
   EXPECT_NE(seen.find("\r\nRange: bytes=100-\r\n"), std::string::npos);
   EXPECT_NE(seen.find("\r\nUser-Agent: LAUNCHER\r\n"), std::string::npos);
@@ -230,18 +247,8 @@ TEST(HttpClient, RefusesGarbageInsteadOfAnAnswer) {
 }
 
 TEST(HttpClient, GoesThroughTheProxyWithAnAbsoluteTarget) {
-  std::mutex m;
-  std::string seen;
-  ScriptedServer proxy;
-  ASSERT_TRUE(proxy.Start([&](TcpSocket* c, int) {
-    std::string head;
-    if (!ReadRequestHead(c, &head)) return;
-    {
-      std::lock_guard<std::mutex> lock(m);
-      seen = head;
-    }
-    c->SendAll("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nP", 1000);
-  }));
+  RecordingServer proxy;
+  ASSERT_TRUE(proxy.Start("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nP"));
   ProxySettings proxies;
   proxies.http_proxy = "http://127.0.0.1:" + std::to_string(proxy.Port());
   InternetSession session("T", proxies);
@@ -249,23 +256,13 @@ TEST(HttpClient, GoesThroughTheProxyWithAnAbsoluteTarget) {
   ASSERT_TRUE(request);
   bool ok = false;
   EXPECT_EQ(ReadAll(request.get(), &ok), "P");
-  std::lock_guard<std::mutex> lock(m);
+  std::string seen = proxy.Seen();
   EXPECT_EQ(seen.rfind("GET http://download.invalid:8080/v/list.vrl HTTP/1.1\r\n", 0), 0u) << seen;
 }
 
 TEST(HttpClient, FtpUrlsGoThroughTheFtpProxyAsHttp) {
-  std::mutex m;
-  std::string seen;
-  ScriptedServer proxy;
-  ASSERT_TRUE(proxy.Start([&](TcpSocket* c, int) {
-    std::string head;
-    if (!ReadRequestHead(c, &head)) return;
-    {
-      std::lock_guard<std::mutex> lock(m);
-      seen = head;
-    }
-    c->SendAll("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nFTP", 1000);
-  }));
+  RecordingServer proxy;
+  ASSERT_TRUE(proxy.Start("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nFTP"));
   ProxySettings proxies;
   proxies.ftp_proxy = "127.0.0.1:" + std::to_string(proxy.Port());
   InternetSession session("T", proxies);
@@ -273,7 +270,7 @@ TEST(HttpClient, FtpUrlsGoThroughTheFtpProxyAsHttp) {
   ASSERT_TRUE(request);
   bool ok = false;
   EXPECT_EQ(ReadAll(request.get(), &ok), "FTP");
-  std::lock_guard<std::mutex> lock(m);
+  std::string seen = proxy.Seen();
   EXPECT_EQ(seen.rfind("GET ftp://files.invalid/dist/a.zip HTTP/1.1\r\n", 0), 0u) << seen;
 }
 

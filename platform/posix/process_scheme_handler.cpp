@@ -11,6 +11,7 @@
 #include "platform/error.h"
 #include "platform/paths.h"
 #include "platform/posix/errno_map.h"
+#include "platform/posix/fd_io.h"
 
 namespace platform {
 
@@ -32,45 +33,12 @@ bool MakeDirectories(const std::string& path) {
   return true;
 }
 
-bool ReadFile(const std::string& path, std::string* out) {
-  out->clear();
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT;
-  char buffer[4096];
-  ssize_t n;
-  while ((n = read(fd, buffer, sizeof buffer)) > 0) out->append(buffer, static_cast<size_t>(n));
-  close(fd);
-  return n == 0;
-}
-
-bool ReadFile(const std::string& path, std::string* out);
-
 bool ReplaceFileAtomically(const std::string& path, const std::string& content) {
   // The handler is installed again each time the plug-in hands out its
   // class object: an unchanged file is left alone.
   std::string current;
-  if (ReadFile(path, &current) && current == content && !content.empty()) return true;
-  std::string temp = path + ".kivro-tmp";
-  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return FailWithErrno();
-  size_t done = 0;
-  while (done < content.size()) {
-    ssize_t n = write(fd, content.data() + done, content.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      close(fd);
-      unlink(temp.c_str());
-      return FailWithErrno();
-    }
-    done += static_cast<size_t>(n);
-  }
-  bool ok = fsync(fd) == 0;
-  close(fd);
-  if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
-    unlink(temp.c_str());
-    return FailWithErrno();
-  }
-  return true;
+  if (ReadPosixFile(path, &current, true) && current == content && !content.empty()) return true;
+  return ReplaceFileContent(path + ".kivro-tmp", path, content) || FailWithErrno();
 }
 
 bool ValidScheme(const std::string& scheme) {
@@ -177,7 +145,7 @@ bool InstallUrlSchemeHandler(const std::string& scheme, const std::string& progr
   if (!ReplaceFileAtomically(applications + "/" + entry_name, entry)) return false;
   std::string list;
   std::string list_path = config + "/mimeapps.list";
-  if (!ReadFile(list_path, &list)) return FailWithErrno();
+  if (!ReadPosixFile(list_path, &list, true)) return FailWithErrno();
   list = SetDefaultApplication(list, "x-scheme-handler/" + lower, entry_name);
   if (scheme != lower) list = SetDefaultApplication(list, "x-scheme-handler/" + scheme, entry_name);
   return ReplaceFileAtomically(list_path, list);

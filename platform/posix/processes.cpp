@@ -11,6 +11,7 @@
 
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include "platform/posix/fd_io.h"
 
 namespace platform {
 namespace {
@@ -18,26 +19,10 @@ namespace {
 constexpr size_t kExeFileMax = 259;  // Tool Help's 260-byte field, cut there
 
 // Plain reads: a process may end while it is being read, and then a read
-// fails with ESRCH, which must mean "gone", never an exception.
+// fails with ESRCH, which must mean "gone", never an exception. A name never
+// needs more than 1 MiB.
 bool ReadFile(const std::string& path, std::string* content) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  content->clear();
-  char buffer[4096];
-  bool ok = true;
-  for (;;) {
-    ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n > 0) {
-      content->append(buffer, static_cast<size_t>(n));
-      if (content->size() > (1u << 20)) break;  // a name never needs more
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    ok = n == 0;
-    break;
-  }
-  close(fd);
-  return ok;
+  return ReadPosixFile(path, content, false, 1u << 20);
 }
 
 bool ReadProcess(uint32_t pid, ProcessEntry* entry) {

@@ -18,6 +18,7 @@
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/paths.h"
+#include "platform/posix/fd_io.h"
 #include "platform/posix/registry_store.h"
 
 namespace platform {
@@ -105,39 +106,10 @@ class FileLock {
   int fd_ = -1;
 };
 
-bool ReadAll(const std::string& path, std::string* out) {
-  out->clear();
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT;  // no registry yet: empty
-  char buffer[65536];
-  for (;;) {
-    ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      close(fd);
-      return false;
-    }
-    if (n == 0) break;
-    out->append(buffer, static_cast<size_t>(n));
-  }
-  close(fd);
-  return true;
-}
-
-bool WriteAllSynced(int fd, const std::string& data) {
-  size_t done = 0;
-  while (done < data.size()) {
-    ssize_t n = write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return fsync(fd) == 0;
-}
-
 bool Load(Store* store, std::string* text = nullptr) {
   std::string content;
-  if (!ReadAll(RegistryFolder() + "/registry.txt", &content)) return Fail(kErrorReadFault);
+  // No registry yet reads as an empty one.
+  if (!ReadPosixFile(RegistryFolder() + "/registry.txt", &content, true)) return Fail(kErrorReadFault);
   *store = Store::Parse(content);
   if (text) *text = std::move(content);
   return true;
@@ -150,14 +122,9 @@ bool Save(const Store& store, const std::string& old_text) {
   if (text == old_text) return true;
   std::string folder = RegistryFolder();
   std::string temp = folder + "/registry.txt.tmp" + std::to_string(getpid());
-  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return Fail(kErrorAccessDenied);
-  bool written = WriteAllSynced(fd, text);
-  close(fd);
-  if (!written || rename(temp.c_str(), (folder + "/registry.txt").c_str()) != 0) {
-    unlink(temp.c_str());
-    return Fail(written ? kErrorAccessDenied : kErrorWriteFault);
-  }
+  bool write_failed = false;
+  if (!ReplaceFileContent(temp, folder + "/registry.txt", text, &write_failed))
+    return Fail(write_failed ? kErrorWriteFault : kErrorAccessDenied);
   int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     fsync(dir);

@@ -32,11 +32,7 @@ TEST(TopWindowsWithoutDisplayTest, ThereAreNoWindows) {
 class TopWindowsTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    server_ = new PrivateXServer;
-    if (!server_->Start()) {
-      delete server_;
-      server_ = nullptr;
-    }
+    server_ = StartSuiteXServer();
   }
   static void TearDownTestSuite() {
     delete server_;

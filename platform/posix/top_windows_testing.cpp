@@ -46,6 +46,13 @@ bool PrivateXServer::Start() {
   return false;
 }
 
+PrivateXServer* StartSuiteXServer() {
+  auto* server = new PrivateXServer;
+  if (server->Start()) return server;
+  delete server;
+  return nullptr;
+}
+
 void PrivateXServer::Stop() {
   if (server_.IsStarted()) server_.Terminate();
   if (!display_.empty() || server_.IsStarted()) {
