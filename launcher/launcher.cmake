@@ -44,7 +44,7 @@ target_compile_definitions(launcher_test PRIVATE "KIVRO_TEST_DOWNLOAD_HOST=\"${K
 # publisher, served by nginx on the port built into the launcher.
 add_library(kivro_launcher_e2e STATIC ${KIVRO_LAUNCHER_DIR}/launcher_e2e_support.cpp)
 target_include_directories(kivro_launcher_e2e PUBLIC ${KIVRO_LAUNCHER_DIR}/..)
-target_link_libraries(kivro_launcher_e2e PUBLIC kivro_internet kivro_platform)
+target_link_libraries(kivro_launcher_e2e PUBLIC kivro_test_servers kivro_internet kivro_platform)
 target_compile_definitions(kivro_launcher_e2e PRIVATE
   "KIVRO_LAUNCHER_SOURCE_DIR=\"${KIVRO_LAUNCHER_DIR}\""
   "KIVRO_NPK_PROGRAM=\"$<TARGET_FILE:npk>\""

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/internet_socket.h"
+#include "transfer/test_support/test_servers.h"
 
 namespace fs = std::filesystem;
 
@@ -33,25 +34,19 @@ std::string Quote(const std::string& text) {
 }
 
 namespace {
-std::string NginxProgram() {
-  if (fs::exists("/usr/sbin/nginx")) return "/usr/sbin/nginx";
-  if (Shell("command -v nginx >/dev/null 2>&1") == 0) return "nginx";
-  return std::string();
-}
-
 bool PortAnswers(uint16_t port) {
   platform::TcpSocket socket;
   return socket.Connect("127.0.0.1", port, 300);
 }
 }  // namespace
 
-bool DemoServer::Available() { return !NginxProgram().empty(); }
+bool DemoServer::Available() { return !kivro_test::NginxProgram().empty(); }
 
 bool DemoServer::Start(const std::string& work_dir, const std::string& root, uint16_t port,
                        const std::string& extra, std::string* why) {
   Stop();
   dir_ = work_dir + "/nginx";
-  fs::create_directories(dir_ + "/tmp");
+  fs::create_directories(dir_);
   for (int i = 0; i < 300 && PortAnswers(port); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
@@ -60,28 +55,11 @@ bool DemoServer::Start(const std::string& work_dir, const std::string& root, uin
     return false;
   }
   std::ofstream conf(dir_ + "/nginx.conf", std::ios::trunc);
-  conf << "worker_processes 1;\n"
-       << "pid " << dir_ << "/nginx.pid;\n"
-       << "error_log " << dir_ << "/error.log warn;\n"
-       << "events { worker_connections 64; }\n"
-       << "http {\n"
-       << "  log_format e2e '$request_method $uri';\n"
-       << "  access_log " << dir_ << "/access.log e2e;\n"
-       << "  client_body_temp_path " << dir_ << "/tmp;\n"
-       << "  proxy_temp_path " << dir_ << "/tmp;\n"
-       << "  fastcgi_temp_path " << dir_ << "/tmp;\n"
-       << "  uwsgi_temp_path " << dir_ << "/tmp;\n"
-       << "  scgi_temp_path " << dir_ << "/tmp;\n"
-       << "  server {\n"
-       << "    listen 127.0.0.1:" << port << ";\n"
-       << "    root " << root << ";\n"
-       << "    " << extra << "\n"
-       << "  }\n"
-       << "}\n";
+  conf << kivro_test::NginxConfig(dir_, port, root, "$request_method $uri", extra);
   conf.close();
   // In the foreground under a time limit, so that a test that dies before
   // its clean-up cannot leave a server holding the launcher's port for long.
-  std::string cmd = "timeout 600 " + NginxProgram() + " -g 'daemon off;' -p " + Quote(dir_ + "/") + " -c " +
+  std::string cmd = "timeout 600 " + kivro_test::NginxProgram() + " -g 'daemon off;' -p " + Quote(dir_ + "/") + " -c " +
                     Quote(dir_ + "/nginx.conf") + " -e " + Quote(dir_ + "/error.log") + " >>" +
                     Quote(dir_ + "/start.log") + " 2>&1 &";
   if (Shell(cmd) != 0) {
@@ -104,14 +82,7 @@ bool DemoServer::Start(const std::string& work_dir, const std::string& root, uin
 void DemoServer::Stop() {
   if (!running_) return;
   running_ = false;
-  std::string pid = ReadFile(dir_ + "/nginx.pid");
-  while (!pid.empty() && (pid.back() == '\n' || pid.back() == ' ')) pid.pop_back();
-  if (pid.empty()) return;
-  Shell("kill " + pid + " 2>/dev/null");
-  for (int i = 0; i < 100 && Shell("kill -0 " + pid + " 2>/dev/null") == 0; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  Shell("kill -KILL " + pid + " 2>/dev/null");
+  kivro_test::StopByPidFile(dir_ + "/nginx.pid");
 }
 
 std::vector<std::string> DemoServer::TakeRequests() {

@@ -255,6 +255,23 @@ int32_t CNet::DownloadFtpResume(const char* local_path, const char* url, int32_t
   return r != kNetDone ? r : FetchFtpResume(Text(local_path), path);
 }
 
+int32_t CNet::OpenTemporary(const std::string& temporary, int32_t create_failed, platform::File* file,
+                            uint64_t* offset) {
+  *offset = 0;
+  if (!platform::FileExists(temporary)) {
+    if (!file->Open(temporary, platform::File::kWrite, platform::File::Mode::kCreateAlways))
+      return Fail(create_failed, platform::GetLastSystemError());
+    return kNetDone;
+  }
+  if (!file->Open(temporary, platform::File::kWrite, platform::File::Mode::kOpenAlways))
+    return Fail(kNetOpenTempFailed, platform::GetLastSystemError());
+  if (!file->SeekToEnd()) return Fail(kNetSeekFailed, 0);
+  int64_t position = file->Position();
+  if (position < 0) return Fail(kNetSeekFailed, 0);
+  *offset = static_cast<uint64_t>(position);
+  return kNetDone;
+}
+
 int32_t CNet::FetchUrl(const std::string& local_path, const std::string& url) {
   if (state_ != 1 || !session_) return Fail(kNetWrongState, 0);
   std::unique_ptr<platform::InternetRequest> request;
@@ -292,18 +309,9 @@ int32_t CNet::FetchHttp(const std::string& local_path, const std::string& path) 
   const std::string temporary = net_detail::TemporaryName(local_path);
   platform::File file;
   uint64_t offset = 0;
-  if (!platform::FileExists(temporary)) {
-    if (!file.Open(temporary, platform::File::kWrite, platform::File::Mode::kCreateAlways))
-      return Fail(kNetCreateFileFailed, platform::GetLastSystemError());
-  } else {
-    if (!file.Open(temporary, platform::File::kWrite, platform::File::Mode::kOpenAlways))
-      return Fail(kNetOpenTempFailed, platform::GetLastSystemError());
-    if (!file.SeekToEnd()) return Fail(kNetSeekFailed, 0);
-    int64_t position = file.Position();
-    if (position < 0) return Fail(kNetSeekFailed, 0);
-    offset = static_cast<uint64_t>(position);
-    if (offset >= kFourGiB) return FailTooLarge(offset);
-  }
+  int32_t opened = OpenTemporary(temporary, kNetCreateFileFailed, &file, &offset);
+  if (opened != kNetDone) return opened;
+  if (offset >= kFourGiB) return FailTooLarge(offset);
 
   // Empties the temporary file and starts again from the first byte.
   auto restart = [&](const char* message) -> int32_t {
@@ -405,17 +413,8 @@ int32_t CNet::FetchFtpResume(const std::string& local_path, const std::string& p
   const std::string temporary = net_detail::TemporaryName(local_path);
   platform::File file;
   uint64_t offset = 0;
-  if (!platform::FileExists(temporary)) {
-    if (!file.Open(temporary, platform::File::kWrite, platform::File::Mode::kCreateAlways))
-      return Fail(kNetOpenTempFailed, platform::GetLastSystemError());
-  } else {
-    if (!file.Open(temporary, platform::File::kWrite, platform::File::Mode::kOpenAlways))
-      return Fail(kNetOpenTempFailed, platform::GetLastSystemError());
-    if (!file.SeekToEnd()) return Fail(kNetSeekFailed, 0);
-    int64_t position = file.Position();
-    if (position < 0) return Fail(kNetSeekFailed, 0);
-    offset = static_cast<uint64_t>(position);
-  }
+  int32_t opened = OpenTemporary(temporary, kNetOpenTempFailed, &file, &offset);
+  if (opened != kNetDone) return opened;
 
   if (!ftp_->Command("SIZE " + server_path, nullptr))
     return Fail(kNetFtpCommandFailed, platform::GetLastSystemError());

@@ -101,6 +101,11 @@ class CNet : public I_Download {
   void ReportProgress();
   int32_t FinishTemporary(const std::string& temporary, const std::string& local_path);
   int32_t Prepare(const char* local_path, const char* url, bool need_path, std::string* path);
+  // Opens the `.dwn` file of a resumable download: created empty when
+  // missing (`create_failed` when that fails), else opened at its end;
+  // `*offset` receives its length.
+  int32_t OpenTemporary(const std::string& temporary, int32_t create_failed, platform::File* file,
+                        uint64_t* offset);
   int32_t FetchUrl(const std::string& local_path, const std::string& url);
   int32_t FetchHttp(const std::string& local_path, const std::string& path);
   int32_t FetchFtp(const std::string& local_path, const std::string& path);

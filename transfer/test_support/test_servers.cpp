@@ -51,7 +51,16 @@ bool ProcessAlive(const std::string& pid) {
   return close == std::string::npos || close + 2 >= stat.size() || stat[close + 2] != 'Z';
 }
 
-// Ends the process named by the pid file: TERM, a wait, then KILL.
+std::string FtpPython() {
+  for (const char* p : {"/usr/bin/python3", "python3"}) {
+    std::string cmd = std::string(p) + " -c 'import pyftpdlib' >/dev/null 2>&1";
+    if (std::system(cmd.c_str()) == 0) return p;
+  }
+  return "";
+}
+
+}  // namespace
+
 void StopByPidFile(const std::string& pid_file) {
   std::string pid = ReadText(pid_file);
   while (!pid.empty() && (pid.back() == '\n' || pid.back() == ' ')) pid.pop_back();
@@ -68,15 +77,34 @@ std::string NginxProgram() {
   return "";
 }
 
-std::string FtpPython() {
-  for (const char* p : {"/usr/bin/python3", "python3"}) {
-    std::string cmd = std::string(p) + " -c 'import pyftpdlib' >/dev/null 2>&1";
-    if (std::system(cmd.c_str()) == 0) return p;
-  }
-  return "";
+std::string NginxConfig(const std::string& dir, uint16_t port, const std::string& root,
+                        const std::string& log_format, const std::string& server_extra) {
+  std::ostringstream conf;
+  conf << "worker_processes 1;\n"
+       << "pid " << dir << "/nginx.pid;\n"
+       << "error_log " << dir << "/error.log warn;\n"
+       << "events { worker_connections 128; }\n"
+       << "http {\n"
+       << "  log_format kivro '" << log_format << "';\n"
+       << "  access_log " << dir << "/access.log kivro;\n"
+       << "  client_body_temp_path " << dir << "/body;\n"
+       << "  proxy_temp_path " << dir << "/proxy;\n"
+       << "  fastcgi_temp_path " << dir << "/fastcgi;\n"
+       << "  uwsgi_temp_path " << dir << "/uwsgi;\n"
+       << "  scgi_temp_path " << dir << "/scgi;\n"
+       << "  default_type application/octet-stream;\n"
+       << "  sendfile on;\n"
+       << "  keepalive_timeout 60s;\n"
+       << "  keepalive_requests 100000;\n"
+       << "  server {\n"
+       << "    listen 127.0.0.1:" << port << ";\n"
+       << "    root " << root << ";\n"
+       << server_extra << "\n"
+       << "  }\n"
+       << "}\n";
+  return conf.str();
 }
 
-}  // namespace
 
 TempDir::TempDir(const std::string& tag) {
   std::random_device rd;
@@ -174,28 +202,7 @@ bool NginxServer::Start(const std::string& root, std::string* why,
   for (int attempt = 0; attempt < 5 && !running_; ++attempt) {
     port_ = platform::FindFreeLoopbackPort();
     std::ofstream conf(d + "/nginx.conf", std::ios::trunc);
-    conf << "worker_processes 1;\n"
-         << "pid " << d << "/nginx.pid;\n"
-         << "error_log " << d << "/error.log warn;\n"
-         << "events { worker_connections 128; }\n"
-         << "http {\n"
-         << "  log_format kivro '$connection $request $status';\n"
-         << "  access_log " << d << "/access.log kivro;\n"
-         << "  client_body_temp_path " << d << "/body;\n"
-         << "  proxy_temp_path " << d << "/proxy;\n"
-         << "  fastcgi_temp_path " << d << "/fastcgi;\n"
-         << "  uwsgi_temp_path " << d << "/uwsgi;\n"
-         << "  scgi_temp_path " << d << "/scgi;\n"
-         << "  default_type application/octet-stream;\n"
-         << "  sendfile on;\n"
-         << "  keepalive_timeout 60s;\n"
-         << "  keepalive_requests 100000;\n"
-         << "  server {\n"
-         << "    listen 127.0.0.1:" << port_ << ";\n"
-         << "    root " << root << ";\n"
-         << extra_server << "\n"
-         << "  }\n"
-         << "}\n";
+    conf << NginxConfig(d, port_, root, "$connection $request $status", extra_server);
     conf.close();
     std::string cmd = program + " -p " + Quote(d + "/") + " -c " + Quote(d + "/nginx.conf") +
                       " -e " + Quote(d + "/error.log") + " >>" + Quote(d + "/start.log") + " 2>&1";

@@ -46,6 +46,17 @@ bool WritePosixFile(const std::string& posix_path, const std::string& content);
 bool ReadPosixFile(const std::string& posix_path, std::string* content);
 bool PosixFileExists(const std::string& posix_path);
 
+// Pieces of the nginx servers of the tests, also for servers on a fixed
+// port (the launcher's own end-to-end tests).
+std::string NginxProgram();  // empty when nginx is missing
+// A configuration serving `root` on 127.0.0.1:`port`, with everything nginx
+// writes kept in `dir`; access log lines follow `log_format`, and
+// `server_extra` goes into the server block.
+std::string NginxConfig(const std::string& dir, uint16_t port, const std::string& root,
+                        const std::string& log_format, const std::string& server_extra);
+// Ends the process named by the pid file: TERM, a wait, then KILL.
+void StopByPidFile(const std::string& pid_file);
+
 class NginxServer {
  public:
   static bool Available();
