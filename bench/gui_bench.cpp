@@ -15,7 +15,7 @@
 #include "platform/codepage.h"
 #include "platform/resource.h"
 #include "platform/window.h"
-#include "platform/window_testing.h"
+#include "platform/testing/window_testing.h"
 
 using namespace platform;
 

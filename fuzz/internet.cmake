@@ -3,5 +3,5 @@
 # instrumentation.
 kivro_add_fuzzer(fuzz_internet
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/internet_fuzz.cpp
-          ${CMAKE_SOURCE_DIR}/platform/posix/internet_parse.cpp
+          ${CMAKE_SOURCE_DIR}/platform/common/internet_parse.cpp
   LIBS kivro_platform)

@@ -15,10 +15,7 @@ add_library(kivro_launcher STATIC
 target_include_directories(kivro_launcher PUBLIC ${KIVRO_LAUNCHER_DIR}/..)
 target_compile_definitions(kivro_launcher PRIVATE "KIVRO_DOWNLOAD_HOST=\"${KIVRO_DOWNLOAD_HOST}\"")
 target_link_libraries(kivro_launcher PUBLIC kivro_update kivro_own_roles kivro_console kivro_process kivro_platform)
-if(TARGET kivro_sysinfo)
-  target_link_libraries(kivro_launcher PRIVATE kivro_sysinfo)
-  target_compile_definitions(kivro_launcher PRIVATE KIVRO_HAVE_SYSINFO=1)
-endif()
+target_link_libraries(kivro_launcher PRIVATE kivro_sysinfo)
 
 # The skinned window on a screen.
 add_library(kivro_launcher_window STATIC
@@ -62,23 +59,21 @@ add_dependencies(launcher_e2e_test KIVROInstaller npk kivro-publish)
 # Both end-to-end tests serve on the launcher's one port: never at once.
 set_tests_properties(launcher_e2e_test PROPERTIES RESOURCE_LOCK kivro_download_port)
 
-if(TARGET kivro_gui_xvfb)
-  kivro_add_test(launcher_xvfb_test
-    SOURCES ${KIVRO_LAUNCHER_DIR}/launcher_xvfb_test.cpp
-    LIBS kivro_launcher_e2e kivro_gui_xvfb kivro_gui
-    LABELS "integration;xvfb"
-    TIMEOUT 300)
-  target_compile_definitions(launcher_xvfb_test PRIVATE
-    "KIVRO_LAUNCHER_PROGRAM=\"$<TARGET_FILE:KIVROInstaller>\""
-    "KIVRO_TEST_DOWNLOAD_HOST=\"${KIVRO_DOWNLOAD_HOST}\""
-    "KIVRO_SKIN_DIR=\"${KIVRO_SKIN_DIR}\""
-    "KIVRO_TEST_OUTPUT_DIR=\"${CMAKE_CURRENT_BINARY_DIR}\"")
-  add_dependencies(launcher_xvfb_test KIVROInstaller npk kivro-publish)
-  set_tests_properties(launcher_xvfb_test PROPERTIES RESOURCE_LOCK kivro_download_port)
-endif()
+kivro_add_test(launcher_xvfb_test
+  SOURCES ${KIVRO_LAUNCHER_DIR}/launcher_xvfb_test.cpp
+  LIBS kivro_launcher_e2e kivro_gui_xvfb kivro_gui
+  LABELS "integration;xvfb"
+  TIMEOUT 300)
+target_compile_definitions(launcher_xvfb_test PRIVATE
+  "KIVRO_LAUNCHER_PROGRAM=\"$<TARGET_FILE:KIVROInstaller>\""
+  "KIVRO_TEST_DOWNLOAD_HOST=\"${KIVRO_DOWNLOAD_HOST}\""
+  "KIVRO_SKIN_DIR=\"${KIVRO_SKIN_DIR}\""
+  "KIVRO_TEST_OUTPUT_DIR=\"${CMAKE_CURRENT_BINARY_DIR}\"")
+add_dependencies(launcher_xvfb_test KIVROInstaller npk kivro-publish)
+set_tests_properties(launcher_xvfb_test PROPERTIES RESOURCE_LOCK kivro_download_port)
 
 # The skinned window on the toolkit's off-screen backend.
 kivro_add_test(launcher_window_test
   SOURCES ${KIVRO_LAUNCHER_DIR}/launcher_window_test.cpp
-  LIBS kivro_launcher_window kivro_launcher kivro_update kivro_own_roles)
+  LIBS kivro_launcher_window kivro_launcher kivro_update kivro_own_roles kivro_gui_testing)
 kivro_embed_launcher_art(launcher_window_test)

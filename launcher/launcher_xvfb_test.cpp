@@ -13,7 +13,7 @@
 #include "launcher/launcher_e2e_fixture.h"
 #include "launcher/stonegate_paint.h"
 #include "platform/gdi.h"
-#include "platform/window_xvfb.h"
+#include "platform/testing/window_xvfb.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "launcher/tuv_button.h"
 #include "platform/resource.h"
 #include "platform/window.h"
-#include "platform/window_testing.h"
+#include "platform/testing/window_testing.h"
 
 using namespace platform;
 

@@ -13,8 +13,8 @@
 #include "platform/codepage.h"
 #include "platform/resource.h"
 #include "platform/window.h"
-#include "platform/window_testing.h"
-#include "platform/window_xvfb.h"
+#include "platform/testing/window_testing.h"
+#include "platform/testing/window_xvfb.h"
 
 using namespace platform;
 

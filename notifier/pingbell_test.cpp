@@ -10,7 +10,7 @@
 #include "notifier/PingbellDlg.h"
 #include "platform/codepage.h"
 #include "platform/window.h"
-#include "platform/window_testing.h"
+#include "platform/testing/window_testing.h"
 
 namespace {
 

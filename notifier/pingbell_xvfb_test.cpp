@@ -12,7 +12,7 @@
 #include "platform/process.h"
 #include "platform/thread.h"
 #include "platform/top_windows.h"
-#include "platform/top_windows_testing.h"
+#include "platform/testing/top_windows_testing.h"
 #include "platform/window.h"
 
 namespace {

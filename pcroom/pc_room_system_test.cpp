@@ -13,7 +13,7 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/thread.h"
-#include "platform/top_windows_testing.h"
+#include "platform/testing/top_windows_testing.h"
 
 namespace {
 

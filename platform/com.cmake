@@ -2,15 +2,15 @@
 # IDispatch over a type description, type libraries, the registrar's scripts
 # and object creation through the registry.
 add_library(kivro_com STATIC
-  posix/com_basics.cpp
-  posix/com_dispatch.cpp
-  posix/com_typelib.cpp
-  posix/com_registrar.cpp
-  posix/com_create.cpp
+  common/com_basics.cpp
+  common/com_dispatch.cpp
+  common/com_typelib.cpp
+  common/com_registrar.cpp
+  ${KIVRO_BACKEND_COM}
 )
 target_link_libraries(kivro_com PUBLIC kivro_registry kivro_platform)
 
 kivro_add_test(com_test
-  SOURCES posix/com_basics_test.cpp posix/com_dispatch_test.cpp posix/com_typelib_test.cpp
-          posix/com_registrar_test.cpp
-  LIBS kivro_com)
+  SOURCES tests/com_basics_test.cpp tests/com_dispatch_test.cpp tests/com_typelib_test.cpp
+          tests/com_registrar_test.cpp
+  LIBS kivro_com kivro_platform_testing)

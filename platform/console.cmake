@@ -1,3 +1,3 @@
 # The terminal: is an output a terminal, and how wide (launcher's headless mode).
-add_library(kivro_console STATIC posix/console.cpp)
+add_library(kivro_console STATIC ${KIVRO_BACKEND_CONSOLE})
 target_link_libraries(kivro_console PUBLIC kivro_platform)

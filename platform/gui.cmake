@@ -1,33 +1,27 @@
 # The drawing and window toolkit (kivro_gui): software drawing, windows and
-# dialogs over SDL2 or off-screen, resources built into programs.
-pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2 SDL2_ttf)
-find_package(X11)
-
+# dialogs (portable), presented by the backend or off-screen; resources built
+# into programs.
 add_library(kivro_gui STATIC
-  posix/gui/gdi_bitmap.cpp
-  posix/gui/gdi_region.cpp
-  posix/gui/gdi_dc.cpp
-  posix/gui/gdi_font.cpp
-  posix/gui/resource.cpp
-  posix/gui/gui_core.cpp
-  posix/gui/window.cpp
-  posix/gui/controls.cpp
-  posix/gui/dialog.cpp
-  posix/gui/message_box.cpp
-  posix/gui/testing.cpp
-  posix/gui/offscreen/offscreen_backend.cpp
-  posix/gui/sdl/sdl_backend.cpp
+  common/gui/gdi_bitmap.cpp
+  common/gui/gdi_region.cpp
+  common/gui/gdi_dc.cpp
+  common/gui/resource.cpp
+  common/gui/gui_core.cpp
+  common/gui/window.cpp
+  common/gui/controls.cpp
+  common/gui/dialog.cpp
+  common/gui/message_box.cpp
+  common/gui/offscreen/offscreen_backend.cpp
+  ${KIVRO_BACKEND_GUI}
 )
-target_link_libraries(kivro_gui PUBLIC kivro_platform PRIVATE PkgConfig::SDL2 Threads::Threads)
+target_link_libraries(kivro_gui PUBLIC kivro_platform PRIVATE ${KIVRO_BACKEND_GUI_LIBS} Threads::Threads)
 
-# Test support: a private X server (Xvfb) with pointer moves and screenshots.
-if(X11_FOUND)
-  add_library(kivro_gui_xvfb STATIC posix/gui/xvfb_session.cpp)
-  target_link_libraries(kivro_gui_xvfb PUBLIC kivro_gui PRIVATE ${X11_LIBRARIES} ZLIB::ZLIB)
-  target_include_directories(kivro_gui_xvfb SYSTEM PRIVATE ${X11_INCLUDE_DIR})
-endif()
+# Test support (never linked into a program): captures, injected input,
+# message pumping.
+add_library(kivro_gui_testing STATIC common/gui/window_testing.cpp)
+target_link_libraries(kivro_gui_testing PUBLIC kivro_gui)
 
-set(KIVRO_EMBED_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/posix/gui/embed_resources.cmake CACHE INTERNAL "")
+set(KIVRO_EMBED_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/common/gui/embed_resources.cmake CACHE INTERNAL "")
 
 # kivro_embed_resources(TARGET BITMAP id file ICON id file ...): builds the
 # files into TARGET as resources (see platform/resource.h).
@@ -56,41 +50,6 @@ function(kivro_embed_resources target)
   target_sources(${target} PRIVATE ${out})
 endfunction()
 
-# The programs' artwork, drawn by scripts/make_skins.py. It is made when
-# configuring, again whenever the script changes.
-find_package(Python3 COMPONENTS Interpreter REQUIRED)
-set(KIVRO_SKIN_DIR ${CMAKE_BINARY_DIR}/skins CACHE INTERNAL "Generated skin bitmaps and icons")
-get_filename_component(_kivro_skin_script ${CMAKE_CURRENT_LIST_DIR}/../scripts/make_skins.py ABSOLUTE)
-if(EXISTS ${_kivro_skin_script})
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_kivro_skin_script})
-  if(NOT EXISTS ${KIVRO_SKIN_DIR}/stamp OR ${_kivro_skin_script} IS_NEWER_THAN ${KIVRO_SKIN_DIR}/stamp)
-    execute_process(COMMAND ${Python3_EXECUTABLE} ${_kivro_skin_script} --out ${KIVRO_SKIN_DIR}
-      RESULT_VARIABLE _kivro_skin_result)
-    if(NOT _kivro_skin_result EQUAL 0)
-      message(FATAL_ERROR "scripts/make_skins.py failed: ${_kivro_skin_result}")
-    endif()
-    file(TOUCH ${KIVRO_SKIN_DIR}/stamp)
-  endif()
-endif()
-
-# kivro_embed_launcher_art(TARGET): the launcher's bitmaps 140 (background),
-# 141 (progress strip), 145-148 (button skins) and icon 128.
-function(kivro_embed_launcher_art target)
-  kivro_embed_resources(${target}
-    BITMAP 140 ${KIVRO_SKIN_DIR}/background.bmp
-    BITMAP 141 ${KIVRO_SKIN_DIR}/progress.bmp
-    BITMAP 145 ${KIVRO_SKIN_DIR}/button_start.bmp
-    BITMAP 146 ${KIVRO_SKIN_DIR}/button_exit.bmp
-    BITMAP 147 ${KIVRO_SKIN_DIR}/button_update.bmp
-    BITMAP 148 ${KIVRO_SKIN_DIR}/button_cancel.bmp
-    ICON 128 ${KIVRO_SKIN_DIR}/app.ico)
-endfunction()
-
-# kivro_embed_app_icon(TARGET): icon 128 alone (the notifier).
-function(kivro_embed_app_icon target)
-  kivro_embed_resources(${target} ICON 128 ${KIVRO_SKIN_DIR}/app.ico)
-endfunction()
-
 kivro_add_test(gui_test
-  SOURCES posix/gui/gdi_test.cpp posix/gui/window_test.cpp posix/gui/threads_test.cpp
-  LIBS kivro_gui)
+  SOURCES tests/gdi_test.cpp tests/window_test.cpp tests/threads_test.cpp
+  LIBS kivro_gui kivro_gui_testing)

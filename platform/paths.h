@@ -39,6 +39,9 @@ bool SetCurrentDirectory(const std::string& windows_path);
 
 // The folder of the running program, as a Windows path (no trailing '\').
 std::string ProgramDirectory();
+// The running program's file name (code page 949, no folder); empty when
+// it cannot be told.
+std::string ProgramFileName();
 
 // The directory part of a path: up to the last '\', else the last '/';
 // empty when there is none.

@@ -8,7 +8,7 @@
 #include "platform/paths.h"
 #include "platform/shared_memory.h"
 #include "platform/top_windows.h"
-#include "platform/top_windows_testing.h"
+#include "platform/testing/top_windows_testing.h"
 #include "plugin/game_info_text.h"
 #include "plugin/kivro_plugin_object.h"
 #include "plugin/plugin_test_support.h"

@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "platform/error.h"
-#include "platform/posix/test_root.h"
+#include "platform/testing/temp_root.h"
 
 namespace platform {
 namespace {

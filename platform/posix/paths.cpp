@@ -209,6 +209,15 @@ std::string ProgramDirectory() {
   return ToWindowsPath(slash == 0 ? "/" : exe.substr(0, slash));
 }
 
+std::string ProgramFileName() {
+  char buf[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return std::string();
+  buf[n] = '\0';
+  std::string exe(buf);
+  return Utf8ToCp949(exe.substr(exe.rfind('/') + 1));
+}
+
 std::string DirectoryPart(const std::string& path) {
   size_t pos = path.rfind('\\');
   if (pos == std::string::npos) pos = path.rfind('/');

@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 
 #include "platform/file.h"
-#include "platform/posix/test_root.h"
+#include "platform/testing/temp_root.h"
 
 namespace platform {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "platform/file.h"
 #include "platform/paths.h"
-#include "platform/posix/test_root.h"
+#include "platform/testing/temp_root.h"
 #include "platform/thread.h"
 
 namespace platform {

@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "platform/error.h"
-#include "platform/posix/test_root.h"
+#include "platform/testing/temp_root.h"
 
 namespace platform {
 namespace {

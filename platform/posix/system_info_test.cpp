@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/thread.h"
-#include "platform/top_windows_testing.h"
+#include "platform/testing/top_windows_testing.h"
 
 namespace {
 

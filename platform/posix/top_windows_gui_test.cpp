@@ -8,9 +8,9 @@
 
 #include "platform/thread.h"
 #include "platform/top_windows.h"
-#include "platform/top_windows_testing.h"
+#include "platform/testing/top_windows_testing.h"
 #include "platform/window.h"
-#include "platform/window_testing.h"
+#include "platform/testing/window_testing.h"
 
 namespace platform {
 namespace {

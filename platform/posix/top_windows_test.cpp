@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "platform/thread.h"
-#include "platform/top_windows_testing.h"
+#include "platform/testing/top_windows_testing.h"
 
 namespace platform {
 namespace {

@@ -9,7 +9,7 @@
 #include <mutex>
 
 #include "platform/codepage.h"
-#include "platform/posix/gui/font_render.h"
+#include "platform/common/gui/font_render.h"
 
 namespace platform {
 

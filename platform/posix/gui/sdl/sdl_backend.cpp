@@ -6,7 +6,7 @@
 
 #include <map>
 
-#include "platform/posix/gui/backend.h"
+#include "platform/common/gui/backend.h"
 
 namespace platform {
 

@@ -6,7 +6,7 @@
 
 #include "platform/error.h"
 #include "platform/mapping.h"
-#include "platform/posix/test_root.h"
+#include "platform/testing/temp_root.h"
 
 namespace platform {
 namespace {

@@ -4,8 +4,8 @@
 
 #include "platform/codepage.h"
 #include "platform/file.h"
-#include "platform/posix/com_test_library.h"
-#include "platform/posix/test_root.h"
+#include "platform/tests/com_test_library.h"
+#include "platform/testing/temp_root.h"
 #include "platform/registry.h"
 
 namespace platform {

@@ -1,5 +1,5 @@
 // The UI loop and the cross-thread call queue.
-#include "platform/posix/gui/gui_core.h"
+#include "platform/common/gui/gui_core.h"
 
 #include <algorithm>
 #include <chrono>

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/posix/gui/backend.h"
+#include "platform/common/gui/backend.h"
 #include "platform/window.h"
 
 namespace platform {

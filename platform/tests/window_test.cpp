@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/codepage.h"
-#include "platform/window_testing.h"
+#include "platform/testing/window_testing.h"
 
 namespace platform {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/codepage.h"
-#include "platform/posix/gui/gui_core.h"
+#include "platform/common/gui/gui_core.h"
 
 namespace platform {
 

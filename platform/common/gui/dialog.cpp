@@ -1,7 +1,7 @@
 // Dialogs built from a description, modal and modeless.
 #include <cstdlib>
 
-#include "platform/posix/gui/gui_core.h"
+#include "platform/common/gui/gui_core.h"
 
 namespace platform {
 

@@ -1,6 +1,6 @@
 // Test access: captures of painted pixels, synthetic input, loop pumping.
-#include "platform/posix/gui/gui_core.h"
-#include "platform/window_testing.h"
+#include "platform/common/gui/gui_core.h"
+#include "platform/testing/window_testing.h"
 
 namespace platform::gui_testing {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/window.h"
-#include "platform/window_testing.h"
+#include "platform/testing/window_testing.h"
 
 namespace platform {
 namespace {

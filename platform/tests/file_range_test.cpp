@@ -8,7 +8,7 @@
 
 #include "platform/error.h"
 #include "platform/file.h"
-#include "platform/posix/test_root.h"
+#include "platform/testing/temp_root.h"
 
 namespace platform {
 namespace {

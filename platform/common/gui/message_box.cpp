@@ -1,12 +1,12 @@
 // Message boxes and the system menu pop-up, both drawn by the toolkit itself
 // so that Korean texts show in the same font as everything else.
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 
 #include "platform/codepage.h"
-#include "platform/posix/gui/gui_core.h"
+#include "platform/paths.h"
+#include "platform/common/gui/gui_core.h"
 
 namespace platform {
 
@@ -15,15 +15,11 @@ namespace {
 // The program's file name without its extension, as the caption of
 // message boxes that name none.
 std::string ProgramTitle() {
-  char path[4096];
-  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return "KIVRO";
-  path[n] = '\0';
-  std::string name = path;
-  name = name.substr(name.find_last_of('/') + 1);
+  std::string name = ProgramFileName();
+  if (name.empty()) return "KIVRO";
   size_t dot = name.find_last_of('.');
   if (dot != std::string::npos && dot > 0) name.resize(dot);
-  return Utf8ToCp949(name);
+  return name;
 }
 
 constexpr int32_t kMargin = 16;

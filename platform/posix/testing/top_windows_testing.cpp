@@ -1,4 +1,4 @@
-#include "platform/top_windows_testing.h"
+#include "platform/testing/top_windows_testing.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

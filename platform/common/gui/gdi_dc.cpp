@@ -5,7 +5,7 @@
 
 #include "platform/codepage.h"
 #include "platform/gdi.h"
-#include "platform/posix/gui/font_render.h"
+#include "platform/common/gui/font_render.h"
 
 namespace platform {
 

@@ -1,6 +1,6 @@
 // The standard controls: push buttons (plain or owner-drawn), static texts
 // and static icons.
-#include "platform/posix/gui/gui_core.h"
+#include "platform/common/gui/gui_core.h"
 #include "platform/resource.h"
 
 namespace platform {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/top_windows_testing.h"
+#include "platform/testing/top_windows_testing.h"
 
 namespace platform {
 

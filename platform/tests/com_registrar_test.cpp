@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/posix/test_root.h"
+#include "platform/testing/temp_root.h"
 #include "platform/registry.h"
 
 namespace platform {

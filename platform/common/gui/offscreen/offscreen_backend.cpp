@@ -4,7 +4,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "platform/posix/gui/backend.h"
+#include "platform/common/gui/backend.h"
 
 namespace platform {
 

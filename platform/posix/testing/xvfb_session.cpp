@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/window_xvfb.h"
+#include "platform/testing/window_xvfb.h"
 
 namespace platform::gui_testing {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/posix/com_test_library.h"
+#include "platform/tests/com_test_library.h"
 
 namespace platform {
 namespace {
