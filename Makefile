@@ -2,7 +2,7 @@
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test asan tsan demo fuzz bench install-root format clean
+.PHONY: all deps build test asan tsan demo fuzz bench install-root mingw-check check-contract format clean
 
 all: build
 
@@ -35,6 +35,15 @@ bench: build
 
 demo: build
 	./scripts/demo.sh build
+
+# The platform contract and its portable code compile for Windows (mingw-w64,
+# <windows.h> first) and use no name that the Windows headers make a macro.
+mingw-check: deps
+	./scripts/mingw-check.sh
+
+# No OS header outside the platform backends; no OS type in the contract.
+check-contract:
+	./scripts/check-platform-contract.sh
 
 # Places KIVROInstaller, Pingbell and the plug-in in the virtual Windows root
 # (KIVRO_ROOT) and registers the plug-in and its URL protocols.

@@ -75,9 +75,9 @@ class Frame : public Dialog {
     bdc.BitBlt(8, 169, v * 390 / 100, 11, &src, 0, 0, kSrcCopy);
     bdc.SelectFont(&font_);
     bdc.SetBkMode(kTransparent);
-    bdc.TextOut(13, 153, Utf8ToCp949("프로그램 설치 중 [3/7]"));
-    bdc.TextOut(13, 116, "C:\\Zelmora\\KOREAN\\Gobanvista\\data\\map_0042.npk");
-    bdc.TextOut(13, 561, "");
+    bdc.DrawTextAt(13, 153, Utf8ToCp949("프로그램 설치 중 [3/7]"));
+    bdc.DrawTextAt(13, 116, "C:\\Zelmora\\KOREAN\\Gobanvista\\data\\map_0042.npk");
+    bdc.DrawTextAt(13, 561, "");
     for (CTuvButton* b : {&start_, &exit_, &update_, &cancel_}) b->DrawOnParent(bdc);
     dc.SelectClipRegion(&clip_);
     dc.BitBlt(0, 0, 640, 410, &bdc, 0, 0, kSrcCopy);

@@ -127,9 +127,9 @@ int SaveBenchmark(const std::string& folder) {
     save_cpu = std::min(save_cpu, CpuSeconds(c0));
     std::this_thread::sleep_for(std::chrono::seconds(2));
   }
-  platform::DeleteFile(copy);
-  platform::DeleteFile(package);
-  platform::DeleteFile(source);
+  platform::RemoveFile(copy);
+  platform::RemoveFile(package);
+  platform::RemoveFile(source);
   printf("add 1 MiB entity + save 512 MiB package in place: %.3f s (cpu %.3f s)\n", save_best,
          save_cpu);
   printf("cp of the package: %.3f s; cp + sync of the copy: %.3f s\n", cp_best, cp_sync_best);
@@ -161,7 +161,7 @@ int FindBenchmark(const std::string& folder) {
     }
     best = std::min(best, t);
   }
-  platform::DeleteFile(package);
+  platform::RemoveFile(package);
   printf("open 100,000-entity package + find every entity: %.3f s (target < 1 s; cpu %.3f s)\n",
          best, best_cpu);
   return 0;

@@ -22,6 +22,7 @@
 #include "patch/npk/npk.h"
 #include "patch/stamp_file_time.h"
 #include "patch/vrel_apply.h"
+#include "patch/vrel_apply_info.h"
 #include "patch/vrel_patch_info.h"
 #include "platform/file.h"
 #include "platform/filetime.h"

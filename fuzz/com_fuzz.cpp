@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     case 0: {
       platform::HRESULT hr =
           platform::RunRegistrarScript(text, {{"MODULE", "C:\\a''b.dll"}, {"APPID", "{X}"}}, false);
-      if (hr != platform::S_OK && hr != platform::DISP_E_EXCEPTION) abort();
+      if (hr != S_OK && hr != DISP_E_EXCEPTION) abort();
       break;
     }
     case 1: {

@@ -26,8 +26,8 @@ std::string ScratchPath(const char* suffix) {
 // running exit handlers).
 struct ScratchGuard {
   ~ScratchGuard() {
-    platform::DeleteFile(ScratchPath(".npk"));
-    platform::DeleteFile(ScratchPath("_saved.npk"));
+    platform::RemoveFile(ScratchPath(".npk"));
+    platform::RemoveFile(ScratchPath("_saved.npk"));
   }
 };
 

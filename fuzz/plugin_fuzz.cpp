@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 3) return 0;
   kivro_plugin::IKIVROPlugin* plugin = nullptr;
   if (kivro_plugin::CKIVROPlugin::Create(nullptr, kivro_plugin::IID_IKIVROPlugin,
-                                         reinterpret_cast<void**>(&plugin)) != platform::S_OK)
+                                         reinterpret_cast<void**>(&plugin)) != S_OK)
     abort();
   platform::DISPID id = static_cast<int8_t>(data[0]);
   uint16_t flags = data[1] & 0x7;
@@ -45,20 +45,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t k = 1; k + 1 < piece.size(); k += 2)
       wide.push_back(static_cast<char16_t>(uint8_t(piece[k]) | (uint8_t(piece[k + 1]) << 8)));
     switch (kind % 4) {
-      case 0: args[i].vt = platform::VT_BSTR; args[i].bstrVal = platform::SysAllocStringFromUtf16(wide); break;
-      case 1: args[i].vt = platform::VT_I4; args[i].lVal = static_cast<int32_t>(wide.size() * 7919); break;
-      case 2: args[i].vt = platform::VT_BOOL; args[i].boolVal = wide.empty() ? 0 : -1; break;
-      case 3: args[i].vt = platform::VT_EMPTY; break;
+      case 0: args[i].vt = VT_BSTR; args[i].bstrVal = platform::SysAllocStringFromUtf16(wide); break;
+      case 1: args[i].vt = VT_I4; args[i].lVal = static_cast<int32_t>(wide.size() * 7919); break;
+      case 2: args[i].vt = VT_BOOL; args[i].boolVal = wide.empty() ? 0 : -1; break;
+      case 3: args[i].vt = VT_EMPTY; break;
     }
   }
-  platform::DISPID put = platform::DISPID_PROPERTYPUT;
-  platform::DISPPARAMS params{args.data(), (flags & platform::DISPATCH_PROPERTYPUT) ? &put : nullptr,
+  platform::DISPID put = DISPID_PROPERTYPUT;
+  platform::DISPPARAMS params{args.data(), (flags & DISPATCH_PROPERTYPUT) ? &put : nullptr,
                               static_cast<uint32_t>(count),
-                              (flags & platform::DISPATCH_PROPERTYPUT) && count > 0 ? 1u : 0u};
+                              (flags & DISPATCH_PROPERTYPUT) && count > 0 ? 1u : 0u};
   platform::VARIANT result;
   uint32_t arg_error = 0;
-  plugin->Invoke(id, platform::IID_NULL, 0, flags, &params, &result, nullptr, &arg_error);
-  if (result.vt != platform::VT_EMPTY && result.vt != platform::VT_BSTR) abort();
+  plugin->Invoke(id, IID_NULL, 0, flags, &params, &result, nullptr, &arg_error);
+  if (result.vt != VT_EMPTY && result.vt != VT_BSTR) abort();
   platform::VariantClear(&result);
   for (auto& a : args) platform::VariantClear(&a);
   if (plugin->Release() != 0) abort();

@@ -3,9 +3,7 @@
 #include <atomic>
 
 #include "platform/debug.h"
-#if KIVRO_HAVE_SYSINFO
 #include "sysinfo/client_information.h"
-#endif
 
 namespace launcher {
 
@@ -14,12 +12,8 @@ namespace {
 std::atomic<ClientReportComposer> g_composer{nullptr};
 
 bool ComposeThisMachine() {
-#if KIVRO_HAVE_SYSINFO
   ClientReport report;
   return ComposeClientReport(&report) != 0;
-#else
-  return false;  // this build has no report probes
-#endif
 }
 
 }  // namespace

@@ -167,7 +167,7 @@ void ConsoleSurface::RepaintNow() {
   CStonegateDlg::View now = dialog_->Snapshot();
   if (terminal_) {
     std::string line = FormatProgressLine(now, columns_);
-    fprintf(out_, "\r%s\x1b[K", line.c_str());
+    fprintf(out_, "\r%s%s", line.c_str(), platform::EraseToLineEnd());
     line_open_ = !line.empty();
   } else {
     for (const std::string& line : PlainProgressLines(shown_, now)) fprintf(out_, "%s\n", line.c_str());
@@ -176,7 +176,7 @@ void ConsoleSurface::RepaintNow() {
   shown_ = now;
 }
 
-void ConsoleSurface::MessageBox(const char* text) {
+void ConsoleSurface::ShowMessageBox(const char* text) {
   std::lock_guard<std::mutex> hold(lock_);
   EndProgressLine();
   fprintf(err_, "KIVROInstaller: %s\n", Utf8(text).c_str());

@@ -43,7 +43,7 @@ class ConsoleSurface : public I_StonegateSurface {
   void KillTimer(uint32_t id) override;
   void ButtonChanged(int32_t) override {}
   void RepaintNow() override;
-  void MessageBox(const char* text) override;
+  void ShowMessageBox(const char* text) override;
   void Announce(const char* text) override;
 
  private:

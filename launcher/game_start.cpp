@@ -7,7 +7,7 @@ namespace launcher {
 void OpenGameThroughShell(const std::string& install_folder, const std::string& executable) {
   // The game finds its data relative to the current directory; a failed
   // start is not noticed (the window closes all the same).
-  platform::SetCurrentDirectory(install_folder);
+  platform::ChangeCurrentDirectory(install_folder);
   platform::ShellOpen(executable, std::string(), std::string());
 }
 

@@ -6,6 +6,7 @@
 #include "launcher/client_report.h"
 #include "launcher/result_messages.h"
 #include "update/launcher_manager.h"
+#include "update/own_roles.h"
 
 namespace {
 
@@ -46,7 +47,10 @@ void CLauncherLink::DetachWindow(I_LauncherWindow* window) {
   changed_.wait(hold, [this] { return window_uses_ == 0; });
 }
 
-void CLauncherLink::Init() { InitWith(GetLauncherManager()); }
+void CLauncherLink::Init() {
+  SetRoleFactory(&OwnRoleFactory());
+  InitWith(GetLauncherManager());
+}
 
 void CLauncherLink::InitWith(I_Manager* manager) {
   manager_ = manager;

@@ -1,3 +1,7 @@
 #include "launcher/stonegate_app.h"
+#include "platform/initialize.h"
 
-int main(int argc, char** argv) { return theApp.Run(argc, argv); }
+int main(int argc, char** argv) {
+  platform::Initialize();
+  return theApp.Run(argc, argv);
+}

@@ -115,7 +115,7 @@ class FakeSurface : public I_StonegateSurface {
       repaint_cv.wait(hold, [this] { return release_repaint; });
     }
   }
-  void MessageBox(const char* text) override {
+  void ShowMessageBox(const char* text) override {
     std::lock_guard<std::mutex> hold(lock);
     boxes.push_back(text);
   }

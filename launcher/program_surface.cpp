@@ -11,7 +11,7 @@ I_StonegateSurface* CreateProgramSurface() {
   // A screen when one can be opened; otherwise (no display, or the
   // toolkit's off-screen backend chosen) the terminal, where a person can
   // follow what happens.
-  if (platform::InitGui() && strcmp(platform::GuiBackendName(), "sdl") == 0) {
+  if (platform::InitGui() && platform::HasScreen()) {
     RegisterLauncherStrings();
     return new StonegateWindow();
   }

@@ -29,7 +29,7 @@ bool CStonegateDlg::OnInitDialog() {
   if (!surface_.LoadSkin()) {
     // The window cannot be drawn; say so and close, but finish the
     // initialisation like a healthy window so nothing is left half-set.
-    surface_.MessageBox(launcher::kMsgSkinFailed);
+    surface_.ShowMessageBox(launcher::kMsgSkinFailed);
     EndDialog(kIdCancelResult);
   }
   EnableButton(kIdStart, false);
@@ -158,13 +158,13 @@ void CStonegateDlg::ShowResult(const char* message) {
       break;
     case launcher::ResultAction::kShowAndClose:
       outcome_ = Outcome::kFailureShown;
-      surface_.MessageBox(message);
+      surface_.ShowMessageBox(message);
       ButtonsForRetry();
       EndDialog(kIdCancelResult);
       break;
     case launcher::ResultAction::kShowAndStay:
       outcome_ = Outcome::kFailureShown;
-      surface_.MessageBox(message);
+      surface_.ShowMessageBox(message);
       ButtonsForRetry();
       break;
   }

@@ -37,9 +37,9 @@ void PaintBackBuffer(platform::Dc& back, const CStonegateDlg::View& view, const 
   const platform::Font* previous = back.SelectFont(parts.font);
   back.SetBkMode(platform::kTransparent);
   back.SetTextColor(platform::Rgb(0, 0, 0));
-  back.TextOut(kInstallTextAt.x, kInstallTextAt.y, view.texts[kLineInstall]);
-  back.TextOut(kFileTextAt.x, kFileTextAt.y, view.texts[kLineFile]);
-  back.TextOut(kThirdTextAt.x, kThirdTextAt.y, view.texts[kLineThird]);
+  back.DrawTextAt(kInstallTextAt.x, kInstallTextAt.y, view.texts[kLineInstall]);
+  back.DrawTextAt(kFileTextAt.x, kFileTextAt.y, view.texts[kLineFile]);
+  back.DrawTextAt(kThirdTextAt.x, kThirdTextAt.y, view.texts[kLineThird]);
   back.SelectFont(previous);
   if (parts.draw_buttons != nullptr) parts.draw_buttons(back, parts.context);
 }

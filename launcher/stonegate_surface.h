@@ -28,7 +28,7 @@ class I_StonegateSurface {
   // Shows the dialog's current texts and bars; returns after they are shown.
   virtual void RepaintNow() = 0;
   // A box with an OK button; returns when it has been answered.
-  virtual void MessageBox(const char* text) = 0;
+  virtual void ShowMessageBox(const char* text) = 0;
   // A note for the user that the window shows no box for (the success
   // messages, the game start). The skinned window ignores it.
   virtual void Announce(const char* text) = 0;

@@ -136,7 +136,7 @@ class StonegateWindow::Dialog : public platform::Dialog {
  protected:
   bool OnInitDialog() override {
     platform::Dialog::OnInitDialog();
-    std::string about = platform::LoadString(kIdAboutString);
+    std::string about = platform::LoadStringResource(kIdAboutString);
     if (!about.empty()) {
       AppendSystemMenu(0, std::string());
       AppendSystemMenu(kIdmAbout, about);
@@ -278,6 +278,6 @@ void StonegateWindow::RepaintNow() {
   window_->UpdateWindow();
 }
 
-void StonegateWindow::MessageBox(const char* text) { platform::MessageBox(window_.get(), text); }
+void StonegateWindow::ShowMessageBox(const char* text) { platform::ShowMessageBox(window_.get(), text); }
 
 }  // namespace launcher

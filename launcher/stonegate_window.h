@@ -31,7 +31,7 @@ class StonegateWindow : public I_StonegateSurface {
   void KillTimer(uint32_t id) override;
   void ButtonChanged(int32_t id) override;
   void RepaintNow() override;
-  void MessageBox(const char* text) override;
+  void ShowMessageBox(const char* text) override;
   void Announce(const char*) override {}
 
   // The toolkit window (tests look at its pixels and controls).

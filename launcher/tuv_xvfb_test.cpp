@@ -139,7 +139,7 @@ TEST(TuvXvfb, PointerOverTheButtonShowsTheHoverCellOnScreen) {
   };
   window.SetTimer(7, 50);
   std::thread worker(
-      [&] { answer = MessageBox(&window, Utf8ToCp949("업데이트 정보를 확인하지 못했습니다.")); });
+      [&] { answer = ShowMessageBox(&window, Utf8ToCp949("업데이트 정보를 확인하지 못했습니다.")); });
   ASSERT_TRUE(gui_testing::PumpUntil([&] { return answer.load() != -1; }, 10000));
   worker.join();
   EXPECT_EQ(answer.load(), kIdOk);

@@ -14,7 +14,7 @@ void RegisterPingbellStrings() {
 
 int CPingbellApp::Run() {
   RegisterPingbellStrings();
-  if (!platform::InitGui() || std::strcmp(platform::GuiBackendName(), "offscreen") == 0) {
+  if (!platform::InitGui() || !platform::HasScreen()) {
     std::fprintf(stderr, "%s\n", platform::Cp949ToUtf8(PingbellDialogTemplate().caption).c_str());
     last_result_ = platform::kIdOk;
     return 0;

@@ -68,7 +68,7 @@ CPingbellDlg::CPingbellDlg()
 bool CPingbellDlg::OnInitDialog() {
   Dialog::OnInitDialog();
   // The about item goes at the end of the system menu, after a separator.
-  std::string about = platform::LoadString(IDS_ABOUTBOX);
+  std::string about = platform::LoadStringResource(IDS_ABOUTBOX);
   if (!about.empty()) {
     AppendSystemMenu(0, std::string());
     AppendSystemMenu(IDM_ABOUTBOX, about);

@@ -92,7 +92,7 @@ TEST_F(ListTimeTest, DiskTimesBefore1900CountAsZero) {
 TEST_F(ListTimeTest, StampFileTimeGivesAllThreeTimesAndClearsReadOnly) {
   std::string f = dir_ + "/a.txt";
   WriteFile(f, "x");
-  platform::SetFileAttributes(Win(f), platform::kAttrReadOnly);
+  platform::SetPathAttributes(Win(f), platform::kAttrReadOnly);
   int64_t list = platform::CalendarToSeconds({2010, 6, 7, 8, 9, 10});
   StampFileTime(Win(f).c_str(), list);
   platform::FileInfo info;

@@ -5,6 +5,7 @@
 #include "patch/file_byte_sum.h"
 #include "patch/install_path_guard.h"
 #include "patch/stamp_file_time.h"
+#include "patch/vrel_apply_info.h"
 #include "platform/file.h"
 #include "update/last_error.h"
 
@@ -102,8 +103,8 @@ void CPulPatchInfo::Uninstall() {
   for (const auto& entry : entries) {
     if (entry->use != 0 || !IsSafeRelativeName(entry->name)) continue;
     std::string local = ArchivePath(entry->name);
-    platform::SetFileAttributes(local, platform::kAttrNormal);
-    platform::DeleteFile(local);
+    platform::SetPathAttributes(local, platform::kAttrNormal);
+    platform::RemoveFile(local);
   }
 }
 

@@ -7,6 +7,7 @@
 
 #include "patch/file_byte_sum.h"
 #include "patch/patch_info_test_support.h"
+#include "patch/vrel_apply_info.h"
 #include "platform/filetime.h"
 #include "platform/thread.h"
 #include "update/last_error.h"

@@ -45,7 +45,7 @@ bool SameMinute(int64_t list_time, platform::FileTime disk_time) {
 
 void StampFileTime(const char* path, int64_t list_time) {
   if (path == nullptr || path[0] == '\0') return;
-  platform::SetFileAttributes(path, platform::kAttrNormal);
+  platform::SetPathAttributes(path, platform::kAttrNormal);
   platform::FileTime t = ListTimeToFileTime(list_time);
   platform::SetFileTimes(path, &t, &t, &t);
 }

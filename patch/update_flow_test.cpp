@@ -18,6 +18,7 @@
 #include "update/last_error.h"
 #include "update/launcher_manager.h"
 #include "update/launcher_manager_testing.h"
+#include "update/own_roles.h"
 
 namespace fs = std::filesystem;
 
@@ -45,7 +46,7 @@ class UpdateFlowTest : public PatchTest {
     install_ = dir_ + "/install";
     downloader_ = std::make_unique<LocalServerDownloader>(server_);
     ASSERT_TRUE(launcher_testing::WaitForIdleWorkers(20000));
-    launcher_testing::SetOwnRoleFactory(nullptr);
+    SetRoleFactory(&OwnRoleFactory());
     ASSERT_TRUE(launcher_testing::ResetLauncherManager());
     m_ = GetLauncherManager();
     m_->SetDownloader(downloader_.get());

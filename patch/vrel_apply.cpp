@@ -4,6 +4,7 @@
 #include <string>
 
 #include "patch/stamp_file_time.h"
+#include "patch/vrel_apply_info.h"
 #include "platform/codepage.h"
 #include "platform/file.h"
 #include "update/last_error.h"
@@ -11,8 +12,8 @@
 namespace {
 
 void DeleteQuietly(const std::string& path) {
-  platform::SetFileAttributes(path, platform::kAttrNormal);
-  platform::DeleteFile(path);
+  platform::SetPathAttributes(path, platform::kAttrNormal);
+  platform::RemoveFile(path);
 }
 
 // The path without its last extension ("a\b.txt.zip" -> "a\b.txt"); a name

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "patch/npk/npk.h"
+#include "patch/vrel_apply_info.h"
 #include "patch/vrel_miniunz.h"
 #include "update/fixed_text.h"
 #include "update/roles.h"

@@ -372,7 +372,7 @@ TEST(VrelBase, ReadFailsOnlyWhenTheFileCannotBeOpened) {
   list.Reset();
   ASSERT_TRUE(platform::WriteWholeFile(path, "", 0));
   EXPECT_TRUE(list.Read(path.c_str())) << "an empty list still opens";
-  platform::DeleteFile(path);
+  platform::RemoveFile(path);
 }
 
 }  // namespace

@@ -209,18 +209,18 @@ int32_t CVrelMiniunz::ExtractEntry(void* handle, uint8_t* buffer, uint32_t buffe
       if (DosDateToFileTime(info.tmu_date, &t)) platform::SetFileTimes(part, &t, nullptr, &t);
       if ((info.version >> 8) == kMadeByUnix)
         platform::AddExecuteBits(part, info.external_fa >> 16);
-      platform::SetFileAttributes(target, platform::kAttrNormal);
-      if (!platform::ReplaceFile(part, target)) {
+      platform::SetPathAttributes(target, platform::kAttrNormal);
+      if (!platform::ReplacePath(part, target)) {
         // The target cannot be created (a folder stands there, or it is
         // locked): skipped like a target that cannot be opened.
-        platform::DeleteFile(part);
+        platform::RemoveFile(part);
         return 0;
       }
     }
   } else {
     unzCloseCurrentFile(zip);
   }
-  if (error != 0) platform::DeleteFile(part);
+  if (error != 0) platform::RemoveFile(part);
   if (error == -1) return kUnzWriteFailed;
   return error;
 }

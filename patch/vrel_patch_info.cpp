@@ -8,6 +8,7 @@
 #include "patch/install_path_guard.h"
 #include "patch/npk/npk.h"
 #include "patch/stamp_file_time.h"
+#include "patch/vrel_apply_info.h"
 #include "platform/codepage.h"
 #include "platform/file.h"
 #include "update/last_error.h"
@@ -399,8 +400,8 @@ void CVrelPatchInfo::Uninstall() {
     for (const VrelFileRecord& file : dir->files) {
       if (!IsSafeRelativeName(file.name)) continue;
       std::string local = LocalPath(dir->keyword, dir->path, file.name);
-      platform::SetFileAttributes(local, platform::kAttrNormal);
-      platform::DeleteFile(local);
+      platform::SetPathAttributes(local, platform::kAttrNormal);
+      platform::RemoveFile(local);
     }
   }
   for (const auto& bag : package_uninstall_bags) {
@@ -409,8 +410,8 @@ void CVrelPatchInfo::Uninstall() {
       if (!IsSafeRelativeName(package->name)) continue;
       std::string local = LocalPath(bag->keyword, bag->path, package->name);
       if (package->entities.empty()) {
-        platform::SetFileAttributes(local, platform::kAttrNormal);
-        platform::DeleteFile(local);
+        platform::SetPathAttributes(local, platform::kAttrNormal);
+        platform::RemoveFile(local);
         continue;
       }
       NpkFile npk;
@@ -424,7 +425,7 @@ void CVrelPatchInfo::Uninstall() {
         }
       }
       if (removed > 0 && NpkSave(&npk, nullptr, true) < 0) {
-        platform::DeleteFile(local + "_");  // the save's temporary file
+        platform::RemoveFile(local + "_");  // the save's temporary file
         removed = 0;
       }
       NpkClose(&npk);

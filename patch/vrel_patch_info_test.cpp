@@ -1,3 +1,4 @@
+#include "patch/vrel_apply_info.h"
 #include "patch/vrel_patch_info.h"
 
 #include <gtest/gtest.h>
@@ -280,7 +281,7 @@ TEST_F(VrelPatchInfoTest, UnreadableListGivesCode2) {
 TEST_F(VrelPatchInfoTest, UninstallDeletesListedFilesButNothingOutside) {
   WriteFile(install_ + "/old.txt", "o");
   WriteFile(install_ + "/data/gone.txt", "g");
-  platform::SetFileAttributes(Win(install_ + "/data/gone.txt"), platform::kAttrReadOnly);
+  platform::SetPathAttributes(Win(install_ + "/data/gone.txt"), platform::kAttrReadOnly);
   WriteFile(dir_ + "/outside.txt", "keep");
   ReadList("[UNINSTALL]\n/\nold.txt\nmissing.txt\n/data\ngone.txt\n/..\noutside.txt\n");
   info_.Uninstall();

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "update/work_lists.h"  // EntityInfoImage
+#include "patch/vrel_apply_info.h"
 
 constexpr size_t kVrelNameSize = 100;  // 99 characters and the terminator
 

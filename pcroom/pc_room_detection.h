@@ -17,7 +17,7 @@ struct PcRoomEnvironment {
   std::function<bool(std::vector<std::string>* exe_names)> snapshot_processes;
   // FindWindow with no class: is there a top-level window with this title?
   std::function<bool(const std::string& title)> find_window;
-  // GetFileAttributes succeeds for this path.
+  // GetPathAttributes succeeds for this path.
   std::function<bool(const std::string& path)> file_exists;
   std::function<std::string()> system_directory;
   std::function<std::string()> windows_directory;

@@ -20,7 +20,7 @@ PcRoomEnvironment SystemPcRoomEnvironment() {
     return platform::FindTopLevelWindow(title) != 0;
   };
   env.file_exists = [](const std::string& path) {
-    return platform::GetFileAttributes(path) != platform::kInvalidFileAttributes;
+    return platform::GetPathAttributes(path) != platform::kInvalidFileAttributes;
   };
   env.system_directory = [] { return platform::SystemDirectory(); };
   env.windows_directory = [] { return platform::WindowsDirectory(); };

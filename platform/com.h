@@ -3,83 +3,103 @@
 // strings (BSTR: length-prefixed UTF-16) and the few VARIANT kinds that its
 // scripting interface carries (empty, null, 32-bit integer, boolean, string).
 //
-// On POSIX these are plain C++ interfaces with the same methods and results
-// as their Windows namesakes; a module exports DllGetClassObject and friends
-// with C linkage (see com_create.h).
+// These are the system's own names. On Windows they come from the system's
+// headers (its types, ABI and calling convention); elsewhere this header
+// defines them in the global namespace, as the Windows headers do, with the
+// same layouts and method signatures, so that one source implements an
+// interface on both (write overrides with STDMETHODCALLTYPE and the
+// Windows type names). A module exports DllGetClassObject and friends with
+// C linkage (see com_create.h). Helpers of ours live in namespace
+// platform, which also re-declares the system's types and functions so that
+// platform::GUID and friends name them; constants that are macros on Windows
+// (S_OK, E_FAIL, ...) are used without qualification.
+//
+// system-name: S_OK S_FALSE E_NOTIMPL E_NOINTERFACE E_POINTER E_FAIL E_UNEXPECTED E_OUTOFMEMORY E_INVALIDARG
+// system-name: CLASS_E_NOAGGREGATION CLASS_E_CLASSNOTAVAILABLE REGDB_E_CLASSNOTREG CO_E_CLASSSTRING
+// system-name: DISP_E_UNKNOWNINTERFACE DISP_E_MEMBERNOTFOUND DISP_E_PARAMNOTFOUND DISP_E_TYPEMISMATCH
+// system-name: DISP_E_UNKNOWNNAME DISP_E_EXCEPTION DISP_E_BADINDEX DISP_E_BADPARAMCOUNT DISP_E_PARAMNOTOPTIONAL
+// system-name: TYPE_E_LIBNOTREGISTERED TYPE_E_CANTLOADLIBRARY VARIANT_TRUE VARIANT_FALSE IID_NULL
+// system-name: DISPID_UNKNOWN DISPID_PROPERTYPUT DISPATCH_METHOD DISPATCH_PROPERTYGET DISPATCH_PROPERTYPUT
+// system-name: INTERFACESAFE_FOR_UNTRUSTED_CALLER INTERFACESAFE_FOR_UNTRUSTED_DATA STDMETHODCALLTYPE
+// system-name: REFIID REFCLSID
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-namespace platform {
+#if defined(_WIN32)
+#include "platform/win32/com_system.h"
+#else
+
+#define STDMETHODCALLTYPE
+
+// ---- Scalar types -------------------------------------------------------
+
+using BOOL = int32_t;
+using WORD = uint16_t;
+using DWORD = uint32_t;
+using LONG = int32_t;
+using ULONG = uint32_t;
+using UINT = uint32_t;
+using LCID = uint32_t;
+using VARTYPE = uint16_t;
+using VARIANT_BOOL = int16_t;
+using OLECHAR = char16_t;
+using LPOLESTR = OLECHAR*;
 
 // ---- GUIDs --------------------------------------------------------------
 
 struct GUID {
-  uint32_t data1 = 0;
-  uint16_t data2 = 0;
-  uint16_t data3 = 0;
-  uint8_t data4[8] = {};
+  uint32_t Data1 = 0;
+  uint16_t Data2 = 0;
+  uint16_t Data3 = 0;
+  uint8_t Data4[8] = {};
   bool operator==(const GUID&) const = default;
 };
 using IID = GUID;
 using CLSID = GUID;
-
-// Parses "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" (braces required, hex
-// digits of either case). False for anything else.
-bool GuidFromString(const std::string& text, GUID* guid);
-// The registry form: braces and upper-case hex digits.
-std::string GuidToString(const GUID& guid);
+using REFIID = const IID&;
+using REFCLSID = const CLSID&;
 
 // ---- HRESULTs -----------------------------------------------------------
 
 using HRESULT = int32_t;
-constexpr HRESULT MakeHresult(uint32_t value) { return static_cast<HRESULT>(value); }
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT S_FALSE = 1;
-constexpr HRESULT E_NOTIMPL = MakeHresult(0x80004001);
-constexpr HRESULT E_NOINTERFACE = MakeHresult(0x80004002);
-constexpr HRESULT E_POINTER = MakeHresult(0x80004003);
-constexpr HRESULT E_FAIL = MakeHresult(0x80004005);
-constexpr HRESULT E_UNEXPECTED = MakeHresult(0x8000FFFF);
-constexpr HRESULT E_OUTOFMEMORY = MakeHresult(0x8007000E);
-constexpr HRESULT E_INVALIDARG = MakeHresult(0x80070057);
-constexpr HRESULT CLASS_E_NOAGGREGATION = MakeHresult(0x80040110);
-constexpr HRESULT CLASS_E_CLASSNOTAVAILABLE = MakeHresult(0x80040111);
-constexpr HRESULT REGDB_E_CLASSNOTREG = MakeHresult(0x80040154);
-constexpr HRESULT CO_E_CLASSSTRING = MakeHresult(0x800401F3);
-constexpr HRESULT DISP_E_UNKNOWNINTERFACE = MakeHresult(0x80020001);
-constexpr HRESULT DISP_E_MEMBERNOTFOUND = MakeHresult(0x80020003);
-constexpr HRESULT DISP_E_PARAMNOTFOUND = MakeHresult(0x80020004);
-constexpr HRESULT DISP_E_TYPEMISMATCH = MakeHresult(0x80020005);
-constexpr HRESULT DISP_E_UNKNOWNNAME = MakeHresult(0x80020006);
-constexpr HRESULT DISP_E_EXCEPTION = MakeHresult(0x80020009);
-constexpr HRESULT DISP_E_BADINDEX = MakeHresult(0x8002000B);
-constexpr HRESULT DISP_E_BADPARAMCOUNT = MakeHresult(0x8002000E);
-constexpr HRESULT DISP_E_PARAMNOTOPTIONAL = MakeHresult(0x8002000F);
-constexpr HRESULT TYPE_E_LIBNOTREGISTERED = MakeHresult(0x8002801D);
-constexpr HRESULT TYPE_E_CANTLOADLIBRARY = MakeHresult(0x80029C4A);
-// A system error value (error.h) as an HRESULT.
-constexpr HRESULT HresultFromSystemError(int32_t error) {
-  return error <= 0 ? error : MakeHresult(0x80070000u | (static_cast<uint32_t>(error) & 0xFFFF));
-}
-constexpr bool Succeeded(HRESULT hr) { return hr >= 0; }
-constexpr bool Failed(HRESULT hr) { return hr < 0; }
+constexpr HRESULT E_NOTIMPL = static_cast<HRESULT>(0x80004001);
+constexpr HRESULT E_NOINTERFACE = static_cast<HRESULT>(0x80004002);
+constexpr HRESULT E_POINTER = static_cast<HRESULT>(0x80004003);
+constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005);
+constexpr HRESULT E_UNEXPECTED = static_cast<HRESULT>(0x8000FFFF);
+constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000E);
+constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057);
+constexpr HRESULT CLASS_E_NOAGGREGATION = static_cast<HRESULT>(0x80040110);
+constexpr HRESULT CLASS_E_CLASSNOTAVAILABLE = static_cast<HRESULT>(0x80040111);
+constexpr HRESULT REGDB_E_CLASSNOTREG = static_cast<HRESULT>(0x80040154);
+constexpr HRESULT CO_E_CLASSSTRING = static_cast<HRESULT>(0x800401F3);
+constexpr HRESULT DISP_E_UNKNOWNINTERFACE = static_cast<HRESULT>(0x80020001);
+constexpr HRESULT DISP_E_MEMBERNOTFOUND = static_cast<HRESULT>(0x80020003);
+constexpr HRESULT DISP_E_PARAMNOTFOUND = static_cast<HRESULT>(0x80020004);
+constexpr HRESULT DISP_E_TYPEMISMATCH = static_cast<HRESULT>(0x80020005);
+constexpr HRESULT DISP_E_UNKNOWNNAME = static_cast<HRESULT>(0x80020006);
+constexpr HRESULT DISP_E_EXCEPTION = static_cast<HRESULT>(0x80020009);
+constexpr HRESULT DISP_E_BADINDEX = static_cast<HRESULT>(0x8002000B);
+constexpr HRESULT DISP_E_BADPARAMCOUNT = static_cast<HRESULT>(0x8002000E);
+constexpr HRESULT DISP_E_PARAMNOTOPTIONAL = static_cast<HRESULT>(0x8002000F);
+constexpr HRESULT TYPE_E_LIBNOTREGISTERED = static_cast<HRESULT>(0x8002801D);
+constexpr HRESULT TYPE_E_CANTLOADLIBRARY = static_cast<HRESULT>(0x80029C4A);
 
 // ---- Strings and variants ---------------------------------------------
 
 // A COM string: UTF-16 characters after a 32-bit byte length, always
 // zero-terminated. A null BSTR is an empty string.
-using BSTR = char16_t*;
-BSTR SysAllocString(const char16_t* text);
-BSTR SysAllocStringLen(const char16_t* text, uint32_t length);  // text may be null
-BSTR SysAllocStringFromUtf16(const std::u16string& text);
+using BSTR = OLECHAR*;
+BSTR SysAllocString(const OLECHAR* text);
+BSTR SysAllocStringLen(const OLECHAR* text, UINT length);  // text may be null
 void SysFreeString(BSTR text);
-uint32_t SysStringLen(BSTR text);  // characters; 0 for null
-// The characters of a BSTR (empty for null).
-std::u16string BstrToUtf16(BSTR text);
+UINT SysStringLen(BSTR text);  // characters; 0 for null
 
-enum VarType : uint16_t {
+enum VARENUM : VARTYPE {
   VT_EMPTY = 0,
   VT_NULL = 1,
   VT_I4 = 3,
@@ -89,16 +109,20 @@ enum VarType : uint16_t {
   VT_BOOL = 11,
   VT_BYREF = 0x4000,
 };
-constexpr int16_t VARIANT_TRUE = -1;
-constexpr int16_t VARIANT_FALSE = 0;
+constexpr VARIANT_BOOL VARIANT_TRUE = -1;
+constexpr VARIANT_BOOL VARIANT_FALSE = 0;
 
 class IDispatch;
 
+// Laid out as Windows lays it out: the type, three reserved words, the value.
 struct VARIANT {
-  uint16_t vt = VT_EMPTY;
+  VARTYPE vt = VT_EMPTY;
+  WORD wReserved1 = 0;
+  WORD wReserved2 = 0;
+  WORD wReserved3 = 0;
   union {
-    int32_t lVal;
-    int16_t boolVal;
+    LONG lVal;
+    VARIANT_BOOL boolVal;
     HRESULT scode;
     BSTR bstrVal;
     BSTR* pbstrVal;  // VT_BSTR | VT_BYREF
@@ -106,6 +130,7 @@ struct VARIANT {
   };
   VARIANT() : bstrVal(nullptr) {}
 };
+using VARIANTARG = VARIANT;
 void VariantInit(VARIANT* v);
 // Frees what the variant owns (a string, a reference) and empties it.
 HRESULT VariantClear(VARIANT* v);
@@ -120,9 +145,9 @@ extern const IID IID_NULL;
 
 class IUnknown {
  public:
-  virtual HRESULT QueryInterface(const IID& iid, void** object) = 0;
-  virtual uint32_t AddRef() = 0;
-  virtual uint32_t Release() = 0;
+  virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) = 0;
+  virtual ULONG STDMETHODCALLTYPE AddRef() = 0;
+  virtual ULONG STDMETHODCALLTYPE Release() = 0;
 
  protected:
   ~IUnknown() = default;
@@ -130,28 +155,26 @@ class IUnknown {
 
 class IClassFactory : public IUnknown {
  public:
-  virtual HRESULT CreateInstance(IUnknown* outer, const IID& iid, void** object) = 0;
-  virtual HRESULT LockServer(bool lock) = 0;
+  virtual HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) = 0;
+  virtual HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) = 0;
 
  protected:
   ~IClassFactory() = default;
 };
 
-using DISPID = int32_t;
+using DISPID = LONG;
 constexpr DISPID DISPID_UNKNOWN = -1;
 constexpr DISPID DISPID_PROPERTYPUT = -3;
-enum DispatchFlags : uint16_t {
-  DISPATCH_METHOD = 1,
-  DISPATCH_PROPERTYGET = 2,
-  DISPATCH_PROPERTYPUT = 4,
-};
+constexpr WORD DISPATCH_METHOD = 1;
+constexpr WORD DISPATCH_PROPERTYGET = 2;
+constexpr WORD DISPATCH_PROPERTYPUT = 4;
 
 // Arguments in reverse order, as IDispatch::Invoke receives them.
 struct DISPPARAMS {
-  VARIANT* rgvarg = nullptr;
+  VARIANTARG* rgvarg = nullptr;
   DISPID* rgdispidNamedArgs = nullptr;
-  uint32_t cArgs = 0;
-  uint32_t cNamedArgs = 0;
+  UINT cArgs = 0;
+  UINT cNamedArgs = 0;
 };
 
 struct EXCEPINFO;  // never filled by our objects
@@ -159,31 +182,78 @@ class ITypeInfo;   // never handed out: GetTypeInfo answers E_NOTIMPL
 
 class IDispatch : public IUnknown {
  public:
-  virtual HRESULT GetTypeInfoCount(uint32_t* count) = 0;
-  virtual HRESULT GetTypeInfo(uint32_t index, uint32_t lcid, ITypeInfo** info) = 0;
-  virtual HRESULT GetIDsOfNames(const IID& iid, char16_t** names, uint32_t count, uint32_t lcid,
-                                DISPID* ids) = 0;
-  virtual HRESULT Invoke(DISPID id, const IID& iid, uint32_t lcid, uint16_t flags,
-                         DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
-                         uint32_t* arg_error) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count,
+                                                  LCID lcid, DISPID* ids) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags,
+                                           DISPPARAMS* params, VARIANT* result,
+                                           EXCEPINFO* exception, UINT* arg_error) = 0;
 
  protected:
   ~IDispatch() = default;
 };
 
-enum ObjectSafetyOptions : uint32_t {
-  INTERFACESAFE_FOR_UNTRUSTED_CALLER = 1,
-  INTERFACESAFE_FOR_UNTRUSTED_DATA = 2,
-};
+constexpr DWORD INTERFACESAFE_FOR_UNTRUSTED_CALLER = 1;
+constexpr DWORD INTERFACESAFE_FOR_UNTRUSTED_DATA = 2;
 
 class IObjectSafety : public IUnknown {
  public:
-  virtual HRESULT GetInterfaceSafetyOptions(const IID& iid, uint32_t* supported,
-                                            uint32_t* enabled) = 0;
-  virtual HRESULT SetInterfaceSafetyOptions(const IID& iid, uint32_t mask, uint32_t enabled) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetInterfaceSafetyOptions(REFIID iid, DWORD* supported,
+                                                              DWORD* enabled) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetInterfaceSafetyOptions(REFIID iid, DWORD mask,
+                                                              DWORD enabled) = 0;
 
  protected:
   ~IObjectSafety() = default;
 };
+
+#endif  // _WIN32
+
+namespace platform {
+
+// The system's types and functions under our namespace too.
+using ::BSTR;
+using ::CLSID;
+using ::DISPID;
+using ::DISPPARAMS;
+using ::EXCEPINFO;
+using ::GUID;
+using ::HRESULT;
+using ::IClassFactory;
+using ::IDispatch;
+using ::IID;
+using ::IID_IClassFactory;
+using ::IID_IDispatch;
+using ::IID_IObjectSafety;
+using ::IID_IUnknown;
+using ::IObjectSafety;
+using ::ITypeInfo;
+using ::IUnknown;
+using ::SysAllocString;
+using ::SysAllocStringLen;
+using ::SysFreeString;
+using ::SysStringLen;
+using ::VARIANT;
+using ::VariantClear;
+using ::VariantInit;
+
+// Parses "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" (braces required, hex
+// digits of either case). False for anything else.
+bool GuidFromString(const std::string& text, GUID* guid);
+// The registry form: braces and upper-case hex digits.
+std::string GuidToString(const GUID& guid);
+
+constexpr HRESULT MakeHresult(uint32_t value) { return static_cast<HRESULT>(value); }
+// A system error value (error.h) as an HRESULT.
+constexpr HRESULT HresultFromSystemError(int32_t error) {
+  return error <= 0 ? error : MakeHresult(0x80070000u | (static_cast<uint32_t>(error) & 0xFFFF));
+}
+constexpr bool Succeeded(HRESULT hr) { return hr >= 0; }
+constexpr bool Failed(HRESULT hr) { return hr < 0; }
+
+BSTR SysAllocStringFromUtf16(const std::u16string& text);
+// The characters of a BSTR (empty for null).
+std::u16string BstrToUtf16(BSTR text);
 
 }  // namespace platform

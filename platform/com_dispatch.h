@@ -13,8 +13,8 @@ namespace platform {
 // Names are matched without regard to case. DISP_E_UNKNOWNNAME (with
 // DISPID_UNKNOWN in `ids`) when one is not known; only the first name (the
 // member) is looked up, parameter names answer DISP_E_UNKNOWNNAME.
-HRESULT DispatchGetIDsOfNames(const InterfaceDescription& description, char16_t** names,
-                              uint32_t count, DISPID* ids);
+HRESULT DispatchGetIDsOfNames(const InterfaceDescription& description, LPOLESTR* names,
+                              UINT count, DISPID* ids);
 
 // The member's input strings in parameter order (borrowed; null for an empty
 // argument) and, when it has one, where to put its return string.

@@ -12,4 +12,8 @@ bool IsTerminal(ConsoleStream stream);
 // its size is unknown.
 int TerminalColumns(ConsoleStream stream);
 
+// The control text that erases from the cursor to the end of the line on
+// this system's terminals, for a line that is redrawn in place after '\r'.
+const char* EraseToLineEnd();
+
 }  // namespace platform

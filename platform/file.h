@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/filetime.h"
+#include "platform/handle.h"
 
 namespace platform {
 
@@ -24,8 +25,8 @@ enum FileAttribute : uint32_t {
 };
 constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
 
-uint32_t GetFileAttributes(const std::string& path);
-bool SetFileAttributes(const std::string& path, uint32_t attributes);
+uint32_t GetPathAttributes(const std::string& path);
+bool SetPathAttributes(const std::string& path, uint32_t attributes);
 bool FileExists(const std::string& path);       // a file or a folder
 bool DirectoryExists(const std::string& path);  // a folder
 
@@ -42,14 +43,14 @@ bool GetFileInfo(const std::string& path, FileInfo* info);
 bool SetFileTimes(const std::string& path, const FileTime* creation, const FileTime* access,
                   const FileTime* write);
 
-// MoveFile: fails with kErrorAlreadyExists when the target exists.
-bool MoveFile(const std::string& from, const std::string& to);
+// MovePath: fails with kErrorAlreadyExists when the target exists.
+bool MovePath(const std::string& from, const std::string& to);
 // Replaces the target atomically (rename over it).
-bool ReplaceFile(const std::string& from, const std::string& to);
-// DeleteFile after clearing the read-only attribute.
-bool DeleteFile(const std::string& path);
-bool CreateDirectory(const std::string& path);  // one level; fails when it exists
-bool RemoveDirectory(const std::string& path);  // empty folders only
+bool ReplacePath(const std::string& from, const std::string& to);
+// RemoveFile after clearing the read-only attribute.
+bool RemoveFile(const std::string& path);
+bool MakeDirectory(const std::string& path);  // one level; fails when it exists
+bool RemoveEmptyDirectory(const std::string& path);  // empty folders only
 // Deletes a folder with everything in it (what a shell delete does).
 bool RemoveTree(const std::string& path);
 // Creates the directory part of `file_path` (up to the last '\', else the
@@ -87,7 +88,7 @@ class File {
   File& operator=(File&& other) noexcept;
 
   bool Open(const std::string& path, int access, Mode mode);
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return handle_ != kNoHandle; }
   void Close();
 
   // Read returns the bytes read (0 at the end), -1 on error. Write writes all
@@ -107,7 +108,7 @@ class File {
   bool SetTimes(const FileTime* creation, const FileTime* access, const FileTime* write);
 
  private:
-  int fd_ = -1;
+  NativeHandle handle_ = kNoHandle;
 };
 
 // Whole-file helpers for tools and tests.

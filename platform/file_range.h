@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/handle.h"
+
 namespace platform {
 
 class RangeFile {
@@ -22,7 +24,7 @@ class RangeFile {
   // with `replace` false, failing with kErrorFileExists.
   bool Create(const std::string& path, bool replace);
   void Close();
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return handle_ != kNoHandle; }
 
   bool WriteAt(const void* data, size_t length, uint64_t offset);
   // Copies `length` bytes of `source` at `source_offset` to `offset` here.
@@ -40,14 +42,14 @@ class RangeFile {
 
  private:
   void Written(uint64_t offset, uint64_t length);
-  int fd_ = -1;
+  NativeHandle handle_ = kNoHandle;
   bool write_back_early_ = false;
   bool drop_copied_ = false;
   uint64_t write_back_from_ = 0;  // start of the bytes not yet sent to the disk
   uint64_t write_back_to_ = 0;    // their end
 };
 
-// Renames `from` over `to` like ReplaceFile. The blocks of the file it
+// Renames `from` over `to` like ReplacePath. The blocks of the file it
 // replaces are given back to the file system on a background thread: on a
 // large file that release takes as long as writing a good part of it, and
 // nobody needs to wait for it.

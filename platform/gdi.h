@@ -185,7 +185,7 @@ enum RasterOp : uint32_t {
 
 enum BkMode : int32_t { kTransparent = 1, kOpaque = 2 };
 
-// Text layout flags for DrawText (the GDI values).
+// Text layout flags for DrawTextInRect (the GDI values).
 enum TextFormat : uint32_t {
   kTextLeft = 0x0,
   kTextCenter = 0x1,
@@ -223,9 +223,9 @@ class Dc {
               uint32_t rop);
   void FillSolidRect(const Rect& r, ColorRef colour);
   void FrameRect(const Rect& r, ColorRef colour);
-  bool TextOut(int32_t x, int32_t y, const std::string& text);
+  bool DrawTextAt(int32_t x, int32_t y, const std::string& text);
   Size GetTextExtent(const std::string& text) const;
-  void DrawText(const std::string& text, const Rect& r, uint32_t format);
+  void DrawTextInRect(const std::string& text, const Rect& r, uint32_t format);
   void DrawIcon(int32_t x, int32_t y, const Icon& icon);
   ColorRef GetPixel(int32_t x, int32_t y) const;
 

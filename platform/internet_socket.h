@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/handle.h"
+
 namespace platform {
 
 class TcpSocket {
@@ -25,7 +27,7 @@ class TcpSocket {
   // brackets) through the system resolver and connects to the first address
   // that answers, each attempt limited to `timeout_ms`.
   bool Connect(const std::string& host, uint16_t port, uint32_t timeout_ms);
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return handle_ != kNoHandle; }
   void Close();
 
   // Waits up to `timeout_ms` for data. Returns the bytes received (at most
@@ -47,11 +49,11 @@ class TcpSocket {
   // Numeric address of the peer ("127.0.0.1", "::1"); empty when unknown.
   std::string PeerAddress() const;
 
-  // Used by the listener to hand over an accepted descriptor.
-  explicit TcpSocket(int fd) : fd_(fd) {}
+  // Used by the listener to hand over an accepted connection.
+  explicit TcpSocket(NativeHandle handle) : handle_(handle) {}
 
  private:
-  int fd_ = -1;
+  NativeHandle handle_ = kNoHandle;
 };
 
 class TcpListener {
@@ -67,10 +69,10 @@ class TcpListener {
   // Waits up to `timeout_ms` for a connection. False on time-out or error.
   bool Accept(TcpSocket* socket, uint32_t timeout_ms);
   void Close();
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return handle_ != kNoHandle; }
 
  private:
-  int fd_ = -1;
+  NativeHandle handle_ = kNoHandle;
   uint16_t port_ = 0;
 };
 

@@ -6,6 +6,8 @@
 #pragma once
 #include <string>
 
+#include "platform/handle.h"
+
 namespace platform {
 
 class NamedMutex {
@@ -25,7 +27,7 @@ class NamedMutex {
   bool IsOpen() const { return open_; }
 
  private:
-  int fd_ = -1;
+  NativeHandle handle_ = kNoHandle;
   std::string path_;
   bool open_ = false;
 };

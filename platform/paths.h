@@ -35,13 +35,21 @@ std::string TempDirectory();
 
 // The current directory, as a Windows path; set from a Windows path.
 std::string CurrentDirectory();
-bool SetCurrentDirectory(const std::string& windows_path);
+bool ChangeCurrentDirectory(const std::string& windows_path);
 
 // The folder of the running program, as a Windows path (no trailing '\').
 std::string ProgramDirectory();
 // The running program's file name (code page 949, no folder); empty when
 // it cannot be told.
 std::string ProgramFileName();
+
+// Whether two paths name the same file or folder, existing or not: the
+// same drive and names, compared as the file system compares them (without
+// regard to case for names that exist).
+bool SameFile(const std::string& a, const std::string& b);
+
+// A variable of the program's environment; empty when it is not set.
+std::string EnvironmentValue(const std::string& name);
 
 // The directory part of a path: up to the last '\', else the last '/';
 // empty when there is none.

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/handle.h"
+
 namespace platform {
 
 class Process {
@@ -38,11 +40,13 @@ class Process {
   bool Terminate();
   // The exit code of a program that has ended (a signal gives 128 + its number).
   bool ExitCode(uint32_t* code) const;
-  bool IsStarted() const { return pid_ > 0; }
-  int64_t Id() const { return pid_; }
+  bool IsStarted() const { return handle_ != kNoHandle; }
+  // The system's number of the process.
+  int64_t Id() const { return id_; }
 
  private:
-  int64_t pid_ = -1;
+  NativeHandle handle_ = kNoHandle;  // on POSIX the process id itself
+  int64_t id_ = -1;
   bool ended_ = false;
   uint32_t exit_code_ = 0;
 };

@@ -19,15 +19,15 @@ enum class ResourceType { kBitmap, kIcon };
 // Registers `size` bytes at `data` (not copied: the data lives as long as
 // the program) under (type, id). A later registration of the same id wins.
 void RegisterResource(ResourceType type, int32_t id, const uint8_t* data, size_t size);
-bool FindResource(ResourceType type, int32_t id, const uint8_t** data, size_t* size);
+bool FindBuiltinResource(ResourceType type, int32_t id, const uint8_t** data, size_t* size);
 
 // The decoded bitmap resource `id`; null when missing or not a BMP.
 Bitmap LoadBitmapResource(int32_t id);
 // The icon resource `id` in the size closest to `size` pixels.
 Icon LoadIconResource(int32_t id, int32_t size);
 
-// String table (texts in code page 949). LoadString gives "" when missing.
+// String table (texts in code page 949). LoadStringResource gives "" when missing.
 void RegisterString(int32_t id, const std::string& text);
-std::string LoadString(int32_t id);
+std::string LoadStringResource(int32_t id);
 
 }  // namespace platform

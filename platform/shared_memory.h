@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/handle.h"
+
 namespace platform {
 
 class SharedMemory {
@@ -26,10 +28,10 @@ class SharedMemory {
   void* Map();
   void Unmap();
   void Close();
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return handle_ != kNoHandle; }
 
  private:
-  int fd_ = -1;
+  NativeHandle handle_ = kNoHandle;
   std::string path_;
   size_t size_ = 0;
   void* view_ = nullptr;

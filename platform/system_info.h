@@ -14,7 +14,7 @@ struct CpuidRegisters {
 bool ExecuteCpuid(uint32_t leaf, CpuidRegisters* out);
 
 // The time-stamp counter; 0 where the processor has none.
-uint64_t ReadTimeStampCounter();
+uint64_t ReadTimeStamp();
 
 // The primary screen's size in pixels (GetSystemMetrics SM_CXSCREEN and
 // SM_CYSCREEN). POSIX: the default screen of the X display named by DISPLAY;

@@ -1,19 +1,9 @@
 // Top-level windows of every program on the desktop: found by title, walked
 // in Z order, asked for named properties, and sent a message whose answer is
-// waited for. On POSIX these are the X11 windows of $DISPLAY; with no
-// display there are no top-level windows (every search finds nothing).
-//
-// Across processes, over X11:
-// - a window's title is its _NET_WM_NAME (UTF-8), else its WM_NAME;
-// - a property "Name" is the X11 property _KIVRO_PROP_NAME (the name
-//   upper-cased, as Windows compares property names without case) holding a
-//   pointer-sized number; the number 0 counts as no property;
-// - a sent message is a ClientMessage _KIVRO_SENT_MESSAGE to the window
-//   (data: message, wparam, lparam, reply window, serial); the program that
-//   owns the window answers with a ClientMessage _KIVRO_SENT_MESSAGE_REPLY
-//   (data: serial, answer) to the reply window. Programs of ours answer
-//   through AnswerSentMessage (from their toolkit's native-event hook) or a
-//   MessageWindow. Only 32 bits of each number travel.
+// waited for. With no display there are no top-level windows (every search
+// finds nothing). Programs of ours answer sent messages through
+// AnswerSentMessage (from their toolkit's native-event hook) or a
+// MessageWindow. Only 32 bits of each number travel.
 //
 // Thread safety: the free functions may be called from any thread; each uses
 // a display connection of its own. A MessageWindow belongs to one thread.
@@ -23,9 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/native_event.h"
+
 namespace platform {
 
-// An X11 window id; 0 is no window.
+// The window system's id of a top-level window; 0 is no window.
 using TopWindow = uint64_t;
 
 // Whether a display can be opened.
@@ -66,10 +58,10 @@ SendResult SendTopWindowMessage(TopWindow window, uint32_t message, uintptr_t wp
 using SentMessageHandler =
     std::function<intptr_t(TopWindow target, uint32_t message, uintptr_t wparam, intptr_t lparam)>;
 
-// For a program's event loop: when `native_event` (an XEvent*) is a sent
-// message, runs `handler` and answers the sender; true then (the event is
-// consumed), false for every other event.
-bool AnswerSentMessage(const void* native_event, const SentMessageHandler& handler);
+// For a program's event loop: when `event` is a sent message, runs `handler`
+// and answers the sender; true then (the event is consumed), false for every
+// other event.
+bool AnswerSentMessage(const NativeEvent* event, const SentMessageHandler& handler);
 
 // A top-level window that answers sent messages, for programs without a
 // window toolkit of their own (and for tests).

@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "platform/gdi.h"
+#include "platform/native_event.h"
 
 namespace platform {
 
@@ -178,7 +179,7 @@ class Window {
   bool SetIcon(const Icon& icon, bool big);
   bool AppendSystemMenu(uint32_t id, const std::string& text);  // id 0: separator
   std::vector<SystemMenuEntry> SystemMenu() const;
-  intptr_t SendMessage(uint32_t message, uintptr_t wparam, intptr_t lparam);
+  intptr_t SendWindowMessage(uint32_t message, uintptr_t wparam, intptr_t lparam);
   // Runs `fn` on the UI thread while this window lives; false if it is gone.
   bool RunOnUiThread(const std::function<void()>& fn);
 
@@ -188,7 +189,8 @@ class Window {
   int32_t ControlId() const { return id_; }
   const Font* GetFont() const;
   const Icon& GetIcon(bool big) const { return big ? big_icon_ : small_icon_; }
-  // The X11 window id of a top-level window on the SDL backend, else 0.
+  // The window system's id of a top-level window (TopWindow of
+  // top_windows.h) when it is on a screen, else 0.
   uint64_t NativeId() const;
 
   // Default handling of a system command: close (as WM_CLOSE), minimise,
@@ -359,7 +361,7 @@ bool RunOnWindow(WindowHandle handle, const std::function<void(Window&)>& fn);
 // `owner` (may be null). The caption defaults to the program's file name
 // without its extension. Off-screen it is written to stderr and answered
 // kIdOk. Returns the button pressed, or 0 when it could not be shown.
-int32_t MessageBox(Window* owner, const std::string& text, const std::string& caption = {},
+int32_t ShowMessageBox(Window* owner, const std::string& text, const std::string& caption = {},
                    uint32_t flags = kMbOk);
 
 // Sets the mouse cursor; the current one is kept until changed.
@@ -372,13 +374,15 @@ Cursor GetCursor();
 // nothing and report whether the toolkit runs.
 bool InitGui(const char* backend = nullptr);
 const char* GuiBackendName();  // "sdl", "offscreen", or "" before InitGui
+// Whether the toolkit shows windows on a screen (false before InitGui and
+// off-screen).
+bool HasScreen();
 bool IsUiThread();
 
-// A hook for native events of the SDL backend (an XEvent* under X11), run on
-// the UI thread before the toolkit looks at them; answering true consumes the
-// event. This is where cross-process messages (client messages, property
-// changes) come in.
-using NativeEventHook = std::function<bool(const void* native_event)>;
+// A hook for the window system's own events (see native_event.h), run on the
+// UI thread before the toolkit looks at them; answering true consumes the
+// event. This is where cross-process messages come in.
+using NativeEventHook = std::function<bool(const NativeEvent* event)>;
 void SetNativeEventHook(NativeEventHook hook);
 
 }  // namespace platform

@@ -25,14 +25,14 @@ inline constexpr char kAppId[] = "{3610C74F-5D10-4690-9556-14A6563095AE}";
 
 class IKIVROPlugin : public platform::IDispatch {
  public:
-  virtual HRESULT zms_chkDown() = 0;
-  virtual HRESULT zms_chkLauncher() = 0;
-  virtual HRESULT zms_startGame(BSTR bstr) = 0;
-  virtual HRESULT zms_startNotify(BSTR bstr) = 0;
-  virtual HRESULT SearchZelmora() = 0;
-  virtual HRESULT get_CurGameInfo(BSTR* pVal) = 0;
-  virtual HRESULT put_CurGameInfo(BSTR newVal) = 0;
-  virtual HRESULT zms_chkMutex(BSTR mutexName, BSTR* retval) = 0;
+  virtual HRESULT STDMETHODCALLTYPE zms_chkDown() = 0;
+  virtual HRESULT STDMETHODCALLTYPE zms_chkLauncher() = 0;
+  virtual HRESULT STDMETHODCALLTYPE zms_startGame(BSTR bstr) = 0;
+  virtual HRESULT STDMETHODCALLTYPE zms_startNotify(BSTR bstr) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SearchZelmora() = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_CurGameInfo(BSTR* pVal) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_CurGameInfo(BSTR newVal) = 0;
+  virtual HRESULT STDMETHODCALLTYPE zms_chkMutex(BSTR mutexName, BSTR* retval) = 0;
 
  protected:
   ~IKIVROPlugin() = default;

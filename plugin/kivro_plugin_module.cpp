@@ -19,7 +19,6 @@ namespace kivro_plugin {
 
 using platform::HRESULT;
 using platform::IID;
-using platform::S_OK;
 
 namespace {
 
@@ -28,9 +27,9 @@ HRESULT Guarded(F body) noexcept {
   try {
     return body();
   } catch (const std::bad_alloc&) {
-    return platform::E_OUTOFMEMORY;
+    return E_OUTOFMEMORY;
   } catch (...) {
-    return platform::E_UNEXPECTED;
+    return E_UNEXPECTED;
   }
 }
 
@@ -38,21 +37,21 @@ HRESULT Guarded(F body) noexcept {
 // by nobody (only its LockServer holds the module).
 class ClassFactory final : public platform::IClassFactory {
  public:
-  HRESULT QueryInterface(const IID& iid, void** object) override {
-    if (object == nullptr) return platform::E_POINTER;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (object == nullptr) return E_POINTER;
     *object = nullptr;
     if (!(iid == platform::IID_IUnknown) && !(iid == platform::IID_IClassFactory)) {
-      return platform::E_NOINTERFACE;
+      return E_NOINTERFACE;
     }
     *object = static_cast<platform::IClassFactory*>(this);
     return S_OK;
   }
-  uint32_t AddRef() override { return 2; }
-  uint32_t Release() override { return 1; }
-  HRESULT CreateInstance(platform::IUnknown* outer, const IID& iid, void** object) override {
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
     return CKIVROPlugin::Create(outer, iid, object);
   }
-  HRESULT LockServer(bool lock) override {
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
     if (lock) LockModule();
     else UnlockModule();
     return S_OK;
@@ -75,9 +74,9 @@ std::string ModulePath() {
 HRESULT RunScript(unsigned id, bool do_register) {
   const char* data = nullptr;
   unsigned size = 0;
-  if (!FindPluginResource("REGISTRY", id, &data, &size)) return platform::E_FAIL;
+  if (!FindPluginResource("REGISTRY", id, &data, &size)) return E_FAIL;
   std::string module = ModulePath();
-  if (module.empty()) return platform::E_FAIL;
+  if (module.empty()) return E_FAIL;
   return platform::RunRegistrarScript(
       std::string(data, size),
       {{"APPID", kAppId}, {"MODULE", platform::DoubleSingleQuotes(module)}}, do_register);
@@ -123,18 +122,18 @@ KIVRO_EXPORT HRESULT DllGetClassObject(const platform::CLSID* clsid, const IID* 
   return Guarded([&]() -> HRESULT {
     // The protocols come back on every call, whatever is asked.
     RegisterBothUrlProtocols();
-    if (object == nullptr) return platform::E_POINTER;
+    if (object == nullptr) return E_POINTER;
     *object = nullptr;
     if (clsid == nullptr || !(*clsid == CLSID_KIVROPlugin)) {
-      return platform::CLASS_E_CLASSNOTAVAILABLE;
+      return CLASS_E_CLASSNOTAVAILABLE;
     }
-    if (iid == nullptr) return platform::E_INVALIDARG;
+    if (iid == nullptr) return E_INVALIDARG;
     return Factory()->QueryInterface(*iid, object);
   });
 }
 
 KIVRO_EXPORT HRESULT DllCanUnloadNow() {
-  return ModuleLockCount() == 0 ? S_OK : platform::S_FALSE;
+  return ModuleLockCount() == 0 ? S_OK : S_FALSE;
 }
 
 KIVRO_EXPORT int32_t KivroModuleResource(const char* type, uint32_t id, const void** data,

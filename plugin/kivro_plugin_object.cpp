@@ -15,12 +15,6 @@
 
 namespace kivro_plugin {
 
-using platform::E_FAIL;
-using platform::E_NOINTERFACE;
-using platform::E_OUTOFMEMORY;
-using platform::E_POINTER;
-using platform::S_OK;
-
 namespace {
 
 std::atomic<long> g_module_locks{0};
@@ -38,7 +32,7 @@ constexpr char kInstallerTail[] = "\\KIVROInstaller.exe";
 constexpr char kNotifierTail[] = "\\Pingbell.exe";
 constexpr size_t kMaxWindowsDirectory = 259;  // a 260-byte buffer; longer is refused
 constexpr uint32_t kSupportedSafety =
-    platform::INTERFACESAFE_FOR_UNTRUSTED_CALLER | platform::INTERFACESAFE_FOR_UNTRUSTED_DATA;
+    INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA;
 
 // Runs an interface method: nothing is thrown across the interface.
 template <typename F>
@@ -48,7 +42,7 @@ HRESULT Guarded(F body) noexcept {
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   } catch (...) {
-    return platform::E_UNEXPECTED;
+    return E_UNEXPECTED;
   }
 }
 
@@ -78,7 +72,7 @@ HRESULT CKIVROPlugin::Create(IUnknown* outer, const IID& iid, void** object) {
     *object = nullptr;
     // An aggregated object hands its outer object only its own IUnknown.
     if (outer != nullptr && !(iid == platform::IID_IUnknown)) {
-      return platform::CLASS_E_NOAGGREGATION;
+      return CLASS_E_NOAGGREGATION;
     }
     auto* plugin = new (std::nothrow) CKIVROPlugin(outer);
     if (plugin == nullptr) return E_OUTOFMEMORY;
@@ -107,43 +101,43 @@ HRESULT CKIVROPlugin::Inner::QueryInterface(const IID& iid, void** object) {
   return S_OK;
 }
 
-uint32_t CKIVROPlugin::Inner::AddRef() { return ++self_->references_; }
+ULONG STDMETHODCALLTYPE CKIVROPlugin::Inner::AddRef() { return ++self_->references_; }
 
-uint32_t CKIVROPlugin::Inner::Release() {
+ULONG STDMETHODCALLTYPE CKIVROPlugin::Inner::Release() {
   uint32_t left = --self_->references_;
   if (left == 0) delete self_;
   return left;
 }
 
-HRESULT CKIVROPlugin::QueryInterface(const IID& iid, void** object) {
+HRESULT STDMETHODCALLTYPE CKIVROPlugin::QueryInterface(REFIID iid, void** object) {
   return controlling_->QueryInterface(iid, object);
 }
-uint32_t CKIVROPlugin::AddRef() { return controlling_->AddRef(); }
-uint32_t CKIVROPlugin::Release() { return controlling_->Release(); }
+ULONG STDMETHODCALLTYPE CKIVROPlugin::AddRef() { return controlling_->AddRef(); }
+ULONG STDMETHODCALLTYPE CKIVROPlugin::Release() { return controlling_->Release(); }
 
 // ---- IDispatch ------------------------------------------------------
 
 // Script hosts bind by name (GetIDsOfNames) and call Invoke; the type
 // description behind both is the plug-in's type library, so no ITypeInfo
 // object is handed out.
-HRESULT CKIVROPlugin::GetTypeInfoCount(uint32_t* count) {
+HRESULT STDMETHODCALLTYPE CKIVROPlugin::GetTypeInfoCount(UINT* count) {
   if (count == nullptr) return E_POINTER;
   *count = 1;
   return S_OK;
 }
 
-HRESULT CKIVROPlugin::GetTypeInfo(uint32_t index, uint32_t, ITypeInfo** info) {
+HRESULT STDMETHODCALLTYPE CKIVROPlugin::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
   if (info == nullptr) return E_POINTER;
   *info = nullptr;
-  return index == 0 ? platform::E_NOTIMPL : platform::DISP_E_BADINDEX;
+  return index == 0 ? E_NOTIMPL : DISP_E_BADINDEX;
 }
 
-HRESULT CKIVROPlugin::GetIDsOfNames(const IID& iid, char16_t** names, uint32_t count, uint32_t,
+HRESULT STDMETHODCALLTYPE CKIVROPlugin::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
                                     DISPID* ids) {
   return Guarded([&]() -> HRESULT {
-    if (!(iid == platform::IID_NULL)) return platform::DISP_E_UNKNOWNINTERFACE;
+    if (!(iid == IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
     const auto* description = PluginInterfaceDescription();
-    if (description == nullptr) return platform::TYPE_E_CANTLOADLIBRARY;
+    if (description == nullptr) return TYPE_E_CANTLOADLIBRARY;
     return platform::DispatchGetIDsOfNames(*description, names, count, ids);
   });
 }
@@ -152,9 +146,9 @@ HRESULT CKIVROPlugin::Invoke(DISPID id, const IID& iid, uint32_t, uint16_t flags
                              DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                              uint32_t* arg_error) {
   return Guarded([&]() -> HRESULT {
-    if (!(iid == platform::IID_NULL)) return platform::DISP_E_UNKNOWNINTERFACE;
+    if (!(iid == IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
     const auto* description = PluginInterfaceDescription();
-    if (description == nullptr) return platform::TYPE_E_CANTLOADLIBRARY;
+    if (description == nullptr) return TYPE_E_CANTLOADLIBRARY;
     return platform::DispatchInvoke(
         *description, id, flags, params, result, arg_error,
         [this](const platform::MemberDescription& m, const std::vector<BSTR>& in,
@@ -170,16 +164,16 @@ HRESULT CKIVROPlugin::Invoke(DISPID id, const IID& iid, uint32_t, uint16_t flags
                                                                   : put_CurGameInfo(in[0]);
             case 7: return zms_chkMutex(in[0], out);
           }
-          return platform::DISP_E_MEMBERNOTFOUND;
+          return DISP_E_MEMBERNOTFOUND;
         });
   });
 }
 
 // ---- IKIVROPlugin ---------------------------------------------------
 
-HRESULT CKIVROPlugin::zms_chkDown() { return S_OK; }
+HRESULT STDMETHODCALLTYPE CKIVROPlugin::zms_chkDown() { return S_OK; }
 
-HRESULT CKIVROPlugin::zms_chkLauncher() {
+HRESULT STDMETHODCALLTYPE CKIVROPlugin::zms_chkLauncher() {
   return Guarded([&]() -> HRESULT {
     platform::TopWindow launcher = platform::FindTopLevelWindow(kLauncherWindowTitle);
     if (launcher == 0) return kPluginFailure;
@@ -206,11 +200,11 @@ HRESULT CKIVROPlugin::StartAndWait(BSTR bstr, const char* tail) {
   });
 }
 
-HRESULT CKIVROPlugin::zms_startGame(BSTR bstr) { return StartAndWait(bstr, kInstallerTail); }
+HRESULT STDMETHODCALLTYPE CKIVROPlugin::zms_startGame(BSTR bstr) { return StartAndWait(bstr, kInstallerTail); }
 
-HRESULT CKIVROPlugin::zms_startNotify(BSTR bstr) { return StartAndWait(bstr, kNotifierTail); }
+HRESULT STDMETHODCALLTYPE CKIVROPlugin::zms_startNotify(BSTR bstr) { return StartAndWait(bstr, kNotifierTail); }
 
-HRESULT CKIVROPlugin::SearchZelmora() {
+HRESULT STDMETHODCALLTYPE CKIVROPlugin::SearchZelmora() {
   return Guarded([&]() -> HRESULT {
     ClearGameInfoText();
     // Every window with the property leads to the same section; a window
@@ -228,14 +222,14 @@ HRESULT CKIVROPlugin::SearchZelmora() {
   });
 }
 
-HRESULT CKIVROPlugin::get_CurGameInfo(BSTR* pVal) {
+HRESULT STDMETHODCALLTYPE CKIVROPlugin::get_CurGameInfo(BSTR* pVal) {
   return Guarded([&]() -> HRESULT {
     if (pVal == nullptr) return E_POINTER;
     return NewString(platform::Cp949ToUtf16(GameInfoText()), pVal);
   });
 }
 
-HRESULT CKIVROPlugin::put_CurGameInfo(BSTR newVal) {
+HRESULT STDMETHODCALLTYPE CKIVROPlugin::put_CurGameInfo(BSTR newVal) {
   return Guarded([&]() -> HRESULT {
     if (newVal == nullptr) return S_OK;  // a null string leaves the text as it was
     std::string text = platform::Utf16ToCp949(platform::BstrToUtf16(newVal));
@@ -244,7 +238,7 @@ HRESULT CKIVROPlugin::put_CurGameInfo(BSTR newVal) {
   });
 }
 
-HRESULT CKIVROPlugin::zms_chkMutex(BSTR mutexName, BSTR* retval) {
+HRESULT STDMETHODCALLTYPE CKIVROPlugin::zms_chkMutex(BSTR mutexName, BSTR* retval) {
   return Guarded([&]() -> HRESULT {
     if (retval == nullptr) return E_POINTER;
     std::string name = platform::Utf16ToCp949(platform::BstrToUtf16(mutexName));
@@ -257,8 +251,8 @@ HRESULT CKIVROPlugin::zms_chkMutex(BSTR mutexName, BSTR* retval) {
 
 // ---- IObjectSafety --------------------------------------------------
 
-HRESULT CKIVROPlugin::GetInterfaceSafetyOptions(const IID& iid, uint32_t* supported,
-                                                uint32_t* enabled) {
+HRESULT STDMETHODCALLTYPE CKIVROPlugin::GetInterfaceSafetyOptions(REFIID iid, DWORD* supported,
+                                                DWORD* enabled) {
   return Guarded([&]() -> HRESULT {
     if (supported == nullptr || enabled == nullptr) return E_POINTER;
     IUnknown* answered = nullptr;
@@ -275,7 +269,7 @@ HRESULT CKIVROPlugin::GetInterfaceSafetyOptions(const IID& iid, uint32_t* suppor
   });
 }
 
-HRESULT CKIVROPlugin::SetInterfaceSafetyOptions(const IID& iid, uint32_t mask, uint32_t enabled) {
+HRESULT STDMETHODCALLTYPE CKIVROPlugin::SetInterfaceSafetyOptions(REFIID iid, DWORD mask, DWORD enabled) {
   return Guarded([&]() -> HRESULT {
     IUnknown* answered = nullptr;
     if (platform::Failed(controlling_->QueryInterface(iid, reinterpret_cast<void**>(&answered)))) {

@@ -28,32 +28,32 @@ class CKIVROPlugin final : public IKIVROPlugin, public platform::IObjectSafety {
   static HRESULT Create(IUnknown* outer, const IID& iid, void** object);
 
   // IUnknown (delegating to the controlling object).
-  HRESULT QueryInterface(const IID& iid, void** object) override;
-  uint32_t AddRef() override;
-  uint32_t Release() override;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
 
   // IDispatch.
-  HRESULT GetTypeInfoCount(uint32_t* count) override;
-  HRESULT GetTypeInfo(uint32_t index, uint32_t lcid, ITypeInfo** info) override;
-  HRESULT GetIDsOfNames(const IID& iid, char16_t** names, uint32_t count, uint32_t lcid,
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid,
                         DISPID* ids) override;
-  HRESULT Invoke(DISPID id, const IID& iid, uint32_t lcid, uint16_t flags, DISPPARAMS* params,
-                 VARIANT* result, EXCEPINFO* exception, uint32_t* arg_error) override;
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
+                 VARIANT* result, EXCEPINFO* exception, UINT* arg_error) override;
 
   // IKIVROPlugin.
-  HRESULT zms_chkDown() override;
-  HRESULT zms_chkLauncher() override;
-  HRESULT zms_startGame(BSTR bstr) override;
-  HRESULT zms_startNotify(BSTR bstr) override;
-  HRESULT SearchZelmora() override;
-  HRESULT get_CurGameInfo(BSTR* pVal) override;
-  HRESULT put_CurGameInfo(BSTR newVal) override;
-  HRESULT zms_chkMutex(BSTR mutexName, BSTR* retval) override;
+  HRESULT STDMETHODCALLTYPE zms_chkDown() override;
+  HRESULT STDMETHODCALLTYPE zms_chkLauncher() override;
+  HRESULT STDMETHODCALLTYPE zms_startGame(BSTR bstr) override;
+  HRESULT STDMETHODCALLTYPE zms_startNotify(BSTR bstr) override;
+  HRESULT STDMETHODCALLTYPE SearchZelmora() override;
+  HRESULT STDMETHODCALLTYPE get_CurGameInfo(BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE put_CurGameInfo(BSTR newVal) override;
+  HRESULT STDMETHODCALLTYPE zms_chkMutex(BSTR mutexName, BSTR* retval) override;
 
   // IObjectSafety.
-  HRESULT GetInterfaceSafetyOptions(const IID& iid, uint32_t* supported,
-                                    uint32_t* enabled) override;
-  HRESULT SetInterfaceSafetyOptions(const IID& iid, uint32_t mask, uint32_t enabled) override;
+  HRESULT STDMETHODCALLTYPE GetInterfaceSafetyOptions(REFIID iid, DWORD* supported,
+                                    DWORD* enabled) override;
+  HRESULT STDMETHODCALLTYPE SetInterfaceSafetyOptions(REFIID iid, DWORD mask, DWORD enabled) override;
 
  private:
   // The object's own IUnknown: the one that counts references and answers
@@ -61,9 +61,9 @@ class CKIVROPlugin final : public IKIVROPlugin, public platform::IObjectSafety {
   class Inner final : public IUnknown {
    public:
     explicit Inner(CKIVROPlugin* self) : self_(self) {}
-    HRESULT QueryInterface(const IID& iid, void** object) override;
-    uint32_t AddRef() override;
-    uint32_t Release() override;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
 
    private:
     CKIVROPlugin* self_;

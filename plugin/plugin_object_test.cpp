@@ -16,10 +16,6 @@
 namespace kivro_plugin {
 namespace {
 
-using platform::E_NOINTERFACE;
-using platform::E_POINTER;
-using platform::S_OK;
-
 class PluginObjectTest : public PluginTest {
  protected:
   void SetUp() override {
@@ -209,7 +205,7 @@ TEST_F(PluginObjectTest, ObjectSafetyStoresOnlyTheTwoKnownOptions) {
   ASSERT_EQ(safety->GetInterfaceSafetyOptions(platform::IID_IDispatch, &supported, &enabled), S_OK);
   EXPECT_EQ(supported, 3u);
   EXPECT_EQ(enabled, 0u);
-  EXPECT_EQ(safety->SetInterfaceSafetyOptions(platform::IID_IDispatch, 4, 4), platform::E_FAIL);
+  EXPECT_EQ(safety->SetInterfaceSafetyOptions(platform::IID_IDispatch, 4, 4), E_FAIL);
   ASSERT_EQ(safety->GetInterfaceSafetyOptions(platform::IID_IDispatch, &supported, &enabled), S_OK);
   EXPECT_EQ(enabled, 0u);  // unchanged
   ASSERT_EQ(safety->SetInterfaceSafetyOptions(platform::IID_IDispatch, 3, 1), S_OK);
@@ -241,8 +237,8 @@ class Outer final : public platform::IUnknown {
     }
     return inner ? inner->QueryInterface(iid, object) : E_NOINTERFACE;
   }
-  uint32_t AddRef() override { return ++references; }
-  uint32_t Release() override { return --references; }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+  ULONG STDMETHODCALLTYPE Release() override { return --references; }
   platform::IUnknown* inner = nullptr;
   int queries = 0;
   uint32_t references = 1;
@@ -251,7 +247,7 @@ class Outer final : public platform::IUnknown {
 TEST_F(PluginObjectTest, CanBeAggregated) {
   Outer outer;
   void* p = nullptr;
-  EXPECT_EQ(CKIVROPlugin::Create(&outer, IID_IKIVROPlugin, &p), platform::CLASS_E_NOAGGREGATION);
+  EXPECT_EQ(CKIVROPlugin::Create(&outer, IID_IKIVROPlugin, &p), CLASS_E_NOAGGREGATION);
   ASSERT_EQ(CKIVROPlugin::Create(&outer, platform::IID_IUnknown, reinterpret_cast<void**>(&outer.inner)),
             S_OK);
   IKIVROPlugin* plugin = nullptr;
@@ -278,36 +274,36 @@ TEST_F(PluginObjectTest, ScriptCallsGoThroughIDispatchByName) {
   char16_t name[] = u"curgameinfo";
   char16_t* names[] = {name};
   platform::DISPID id = 0;
-  ASSERT_EQ(plugin_->GetIDsOfNames(platform::IID_NULL, names, 1, 0x409, &id), S_OK);
+  ASSERT_EQ(plugin_->GetIDsOfNames(IID_NULL, names, 1, 0x409, &id), S_OK);
   EXPECT_EQ(id, 6);
   platform::VARIANT arg;
-  arg.vt = platform::VT_BSTR;
+  arg.vt = VT_BSTR;
   arg.bstrVal = platform::SysAllocString(u"by script");
-  platform::DISPID put = platform::DISPID_PROPERTYPUT;
+  platform::DISPID put = DISPID_PROPERTYPUT;
   platform::DISPPARAMS put_params{&arg, &put, 1, 1};
-  ASSERT_EQ(plugin_->Invoke(6, platform::IID_NULL, 0, platform::DISPATCH_PROPERTYPUT, &put_params,
+  ASSERT_EQ(plugin_->Invoke(6, IID_NULL, 0, DISPATCH_PROPERTYPUT, &put_params,
                             nullptr, nullptr, nullptr),
             S_OK);
   platform::VariantClear(&arg);
   platform::VARIANT result;
   platform::DISPPARAMS none;
-  ASSERT_EQ(plugin_->Invoke(6, platform::IID_NULL, 0, platform::DISPATCH_PROPERTYGET, &none,
+  ASSERT_EQ(plugin_->Invoke(6, IID_NULL, 0, DISPATCH_PROPERTYGET, &none,
                             &result, nullptr, nullptr),
             S_OK);
-  ASSERT_EQ(result.vt, platform::VT_BSTR);
+  ASSERT_EQ(result.vt, VT_BSTR);
   EXPECT_EQ(platform::BstrToUtf16(result.bstrVal), u"by script");
   platform::VariantClear(&result);
   Bstr bstr(u"x");
   platform::VARIANT game_arg;
-  game_arg.vt = platform::VT_BSTR;
+  game_arg.vt = VT_BSTR;
   game_arg.bstrVal = bstr.get();
   platform::DISPPARAMS one{&game_arg, nullptr, 1, 0};
-  EXPECT_EQ(plugin_->Invoke(3, platform::IID_NULL, 0, platform::DISPATCH_METHOD, &one, nullptr,
+  EXPECT_EQ(plugin_->Invoke(3, IID_NULL, 0, DISPATCH_METHOD, &one, nullptr,
                             nullptr, nullptr),
             kPluginFailure);  // no installer here: the method's own failure
-  EXPECT_EQ(plugin_->Invoke(3, platform::IID_IDispatch, 0, platform::DISPATCH_METHOD, &one, nullptr,
+  EXPECT_EQ(plugin_->Invoke(3, platform::IID_IDispatch, 0, DISPATCH_METHOD, &one, nullptr,
                             nullptr, nullptr),
-            platform::DISP_E_UNKNOWNINTERFACE);
+            DISP_E_UNKNOWNINTERFACE);
   uint32_t count = 0;
   ASSERT_EQ(plugin_->GetTypeInfoCount(&count), S_OK);
   EXPECT_EQ(count, 1u);

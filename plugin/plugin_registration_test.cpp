@@ -18,7 +18,6 @@ namespace kivro_plugin {
 namespace {
 
 using platform::RegistryRoot;
-using platform::S_OK;
 constexpr RegistryRoot kCR = RegistryRoot::kClassesRoot;
 
 const std::string kClsidKey = "CLSID\\{3610C74F-5D10-4690-9556-14A6563095AE}";
@@ -152,7 +151,7 @@ TEST_F(PluginRegistrationTest, UnregisterRemovesItsEntriesButKeepsSharedKeysAndP
 TEST_F(PluginRegistrationTest, UnregisterTwiceStopsAtTheMissingTypeLibrary) {
   ASSERT_EQ(Register(), S_OK);
   ASSERT_EQ(Unregister(), S_OK);
-  EXPECT_EQ(Unregister(), platform::TYPE_E_LIBNOTREGISTERED);
+  EXPECT_EQ(Unregister(), TYPE_E_LIBNOTREGISTERED);
 }
 
 TEST_F(PluginRegistrationTest, GetClassObjectRewritesDeletedProtocolsBeforeCheckingArguments) {
@@ -160,14 +159,14 @@ TEST_F(PluginRegistrationTest, GetClassObjectRewritesDeletedProtocolsBeforeCheck
   ASSERT_TRUE(platform::RegistryDeleteTree(kCR, "Zelmora"));
   ASSERT_TRUE(platform::RegistryDeleteTree(kCR, "ZelNoti"));
   EXPECT_EQ(get_class_object_(&CLSID_KIVROPlugin, &platform::IID_IClassFactory, nullptr),
-            platform::E_POINTER);
+            E_POINTER);
   EXPECT_EQ(Value("Zelmora\\Shell\\Open\\Command"), Command("KIVROInstaller.exe"));
   EXPECT_EQ(Value("ZelNoti", "URL Protocol"), "");
 
   ASSERT_TRUE(platform::RegistryDeleteTree(kCR, "Zelmora"));
   void* factory = reinterpret_cast<void*>(1);
   EXPECT_EQ(get_class_object_(&IID_IKIVROPlugin, &platform::IID_IClassFactory, &factory),
-            platform::CLASS_E_CLASSNOTAVAILABLE);
+            CLASS_E_CLASSNOTAVAILABLE);
   EXPECT_EQ(factory, nullptr);
   EXPECT_EQ(Value("Zelmora\\Shell\\Open\\Command"), Command("KIVROInstaller.exe"));
 }
@@ -184,7 +183,7 @@ TEST_F(PluginRegistrationTest, ClassObjectIsCachedAndAnswersOnlyItsInterfaces) {
   EXPECT_EQ(static_cast<void*>(first), static_cast<void*>(second));
   void* none = nullptr;
   EXPECT_EQ(get_class_object_(&CLSID_KIVROPlugin, &platform::IID_IDispatch, &none),
-            platform::E_NOINTERFACE);
+            E_NOINTERFACE);
   first->Release();
   second->Release();
 }
@@ -196,7 +195,7 @@ TEST_F(PluginRegistrationTest, CanUnloadOnlyWhenNoObjectAndNoLockRemain) {
   ASSERT_EQ(platform::CreateInstanceByProgId(kProgId, nullptr, platform::IID_IDispatch,
                                              reinterpret_cast<void**>(&object)),
             S_OK);
-  EXPECT_EQ(can_unload_(), platform::S_FALSE);
+  EXPECT_EQ(can_unload_(), S_FALSE);
   object->Release();
   EXPECT_EQ(can_unload_(), S_OK);
   platform::IClassFactory* factory = nullptr;
@@ -204,7 +203,7 @@ TEST_F(PluginRegistrationTest, CanUnloadOnlyWhenNoObjectAndNoLockRemain) {
                               reinterpret_cast<void**>(&factory)),
             S_OK);
   factory->LockServer(true);
-  EXPECT_EQ(can_unload_(), platform::S_FALSE);
+  EXPECT_EQ(can_unload_(), S_FALSE);
   factory->LockServer(false);
   EXPECT_EQ(can_unload_(), S_OK);
   factory->Release();
@@ -213,7 +212,7 @@ TEST_F(PluginRegistrationTest, CanUnloadOnlyWhenNoObjectAndNoLockRemain) {
 TEST_F(PluginRegistrationTest, ObjectsAreMadeByEitherProgIdOnlyOnceRegistered) {
   void* object = nullptr;
   EXPECT_EQ(platform::CreateInstanceByProgId(kProgId, nullptr, platform::IID_IDispatch, &object),
-            platform::CO_E_CLASSSTRING);
+            CO_E_CLASSSTRING);
   ASSERT_EQ(Register(), S_OK);
   for (const char* progid : {kProgId, kVersionedProgId}) {
     IKIVROPlugin* plugin = nullptr;

@@ -58,6 +58,7 @@ COM_NAMES=$(sed -n 's/^\/\/ system-name: //p' platform/com.h | tr ' ' '\n')
 for f in platform/*.h $(find platform/common -name '*.cpp' -o -name '*.h' | sort); do
   sed -e 's://.*$::' -e 's/"\([^"\\]\|\\.\)*"/""/g' "$f" | grep -ow '[A-Za-z_][A-Za-z0-9_]*' | sort -u |
     comm -12 - "$work/macros" | while read -r name; do
+      case "$name" in _*) continue ;; esac  # the compiler's own (_WIN32, ...)
       echo "$COM_NAMES" | grep -qx "$name" && continue
       echo "  $f: $name"
     done

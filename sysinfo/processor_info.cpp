@@ -31,7 +31,7 @@ int32_t VendorClassOf(const char* vendor_string) {
 
 ClockCounters SystemClockCounters() {
   ClockCounters c;
-  c.read_time_stamp_counter = [] { return platform::ReadTimeStampCounter(); };
+  c.read_time_stamp_counter = [] { return platform::ReadTimeStamp(); };
   c.query_performance_frequency = [](int64_t* f) {
     *f = platform::PerformanceFrequency();
     return *f > 0;

@@ -28,8 +28,8 @@ DisplaySystem SystemDisplaySystem() {
   s.windows_directory = [] {
     // The "windir" variable, as Windows sets it; our own Windows directory
     // where it is not set.
-    const char* windir = std::getenv("windir");
-    return windir && *windir ? std::string(windir) : platform::WindowsDirectory();
+    std::string windir = platform::EnvironmentValue("windir");
+    return !windir.empty() ? windir : platform::WindowsDirectory();
   };
   return s;
 }

@@ -17,6 +17,7 @@
 #include "platform/codepage.h"
 #include "platform/com.h"
 #include "platform/com_create.h"
+#include "platform/initialize.h"
 #include "platform/paths.h"
 
 namespace {
@@ -95,14 +96,14 @@ HRESULT MakeCall(platform::IDispatch* object, const Call& call) {
   buffer.push_back(0);
   char16_t* names[] = {buffer.data()};
   platform::DISPID id = 0;
-  HRESULT hr = object->GetIDsOfNames(platform::IID_NULL, names, 1, 0x409, &id);
+  HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, 0x409, &id);
   if (platform::Failed(hr)) return hr;
 
   platform::VARIANT arg;
-  platform::DISPID put_id = platform::DISPID_PROPERTYPUT;
+  platform::DISPID put_id = DISPID_PROPERTYPUT;
   platform::DISPPARAMS params;
   if (put || call.has_arg) {
-    arg.vt = platform::VT_BSTR;
+    arg.vt = VT_BSTR;
     arg.bstrVal = ToBstr(put ? value : call.arg);
     params.rgvarg = &arg;
     params.cArgs = 1;
@@ -113,12 +114,12 @@ HRESULT MakeCall(platform::IDispatch* object, const Call& call) {
   }
   platform::VARIANT result;
   uint16_t flags = static_cast<uint16_t>(
-      put ? platform::DISPATCH_PROPERTYPUT
-          : platform::DISPATCH_METHOD | platform::DISPATCH_PROPERTYGET);
+      put ? DISPATCH_PROPERTYPUT
+          : DISPATCH_METHOD | DISPATCH_PROPERTYGET);
   uint32_t arg_error = 0;
-  hr = object->Invoke(id, platform::IID_NULL, 0x409, flags, &params, &result, nullptr, &arg_error);
+  hr = object->Invoke(id, IID_NULL, 0x409, flags, &params, &result, nullptr, &arg_error);
   platform::VariantClear(&arg);
-  if (platform::Succeeded(hr) && result.vt == platform::VT_BSTR) {
+  if (platform::Succeeded(hr) && result.vt == VT_BSTR) {
     std::printf("%s\n", FromBstr(result.bstrVal).c_str());
   }
   platform::VariantClear(&result);
@@ -138,7 +139,7 @@ int RunCalls(int argc, char** argv) {
   bool all_ok = true;
   for (const Call& call : calls) {
     hr = MakeCall(object, call);
-    if (hr != platform::S_OK) {
+    if (hr != S_OK) {
       PrintFailure(call.method, hr);
       all_ok = false;
     }
@@ -151,12 +152,13 @@ int RunCalls(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::Initialize();
   if (argc < 2) return Usage();
   std::string command = argv[1];
   if ((command == "register" || command == "unregister") && argc == 3) {
     const char* entry = command == "register" ? "DllRegisterServer" : "DllUnregisterServer";
     HRESULT hr = platform::CallModuleEntryPoint(WindowsPathOf(argv[2]), entry);
-    if (hr != platform::S_OK) {
+    if (hr != S_OK) {
       PrintFailure(entry, hr);
       return 1;
     }

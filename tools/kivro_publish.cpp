@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/paths.h"
+#include "platform/initialize.h"
 #include "tools/kivro_publish_writer.h"
 
 namespace {
@@ -45,6 +46,7 @@ std::string WindowsPath(const std::string& arg) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::Initialize();
   PublishOptions options;
   std::string positional[2];
   int count = 0;

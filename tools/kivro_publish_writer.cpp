@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "patch/pul_base.h"
+#include "patch/vrel_apply_info.h"
 #include "patch/vrel_base.h"
 #include "platform/codepage.h"
 #include "platform/file.h"
@@ -52,7 +53,7 @@ bool WriteAtomically(const std::string& path, const std::string& text, std::stri
     return false;
   }
   out.Close();
-  if (!platform::ReplaceFile(temporary, path)) {
+  if (!platform::ReplacePath(temporary, path)) {
     *error = "cannot put " + path + " in place";
     return false;
   }

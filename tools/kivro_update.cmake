@@ -1,20 +1,13 @@
 # kivro-update: the operator's command-line front to the update manager
-# (fetch here; run from kivro_update_run.cmake when present).
+# (fetch here; run in kivro_update_run.cmake).
 add_library(kivro_update_fetch_args STATIC ${CMAKE_CURRENT_LIST_DIR}/kivro_update_fetch_args.cpp)
 target_link_libraries(kivro_update_fetch_args PUBLIC kivro_platform)
 
 add_executable(kivro-update ${CMAKE_CURRENT_LIST_DIR}/kivro_update.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kivro_update_fetch.cpp)
-# The manager (kivro_update) calls into its own roles (kivro_own_roles),
-# which link the manager in turn: the two archives are named once more
-# ahead of the rest so that each finds the other.
 target_link_libraries(kivro-update PRIVATE kivro_update_fetch_args
-  $<TARGET_FILE:kivro_update> $<TARGET_FILE:kivro_own_roles>
   kivro_own_roles kivro_update kivro_transfer kivro_console kivro_internet kivro_platform)
-if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/kivro_update_run.cpp)
-  target_link_libraries(kivro-update PRIVATE kivro_update_run)
-  target_compile_definitions(kivro-update PRIVATE KIVRO_UPDATE_HAS_RUN=1)
-endif()
+target_link_libraries(kivro-update PRIVATE kivro_update_run)
 # The peer-to-peer engine is loaded from the program's own folder: a copy
 # of the reference engine sits beside the program.
 add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/Swarmlet.dll

@@ -1,33 +1,29 @@
 // kivro-update: the operator's command-line front to the update manager.
 //   kivro-update fetch URL LOCAL_PATH [options]   one file
-//   kivro-update run ...                          a whole update (when built)
+//   kivro-update run ...                          a whole update
 #include <cstdio>
 #include <cstring>
 
+#include "platform/initialize.h"
 #include "tools/kivro_update_fetch.h"
-#ifdef KIVRO_UPDATE_HAS_RUN
 #include "tools/kivro_update_run.h"
-#endif
 
 namespace {
 void Usage(FILE* out) {
   std::fputs("usage: kivro-update fetch URL LOCAL_PATH [options]\n", out);
-#ifdef KIVRO_UPDATE_HAS_RUN
   std::fputs("       kivro-update run --local-base DIR --list-url URL --url-base URL [options]\n", out);
-#endif
   std::fputs("Each command explains itself with --help.\n", out);
 }
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::Initialize();
   if (argc < 2) {
     Usage(stderr);
     return 2;
   }
   if (std::strcmp(argv[1], "fetch") == 0) return FetchCommand(argc - 1, argv + 1);
-#ifdef KIVRO_UPDATE_HAS_RUN
   if (std::strcmp(argv[1], "run") == 0) return RunUpdateCommand(argc - 1, argv + 1);
-#endif
   if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
     Usage(stdout);
     return 0;

@@ -131,6 +131,7 @@ int FetchCommand(int argc, char** argv) {
   }
   if (port < 0) port = 0;
 
+  SetRoleFactory(&OwnRoleFactory());
   CLauncherManager* manager = GetLauncherManager();
   manager->SetDownloaderKind(peer ? 1 : 0);
   manager->SetTransferMethod(method);
@@ -145,7 +146,7 @@ int FetchCommand(int argc, char** argv) {
   // DownloadFile installs no progress callback in the engine (the check
   // fetches its list quietly), so the engine the manager would make for this
   // kind is made here, given the progress callback and handed in.
-  I_Download* engine = peer ? CreateOwnSwarmlet() : CreateOwnNet();
+  I_Download* engine = peer ? OwnRoleFactory().swarmlet() : OwnRoleFactory().net();
   if (engine != nullptr) {
     engine->SetProgressCallback(OnBytes);
     manager->SetDownloader(engine);

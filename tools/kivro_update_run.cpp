@@ -12,6 +12,7 @@
 #include "platform/console.h"
 #include "platform/paths.h"
 #include "update/launcher_manager.h"
+#include "update/own_roles.h"
 #include "update/last_error.h"
 
 namespace {
@@ -59,7 +60,7 @@ void DrawLine(Progress& p) {
   if (p.columns > 4 && static_cast<int>(line.size()) > p.columns - 1) {
     line = "..." + line.substr(line.size() - static_cast<size_t>(p.columns - 4));
   }
-  std::printf("\r%s\x1b[K", line.c_str());
+  std::printf("\r%s%s", line.c_str(), platform::EraseToLineEnd());
   std::fflush(stdout);
   p.line_open = true;
 }
@@ -237,6 +238,7 @@ int RunUpdateCommand(int argc, char** argv) {
   progress.columns = platform::TerminalColumns(platform::ConsoleStream::kOut);
   g_progress = &progress;
 
+  SetRoleFactory(&OwnRoleFactory());
   CLauncherManager* manager = GetLauncherManager();
   manager->SetPatchInfoKind(0);
   manager->SetSubdirMode(per_directory ? "Y_SUBDIR" : "N_SUBDIR");

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/filetime.h"
+#include "platform/initialize.h"
 #include "platform/paths.h"
 
 namespace {
@@ -143,6 +144,7 @@ int Key(const std::string& path, char** words) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::Initialize();
   if (argc >= 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
     fputs(kUsage, stdout);
     return 0;

@@ -212,10 +212,10 @@ int32_t CNet::ReceiveLoop(platform::InternetStream* source, platform::File* file
 }
 
 int32_t CNet::FinishTemporary(const std::string& temporary, const std::string& local_path) {
-  if (platform::MoveFile(temporary, local_path)) return kNetDone;
-  platform::SetFileAttributes(local_path, platform::kAttrNormal);
-  platform::DeleteFile(local_path);
-  if (platform::MoveFile(temporary, local_path)) return kNetDone;
+  if (platform::MovePath(temporary, local_path)) return kNetDone;
+  platform::SetPathAttributes(local_path, platform::kAttrNormal);
+  platform::RemoveFile(local_path);
+  if (platform::MovePath(temporary, local_path)) return kNetDone;
   return kNetMoveFailed;  // returned only, as the record may hold the cause of an earlier step
 }
 

@@ -74,12 +74,12 @@ TEST(SwarmletLoad, LibraryInTheCurrentDirectoryIsNotTaken) {
   kivro_test::TempDir elsewhere;
   fs::copy_file(complete, fs::path(elsewhere.Posix()) / "Swarmlet.dll");
   std::string before = platform::CurrentDirectory();
-  ASSERT_TRUE(platform::SetCurrentDirectory(elsewhere.Windows()));
+  ASSERT_TRUE(platform::ChangeCurrentDirectory(elsewhere.Windows()));
   {
     CSwarmlet s;
     EXPECT_FALSE(s.Loaded());
   }
-  platform::SetCurrentDirectory(before);
+  platform::ChangeCurrentDirectory(before);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "update/last_error.h"
 
-#include "update/clock.h"
+#include "update/lock_guard.h"
 #include "update/fixed_text.h"
 
 namespace {

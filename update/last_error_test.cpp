@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "update/clock.h"
+#include "update/lock_guard.h"
 
 namespace {
 

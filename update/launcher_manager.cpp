@@ -8,7 +8,7 @@
 #include "platform/debug.h"
 #include "platform/error.h"
 #include "platform/url.h"
-#include "update/clock.h"
+#include "update/lock_guard.h"
 #include "update/last_error.h"
 #include "update/manager_internal.h"
 
@@ -200,7 +200,7 @@ void CLauncherManager::AddVerifyRule(const char* extension, int32_t flags) {
 I_PatchInfo* CLauncherManager::ObtainPatchInfo() {
   CLock lock(&role_lock_);
   if (external_patch_info_ != nullptr) return external_patch_info_;
-  const launcher_testing::OwnRoleFactory& roles = manager_internal::OwnRoles();
+  const RoleFactory& roles = manager_internal::OwnRoles();
   if (patch_info_kind_ == 1) {
     if (own_pul_patch_info_ == nullptr) own_pul_patch_info_ = roles.pul_patch_info();
     return own_pul_patch_info_;
@@ -212,7 +212,7 @@ I_PatchInfo* CLauncherManager::ObtainPatchInfo() {
 I_Download* CLauncherManager::ObtainDownloader() {
   CLock lock(&role_lock_);
   if (external_downloader_ != nullptr) return external_downloader_;
-  const launcher_testing::OwnRoleFactory& roles = manager_internal::OwnRoles();
+  const RoleFactory& roles = manager_internal::OwnRoles();
   if (downloader_kind_ == 1) {
     if (own_swarmlet_ == nullptr) own_swarmlet_ = roles.swarmlet();
     return own_swarmlet_;

@@ -251,13 +251,13 @@ I_Download* MakeNet() { return g_made_net = new FakeDownloader(); }
 I_Download* MakeSwarmlet() { return g_made_swarmlet = new FakeDownloader(); }
 I_Apply* MakeApplier() { return g_made_applier = new FakeApplier(); }
 
-const launcher_testing::OwnRoleFactory kFakeOwnRoles = {
+const RoleFactory kFakeOwnRoles = {
     MakeVrel, MakePul, MakeNet, MakeSwarmlet, MakeApplier,
     kNoOwnRoles.package_work_folder, kNoOwnRoles.set_work_folder, kNoOwnRoles.set_package_hook,
 };
 
 TEST_F(RoleTest, KindsChooseTheOwnRoleCreatedOnFirstUse) {
-  launcher_testing::SetOwnRoleFactory(&kFakeOwnRoles);
+  SetRoleFactory(&kFakeOwnRoles);
   g_vrel_made = g_pul_made = 0;
   m->SetSubdirMode("N_SUBDIR");
   m->SetLocalBase("C:\\game");
@@ -277,7 +277,7 @@ TEST_F(RoleTest, KindsChooseTheOwnRoleCreatedOnFirstUse) {
 }
 
 TEST_F(RoleTest, HandedInRoleWinsAndIsNeverDeleted) {
-  launcher_testing::SetOwnRoleFactory(&kFakeOwnRoles);
+  SetRoleFactory(&kFakeOwnRoles);
   int info_deleted = FakePatchInfo::destroyed, info_released = FakePatchInfo::released;
   int downloaders_deleted = FakeDownloader::destroyed;
   int appliers_deleted = FakeApplier::destroyed;

@@ -27,7 +27,7 @@ void SetHook(I_Apply*, NpkProgressFn hook) {
 }
 }  // namespace
 
-const launcher_testing::OwnRoleFactory kNoOwnRoles = {
+const RoleFactory kNoOwnRoles = {
     NoPatchInfo, NoPatchInfo, NoDownloader, NoDownloader, NoApplier,
     WorkFolder,  SetWorkFolder, SetHook,
 };
@@ -35,7 +35,7 @@ const launcher_testing::OwnRoleFactory kNoOwnRoles = {
 void ManagerTest::SetUp() {
   ASSERT_TRUE(launcher_testing::WaitForIdleWorkers(20000));
   launcher_testing::SetThreadStarter(nullptr);
-  launcher_testing::SetOwnRoleFactory(&kNoOwnRoles);
+  SetRoleFactory(&kNoOwnRoles);
   ASSERT_TRUE(launcher_testing::ResetLauncherManager());
   Log().Clear();
   {
@@ -60,7 +60,7 @@ void ManagerTest::TearDown() {
   applier.release.Raise();
   EXPECT_TRUE(launcher_testing::WaitForIdleWorkers(20000));
   EXPECT_TRUE(launcher_testing::ResetLauncherManager());
-  launcher_testing::SetOwnRoleFactory(nullptr);
+  SetRoleFactory(nullptr);
   launcher_testing::SetThreadStarter(nullptr);
 }
 

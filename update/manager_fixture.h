@@ -12,6 +12,7 @@
 #include "update/launcher_manager.h"
 #include "update/launcher_manager_testing.h"
 #include "update/manager_test_support.h"
+#include "update/role_factory.h"
 
 namespace manager_test {
 
@@ -23,7 +24,7 @@ struct WiringLog {
   NpkProgressFn hook = nullptr;
 };
 WiringLog& Wiring();
-extern const launcher_testing::OwnRoleFactory kNoOwnRoles;
+extern const RoleFactory kNoOwnRoles;
 
 class ManagerTest : public ::testing::Test {
  protected:

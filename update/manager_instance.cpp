@@ -3,20 +3,25 @@
 #include <cstdlib>
 
 #include "platform/thread.h"
-#include "update/clock.h"
+#include "update/lock_guard.h"
 #include "update/launcher_manager.h"
 #include "update/manager_internal.h"
-#include "update/own_roles.h"
 
 namespace {
 
-const launcher_testing::OwnRoleFactory kOwnRoles = {
-    CreateOwnVrelPatchInfo,   CreateOwnPulPatchInfo,   CreateOwnNet,
-    CreateOwnSwarmlet,        CreateOwnApplier,        OwnVrelPackageWorkFolder,
-    OwnApplierSetWorkFolder,  OwnApplierSetPackageHook,
+// Until a program hands in its factory the manager has no own roles.
+I_PatchInfo* NoPatchInfo() { return nullptr; }
+I_Download* NoDownloader() { return nullptr; }
+I_Apply* NoApplier() { return nullptr; }
+std::string NoWorkFolder(I_PatchInfo*) { return std::string(); }
+void NoSetWorkFolder(I_Apply*, const char*) {}
+void NoSetPackageHook(I_Apply*, NpkProgressFn) {}
+const RoleFactory kNoRoles = {
+    NoPatchInfo,  NoPatchInfo,     NoDownloader,     NoDownloader,
+    NoApplier,    NoWorkFolder,    NoSetWorkFolder,  NoSetPackageHook,
 };
 
-std::atomic<const launcher_testing::OwnRoleFactory*> g_factory{nullptr};
+std::atomic<const RoleFactory*> g_factory{nullptr};
 std::atomic<launcher_testing::ThreadStarter> g_thread_starter{nullptr};
 std::atomic<int32_t> g_running_workers{0};
 std::atomic<CLauncherManager*> g_instance{nullptr};
@@ -76,18 +81,18 @@ bool StartCountedThread(std::function<void()> body) {
   return started;
 }
 
-const launcher_testing::OwnRoleFactory& OwnRoles() {
-  const launcher_testing::OwnRoleFactory* factory = g_factory.load(std::memory_order_acquire);
-  return factory != nullptr ? *factory : kOwnRoles;
+const RoleFactory& OwnRoles() {
+  const RoleFactory* factory = g_factory.load(std::memory_order_acquire);
+  return factory != nullptr ? *factory : kNoRoles;
 }
 
 }  // namespace manager_internal
 
-namespace launcher_testing {
-
-void SetOwnRoleFactory(const OwnRoleFactory* factory) {
+void SetRoleFactory(const RoleFactory* factory) {
   g_factory.store(factory, std::memory_order_release);
 }
+
+namespace launcher_testing {
 
 void SetThreadStarter(ThreadStarter starter) {
   g_thread_starter.store(starter, std::memory_order_release);

@@ -1,10 +1,11 @@
-// Shared between the manager's source files: how it starts its threads and
-// creates its own roles (both replaceable by tests, see
-// launcher_manager_testing.h).
+// Shared between the manager's source files: how it starts its threads
+// (replaceable by tests, see launcher_manager_testing.h) and creates its own
+// roles (role_factory.h).
 #pragma once
 #include <functional>
 
 #include "update/launcher_manager_testing.h"
+#include "update/role_factory.h"
 
 namespace manager_internal {
 
@@ -12,7 +13,7 @@ namespace manager_internal {
 // False when the thread cannot be started (`body` is then not run).
 bool StartCountedThread(std::function<void()> body);
 
-// The factory in force: update/own_roles.h unless a test replaced it.
-const launcher_testing::OwnRoleFactory& OwnRoles();
+// The factory the program handed in, else one that creates no role.
+const RoleFactory& OwnRoles();
 
 }  // namespace manager_internal

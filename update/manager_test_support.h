@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "patch/vrel_apply_info.h"
 #include "update/i_manager.h"
 #include "update/roles.h"
 #include "update/work_lists.h"

@@ -1,6 +1,4 @@
-// Creation of the manager's own role objects. A role whose class is not part
-// of this build answers null, and the manager fails the operation that
-// needed it.
+// The system's own role objects, created for the manager.
 #include "update/own_roles.h"
 
 #include "patch/pul_patch_info.h"
@@ -9,19 +7,32 @@
 #include "transfer/net.h"
 #include "transfer/swarmlet.h"
 
-I_PatchInfo* CreateOwnVrelPatchInfo() { return new CVrelPatchInfo; }
-I_PatchInfo* CreateOwnPulPatchInfo() { return new CPulPatchInfo; }
-I_Download* CreateOwnNet() { return new CNet; }
-I_Download* CreateOwnSwarmlet() { return new CSwarmlet; }
-I_Apply* CreateOwnApplier() { return new CVrelApply; }
+namespace {
 
-// The manager passes only its own ".vrl" patch info and its own applier here.
-std::string OwnVrelPackageWorkFolder(I_PatchInfo* own_vrel_patch_info) {
+I_PatchInfo* CreateVrelPatchInfo() { return new CVrelPatchInfo; }
+I_PatchInfo* CreatePulPatchInfo() { return new CPulPatchInfo; }
+I_Download* CreateNet() { return new CNet; }
+I_Download* CreateSwarmlet() { return new CSwarmlet; }
+I_Apply* CreateApplier() { return new CVrelApply; }
+
+// The manager passes only the ".vrl" patch info and the applier it created
+// through this factory here.
+std::string VrelPackageWorkFolder(I_PatchInfo* own_vrel_patch_info) {
   return static_cast<CVrelPatchInfo*>(own_vrel_patch_info)->PackageWorkFolder();
 }
-void OwnApplierSetWorkFolder(I_Apply* own_applier, const char* folder) {
+void ApplierSetWorkFolder(I_Apply* own_applier, const char* folder) {
   static_cast<CVrelApply*>(own_applier)->SetWorkFolder(folder);
 }
-void OwnApplierSetPackageHook(I_Apply* own_applier, NpkProgressFn hook) {
+void ApplierSetPackageHook(I_Apply* own_applier, NpkProgressFn hook) {
   static_cast<CVrelApply*>(own_applier)->SetPackageProgress(hook);
 }
+
+const RoleFactory kOwnRoles = {
+    CreateVrelPatchInfo,   CreatePulPatchInfo,   CreateNet,
+    CreateSwarmlet,        CreateApplier,        VrelPackageWorkFolder,
+    ApplierSetWorkFolder,  ApplierSetPackageHook,
+};
+
+}  // namespace
+
+const RoleFactory& OwnRoleFactory() { return kOwnRoles; }

@@ -4,9 +4,10 @@
 #include <cstdio>
 #include <thread>
 
+#include "patch/vrel_apply_info.h"
 #include "platform/debug.h"
 #include "platform/thread.h"
-#include "update/clock.h"
+#include "update/lock_guard.h"
 #include "update/last_error.h"
 #include "update/launcher_manager.h"
 #include "update/manager_internal.h"
@@ -79,7 +80,7 @@ void CLauncherManager::StartUpdate() {
   }
   {
     CLock roles(&role_lock_);
-    const launcher_testing::OwnRoleFactory& own = manager_internal::OwnRoles();
+    const RoleFactory& own = manager_internal::OwnRoles();
     if (own_vrel_patch_info_ != nullptr && own_applier_ != nullptr) {
       std::string folder = own.package_work_folder(own_vrel_patch_info_);
       own.set_work_folder(own_applier_, folder.c_str());

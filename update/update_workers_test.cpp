@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "patch/vrel_apply_info.h"
 #include "update/manager_fixture.h"
 
 namespace manager_test {
@@ -317,11 +318,11 @@ TEST_F(UpdateTest, OwnRolesAreWiredForPackages) {
     }
     static I_Apply* MakeApplier() { return own_applier = new FakeApplier(); }
   };
-  static const launcher_testing::OwnRoleFactory factory = {
+  static const RoleFactory factory = {
       Local::MakeInfo, kNoOwnRoles.pul_patch_info, kNoOwnRoles.net, kNoOwnRoles.swarmlet,
       Local::MakeApplier, kNoOwnRoles.package_work_folder, kNoOwnRoles.set_work_folder,
       kNoOwnRoles.set_package_hook};
-  launcher_testing::SetOwnRoleFactory(&factory);
+  SetRoleFactory(&factory);
   m->SetPatchInfo(nullptr);
   m->SetApplier(nullptr);
   m->SetLocalBase("C:\\game");  // creates the own patch info

@@ -1,6 +1,6 @@
 #include "update/work_lists.h"
 
-#include "update/clock.h"
+#include "update/lock_guard.h"
 
 // ---- CBDownloadList ----
 

@@ -1,3 +1,4 @@
+#include "patch/vrel_apply_info.h"
 #include "update/work_lists.h"
 
 #include <gtest/gtest.h>

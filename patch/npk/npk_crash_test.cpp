@@ -94,7 +94,7 @@ TEST(NpkCrash, KilledInPlaceSaveLeavesOldOrNewPackage) {
     // A temporary file left behind means the kill landed inside the save.
     if (platform::FileExists(package + "_")) {
       ++mid_save;
-      platform::DeleteFile(package + "_");
+      platform::RemoveFile(package + "_");
     }
     ASSERT_TRUE(ReadAll(package, &contents)) << "attempt " << attempt;
     if (contents == old_contents) {

@@ -209,7 +209,7 @@ int32_t NpkSave(NpkFile* package, const char* target, bool overwrite) {
   bool in_place = target == nullptr || target[0] == '\0' ||
                   platform::EqualsNoCase(target, package->path) ||
                   (!package->path.empty() &&
-                   platform::ToPosixPath(target) == platform::ToPosixPath(package->path));
+                   platform::SameFile(target, package->path));
   if (in_place && package->path.empty()) return Result(NPK_ERROR_NO_SAVE_PATH);
   if (package->header.version == 0) return Result(NPK_ERROR_NOT_OPENED);
   if (!in_place && strlen(target) > kNpkMaxPath) return Result(NPK_ERROR_BAD_PATH);

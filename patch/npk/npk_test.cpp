@@ -369,7 +369,7 @@ TEST_F(NpkPackage, FailedSaveKeepsTheOldPackageUsable) {
   std::string src = Source("gone", Bytes(40, 2));
   ASSERT_EQ(NpkAddFile(&package, src.c_str(), "gone", kBoth), NPK_SUCCESS);
   NpkSetKey(&package, 9, 9, 9, 9);
-  ASSERT_TRUE(platform::DeleteFile(src));
+  ASSERT_TRUE(platform::RemoveFile(src));
   EXPECT_EQ(NpkSave(&package, nullptr, true), NPK_ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(ReadFile(path), before);
   EXPECT_EQ(Decoded(&package, "a"), entities[0].content);

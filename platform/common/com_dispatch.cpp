@@ -61,14 +61,14 @@ const MemberDescription* FindMember(const InterfaceDescription& d, DISPID id, ui
 
 }  // namespace
 
-HRESULT DispatchGetIDsOfNames(const InterfaceDescription& description, char16_t** names,
-                              uint32_t count, DISPID* ids) {
+HRESULT DispatchGetIDsOfNames(const InterfaceDescription& description, LPOLESTR* names,
+                              UINT count, DISPID* ids) {
   if (ids == nullptr || (names == nullptr && count > 0)) return E_POINTER;
   if (count == 0) return S_OK;
-  for (uint32_t i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+  for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
   if (names[0] == nullptr) return DISP_E_UNKNOWNNAME;
   std::u16string wide;
-  for (const char16_t* p = names[0]; *p != 0; ++p) wide.push_back(*p);
+  for (const OLECHAR* p = names[0]; *p != 0; ++p) wide.push_back(static_cast<char16_t>(*p));
   std::string name = Utf16ToCp949(wide);
   for (const auto& m : description.members) {
     if (EqualsNoCase(m.name, name)) {

@@ -9,6 +9,9 @@ namespace {
 int Descriptor(ConsoleStream stream) { return stream == ConsoleStream::kOut ? STDOUT_FILENO : STDERR_FILENO; }
 }  // namespace
 
+// ANSI/VT100 "erase in line", which every POSIX terminal understands.
+const char* EraseToLineEnd() { return "\x1b[K"; }
+
 bool IsTerminal(ConsoleStream stream) { return isatty(Descriptor(stream)) == 1; }
 
 int TerminalColumns(ConsoleStream stream) {

@@ -92,7 +92,7 @@ bool RemoveTreePosix(const std::string& posix) {
 
 }  // namespace
 
-uint32_t GetFileAttributes(const std::string& path) {
+uint32_t GetPathAttributes(const std::string& path) {
   std::string posix = ToPosixPath(path);
   struct stat st;
   if (posix.empty() || stat(posix.c_str(), &st) != 0) {
@@ -102,7 +102,7 @@ uint32_t GetFileAttributes(const std::string& path) {
   return AttributesOf(posix, st);
 }
 
-bool SetFileAttributes(const std::string& path, uint32_t attributes) {
+bool SetPathAttributes(const std::string& path, uint32_t attributes) {
   std::string posix = ToPosixPath(path);
   struct stat st;
   if (stat(posix.c_str(), &st) != 0) return FailWithErrno();
@@ -115,10 +115,10 @@ bool SetFileAttributes(const std::string& path, uint32_t attributes) {
   return chmod(posix.c_str(), mode) == 0 || FailWithErrno();
 }
 
-bool FileExists(const std::string& path) { return GetFileAttributes(path) != kInvalidFileAttributes; }
+bool FileExists(const std::string& path) { return GetPathAttributes(path) != kInvalidFileAttributes; }
 
 bool DirectoryExists(const std::string& path) {
-  uint32_t a = GetFileAttributes(path);
+  uint32_t a = GetPathAttributes(path);
   return a != kInvalidFileAttributes && (a & kAttrDirectory);
 }
 
@@ -140,7 +140,7 @@ bool SetFileTimes(const std::string& path, const FileTime* creation, const FileT
   return ApplyTimes(-1, &posix, creation, access, write);
 }
 
-bool MoveFile(const std::string& from, const std::string& to) {
+bool MovePath(const std::string& from, const std::string& to) {
   std::string src = ToPosixPath(from);
   std::string dst = ToPosixPath(to);
   if (renameat2(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) == 0) return true;
@@ -152,11 +152,11 @@ bool MoveFile(const std::string& from, const std::string& to) {
   return true;
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool ReplacePath(const std::string& from, const std::string& to) {
   return rename(ToPosixPath(from).c_str(), ToPosixPath(to).c_str()) == 0 || FailWithErrno();
 }
 
-bool DeleteFile(const std::string& path) {
+bool RemoveFile(const std::string& path) {
   std::string posix = ToPosixPath(path);
   struct stat st;
   if (lstat(posix.c_str(), &st) != 0) return FailWithErrno();
@@ -168,11 +168,11 @@ bool DeleteFile(const std::string& path) {
   return unlink(posix.c_str()) == 0 || FailWithErrno();
 }
 
-bool CreateDirectory(const std::string& path) {
+bool MakeDirectory(const std::string& path) {
   return mkdir(ToPosixPath(path).c_str(), 0755) == 0 || FailWithErrno();
 }
 
-bool RemoveDirectory(const std::string& path) {
+bool RemoveEmptyDirectory(const std::string& path) {
   return rmdir(ToPosixPath(path).c_str()) == 0 || FailWithErrno();
 }
 
@@ -240,13 +240,13 @@ bool SyncDirectory(const std::string& dir_path) {
 
 File::~File() { Close(); }
 
-File::File(File&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     Close();
-    fd_ = other.fd_;
-    other.fd_ = -1;
+    handle_ = other.handle_;
+    other.handle_ = -1;
   }
   return *this;
 }
@@ -272,8 +272,8 @@ bool File::Open(const std::string& path, int access, Mode mode) {
     SetLastSystemError(kErrorPathNotFound);
     return false;
   }
-  fd_ = open(posix.c_str(), flags, 0644);
-  if (fd_ < 0) {
+  handle_ = open(posix.c_str(), flags, 0644);
+  if (handle_ < 0) {
     if (errno == EEXIST) {
       SetLastSystemError(kErrorFileExists);
       return false;
@@ -289,7 +289,7 @@ bool File::Open(const std::string& path, int access, Mode mode) {
     return FailWithErrno();
   }
   struct stat st;
-  if (fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (fstat(handle_, &st) == 0 && S_ISDIR(st.st_mode)) {
     Close();
     SetLastSystemError(kErrorAccessDenied);
     return false;
@@ -298,13 +298,13 @@ bool File::Open(const std::string& path, int access, Mode mode) {
 }
 
 void File::Close() {
-  if (fd_ >= 0) close(fd_);
-  fd_ = -1;
+  if (handle_ >= 0) close(handle_);
+  handle_ = -1;
 }
 
 int64_t File::Read(void* buffer, size_t length) {
   for (;;) {
-    ssize_t n = read(fd_, buffer, length);
+    ssize_t n = read(handle_, buffer, length);
     if (n >= 0) return n;
     if (errno != EINTR) {
       FailWithErrno();
@@ -329,14 +329,14 @@ bool File::ReadExact(void* buffer, size_t length) {
 }
 
 bool File::Write(const void* buffer, size_t length) {
-  return WriteAll(fd_, buffer, length) || FailWithErrno();
+  return WriteAll(handle_, buffer, length) || FailWithErrno();
 }
 
 int64_t File::ReadAt(void* buffer, size_t length, uint64_t offset) {
   size_t done = 0;
   char* p = static_cast<char*>(buffer);
   while (done < length) {
-    ssize_t n = pread(fd_, p + done, length - done, static_cast<off_t>(offset + done));
+    ssize_t n = pread(handle_, p + done, length - done, static_cast<off_t>(offset + done));
     if (n < 0) {
       if (errno == EINTR) continue;
       FailWithErrno();
@@ -349,20 +349,20 @@ int64_t File::ReadAt(void* buffer, size_t length, uint64_t offset) {
 }
 
 bool File::WriteAt(const void* buffer, size_t length, uint64_t offset) {
-  return WriteAllAt(fd_, buffer, length, offset) || FailWithErrno();
+  return WriteAllAt(handle_, buffer, length, offset) || FailWithErrno();
 }
 
 bool File::Seek(uint64_t offset) {
-  return lseek(fd_, static_cast<off_t>(offset), SEEK_SET) >= 0 || FailWithErrno();
+  return lseek(handle_, static_cast<off_t>(offset), SEEK_SET) >= 0 || FailWithErrno();
 }
 
-bool File::SeekToEnd() { return lseek(fd_, 0, SEEK_END) >= 0 || FailWithErrno(); }
+bool File::SeekToEnd() { return lseek(handle_, 0, SEEK_END) >= 0 || FailWithErrno(); }
 
-int64_t File::Position() const { return lseek(fd_, 0, SEEK_CUR); }
+int64_t File::Position() const { return lseek(handle_, 0, SEEK_CUR); }
 
 int64_t File::Size() const {
   struct stat st;
-  if (fstat(fd_, &st) != 0) {
+  if (fstat(handle_, &st) != 0) {
     FailWithErrno();
     return -1;
   }
@@ -370,22 +370,22 @@ int64_t File::Size() const {
 }
 
 bool File::Truncate(uint64_t size) {
-  return ftruncate(fd_, static_cast<off_t>(size)) == 0 || FailWithErrno();
+  return ftruncate(handle_, static_cast<off_t>(size)) == 0 || FailWithErrno();
 }
 
-bool File::Sync() { return fsync(fd_) == 0 || FailWithErrno(); }
+bool File::Sync() { return fsync(handle_) == 0 || FailWithErrno(); }
 
 bool File::GetTimes(FileTime* creation, FileTime* access, FileTime* write) const {
   struct stat st;
-  if (fstat(fd_, &st) != 0) return FailWithErrno();
-  if (creation) *creation = CreationOf(fd_, nullptr, st);
+  if (fstat(handle_, &st) != 0) return FailWithErrno();
+  if (creation) *creation = CreationOf(handle_, nullptr, st);
   if (access) *access = FromTimespec(st.st_atim);
   if (write) *write = FromTimespec(st.st_mtim);
   return true;
 }
 
 bool File::SetTimes(const FileTime* creation, const FileTime* access, const FileTime* write) {
-  return ApplyTimes(fd_, nullptr, creation, access, write);
+  return ApplyTimes(handle_, nullptr, creation, access, write);
 }
 
 bool ReadWholeFile(const std::string& path, std::string* content) {

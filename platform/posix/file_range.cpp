@@ -24,8 +24,8 @@ bool RangeFile::OpenForReading(const std::string& path) {
     SetLastSystemError(kErrorPathNotFound);
     return false;
   }
-  fd_ = open(posix.c_str(), O_RDONLY | O_CLOEXEC);
-  return fd_ >= 0 || FailWithErrno();
+  handle_ = open(posix.c_str(), O_RDONLY | O_CLOEXEC);
+  return handle_ >= 0 || FailWithErrno();
 }
 
 bool RangeFile::Create(const std::string& path, bool replace) {
@@ -35,17 +35,17 @@ bool RangeFile::Create(const std::string& path, bool replace) {
     SetLastSystemError(kErrorPathNotFound);
     return false;
   }
-  fd_ = open(posix.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | (replace ? O_TRUNC : O_EXCL), 0644);
-  if (fd_ < 0 && errno == EEXIST) {
+  handle_ = open(posix.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | (replace ? O_TRUNC : O_EXCL), 0644);
+  if (handle_ < 0 && errno == EEXIST) {
     SetLastSystemError(kErrorFileExists);
     return false;
   }
-  return fd_ >= 0 || FailWithErrno();
+  return handle_ >= 0 || FailWithErrno();
 }
 
 void RangeFile::Close() {
-  if (fd_ >= 0) close(fd_);
-  fd_ = -1;
+  if (handle_ >= 0) close(handle_);
+  handle_ = -1;
   write_back_early_ = drop_copied_ = false;
   write_back_from_ = write_back_to_ = 0;
 }
@@ -64,13 +64,13 @@ void RangeFile::Written(uint64_t offset, uint64_t length) {
   write_back_to_ = offset + length;
   if (write_back_to_ - write_back_from_ < kWriteBackPiece) return;
   // Only a hint: a failure here is met again by the final Sync.
-  sync_file_range(fd_, static_cast<off_t>(write_back_from_),
+  sync_file_range(handle_, static_cast<off_t>(write_back_from_),
                   static_cast<off_t>(write_back_to_ - write_back_from_), SYNC_FILE_RANGE_WRITE);
   write_back_from_ = write_back_to_;
 }
 
 bool RangeFile::WriteAt(const void* data, size_t length, uint64_t offset) {
-  if (!WriteAllAt(fd_, data, length, offset)) return FailWithErrno();
+  if (!WriteAllAt(handle_, data, length, offset)) return FailWithErrno();
   Written(offset, length);
   return true;
 }
@@ -88,7 +88,7 @@ bool RangeFile::CopyFrom(RangeFile* source, uint64_t source_offset, uint64_t len
     ssize_t n;
     if (kernel_copy) {
       off_t in = static_cast<off_t>(source_offset + done), out = static_cast<off_t>(offset + done);
-      n = copy_file_range(source->fd_, &in, fd_, &out, want, 0);
+      n = copy_file_range(source->handle_, &in, handle_, &out, want, 0);
       if (n > 0) Written(offset + done, static_cast<uint64_t>(n));
       if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL)) {
         kernel_copy = false;  // not across these files: copy through memory
@@ -97,7 +97,7 @@ bool RangeFile::CopyFrom(RangeFile* source, uint64_t source_offset, uint64_t len
     } else {
       if (buffer.empty()) buffer.resize(4 << 20);
       want = std::min(want, buffer.size());
-      n = pread(source->fd_, buffer.data(), want, static_cast<off_t>(source_offset + done));
+      n = pread(source->handle_, buffer.data(), want, static_cast<off_t>(source_offset + done));
       if (n > 0 && !WriteAt(buffer.data(), static_cast<size_t>(n), offset + done)) return false;
     }
     if (n < 0) {
@@ -109,7 +109,7 @@ bool RangeFile::CopyFrom(RangeFile* source, uint64_t source_offset, uint64_t len
       return false;
     }
     if (source->drop_copied_) {  // only a hint: nothing to do when it fails
-      posix_fadvise(source->fd_, static_cast<off_t>(source_offset + done), static_cast<off_t>(n),
+      posix_fadvise(source->handle_, static_cast<off_t>(source_offset + done), static_cast<off_t>(n),
                     POSIX_FADV_DONTNEED);
     }
     done += static_cast<uint64_t>(n);
@@ -117,12 +117,12 @@ bool RangeFile::CopyFrom(RangeFile* source, uint64_t source_offset, uint64_t len
   return true;
 }
 
-bool RangeFile::Sync() { return fsync(fd_) == 0 || FailWithErrno(); }
+bool RangeFile::Sync() { return fsync(handle_) == 0 || FailWithErrno(); }
 
 bool ReplaceFileReleasingOldLater(const std::string& from, const std::string& to) {
   // A handle on the old file keeps its blocks until it is closed.
   int old = open(ToPosixPath(to).c_str(), O_PATH | O_CLOEXEC);
-  bool replaced = ReplaceFile(from, to);
+  bool replaced = ReplacePath(from, to);
   if (old >= 0 && (!replaced || !StartDetachedThread([old] { close(old); }))) close(old);
   return replaced;
 }

@@ -96,13 +96,13 @@ bool ConnectWithin(int fd, const sockaddr* address, socklen_t length, uint32_t t
 
 TcpSocket::~TcpSocket() { Close(); }
 
-TcpSocket::TcpSocket(TcpSocket&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+TcpSocket::TcpSocket(TcpSocket&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
 
 TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
   if (this != &other) {
     Close();
-    fd_ = other.fd_;
-    other.fd_ = -1;
+    handle_ = other.handle_;
+    other.handle_ = -1;
   }
   return *this;
 }
@@ -140,14 +140,14 @@ bool TcpSocket::Connect(const std::string& host, uint16_t port, uint32_t timeout
     if (ConnectWithin(fd, a->ai_addr, a->ai_addrlen, timeout_ms)) {
       int one = 1;
       setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
-      fd_ = fd;
+      handle_ = fd;
       break;
     }
     error = GetLastSystemError();
     ::close(fd);
   }
   freeaddrinfo(list);
-  if (fd_ < 0) {
+  if (handle_ < 0) {
     SetLastSystemError(error);
     return false;
   }
@@ -155,17 +155,17 @@ bool TcpSocket::Connect(const std::string& host, uint16_t port, uint32_t timeout
 }
 
 void TcpSocket::Close() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  if (handle_ >= 0) ::close(handle_);
+  handle_ = -1;
 }
 
 int64_t TcpSocket::Receive(void* buffer, size_t length, uint32_t timeout_ms) {
-  if (fd_ < 0) {
+  if (handle_ < 0) {
     SetLastSystemError(kErrorInvalidHandle);
     return -1;
   }
   for (;;) {
-    int w = WaitFor(fd_, POLLIN, timeout_ms);
+    int w = WaitFor(handle_, POLLIN, timeout_ms);
     if (w == 0) {
       SetLastSystemError(kErrorInternetTimeout);
       return -1;
@@ -174,7 +174,7 @@ int64_t TcpSocket::Receive(void* buffer, size_t length, uint32_t timeout_ms) {
       FailSocket(errno);
       return -1;
     }
-    ssize_t n = ::recv(fd_, buffer, length, MSG_DONTWAIT);
+    ssize_t n = ::recv(handle_, buffer, length, MSG_DONTWAIT);
     if (n >= 0) return n;
     if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
     FailSocket(errno);
@@ -183,13 +183,13 @@ int64_t TcpSocket::Receive(void* buffer, size_t length, uint32_t timeout_ms) {
 }
 
 bool TcpSocket::SendAll(const void* data, size_t length, uint32_t timeout_ms) {
-  if (fd_ < 0) {
+  if (handle_ < 0) {
     SetLastSystemError(kErrorInvalidHandle);
     return false;
   }
   const char* p = static_cast<const char*>(data);
   while (length > 0) {
-    ssize_t n = ::send(fd_, p, length, MSG_NOSIGNAL | MSG_DONTWAIT);
+    ssize_t n = ::send(handle_, p, length, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n > 0) {
       p += n;
       length -= static_cast<size_t>(n);
@@ -197,7 +197,7 @@ bool TcpSocket::SendAll(const void* data, size_t length, uint32_t timeout_ms) {
     }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return FailSocket(errno);
-    int w = WaitFor(fd_, POLLOUT, timeout_ms);
+    int w = WaitFor(handle_, POLLOUT, timeout_ms);
     if (w == 0) {
       SetLastSystemError(kErrorInternetTimeout);
       return false;
@@ -208,32 +208,32 @@ bool TcpSocket::SendAll(const void* data, size_t length, uint32_t timeout_ms) {
 }
 
 bool TcpSocket::IsStale() const {
-  if (fd_ < 0) return true;
-  pollfd p{fd_, POLLIN, 0};
+  if (handle_ < 0) return true;
+  pollfd p{static_cast<int>(handle_), POLLIN, 0};
   int r = poll(&p, 1, 0);
   // Readable while idle means the peer closed or broke the exchange.
   return r != 0;
 }
 
 void TcpSocket::ShutdownWrite() {
-  if (fd_ >= 0) ::shutdown(fd_, SHUT_WR);
+  if (handle_ >= 0) ::shutdown(handle_, SHUT_WR);
 }
 
 void TcpSocket::ShutdownBoth() {
-  if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
+  if (handle_ >= 0) ::shutdown(handle_, SHUT_RDWR);
 }
 
 bool TcpSocket::IsIpv6() const {
   sockaddr_storage s{};
   socklen_t length = sizeof(s);
-  if (fd_ < 0 || getpeername(fd_, reinterpret_cast<sockaddr*>(&s), &length) != 0) return false;
+  if (handle_ < 0 || getpeername(handle_, reinterpret_cast<sockaddr*>(&s), &length) != 0) return false;
   return s.ss_family == AF_INET6;
 }
 
 std::string TcpSocket::PeerAddress() const {
   sockaddr_storage s{};
   socklen_t length = sizeof(s);
-  if (fd_ < 0 || getpeername(fd_, reinterpret_cast<sockaddr*>(&s), &length) != 0) return {};
+  if (handle_ < 0 || getpeername(handle_, reinterpret_cast<sockaddr*>(&s), &length) != 0) return {};
   char text[INET6_ADDRSTRLEN] = {};
   if (s.ss_family == AF_INET6) {
     auto* a = reinterpret_cast<sockaddr_in6*>(&s);
@@ -284,22 +284,22 @@ bool TcpListener::Listen(const std::string& address, uint16_t port) {
   getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &bound_length);
   port_ = ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
                                             : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
-  fd_ = fd;
+  handle_ = fd;
   return true;
 }
 
 bool TcpListener::Accept(TcpSocket* socket, uint32_t timeout_ms) {
-  if (fd_ < 0) {
+  if (handle_ < 0) {
     SetLastSystemError(kErrorInvalidHandle);
     return false;
   }
-  int w = WaitFor(fd_, POLLIN, timeout_ms);
+  int w = WaitFor(handle_, POLLIN, timeout_ms);
   if (w == 0) {
     SetLastSystemError(kErrorInternetTimeout);
     return false;
   }
   if (w < 0) return FailSocket(errno);
-  int fd = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+  int fd = ::accept4(handle_, nullptr, nullptr, SOCK_CLOEXEC);
   if (fd < 0) return FailSocket(errno);
   int one = 1;
   setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
@@ -308,8 +308,8 @@ bool TcpListener::Accept(TcpSocket* socket, uint32_t timeout_ms) {
 }
 
 void TcpListener::Close() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  if (handle_ >= 0) ::close(handle_);
+  handle_ = -1;
   port_ = 0;
 }
 

@@ -11,9 +11,9 @@ bool NamedMutex::Create(const std::string& name, bool* already_existed) {
   Close();
   bool existed = false;
   if (!name.empty()) {
-    fd_ = named_object::Open("mutex", name, named_object::OpenMode::kCreateOrOpen, &path_,
+    handle_ = named_object::Open("mutex", name, named_object::OpenMode::kCreateOrOpen, &path_,
                              &existed);
-    if (fd_ < 0) return false;
+    if (handle_ < 0) return false;
   }
   if (already_existed) *already_existed = existed;
   open_ = true;
@@ -27,14 +27,14 @@ bool NamedMutex::OpenExisting(const std::string& name) {
     return false;
   }
   bool existed = false;
-  fd_ = named_object::Open("mutex", name, named_object::OpenMode::kOpenExisting, &path_, &existed);
-  open_ = fd_ >= 0;
+  handle_ = named_object::Open("mutex", name, named_object::OpenMode::kOpenExisting, &path_, &existed);
+  open_ = handle_ >= 0;
   return open_;
 }
 
 void NamedMutex::Close() {
-  named_object::Close(fd_, path_);
-  fd_ = -1;
+  named_object::Close(handle_, path_);
+  handle_ = -1;
   open_ = false;
 }
 

@@ -195,7 +195,7 @@ std::string CurrentDirectory() {
   return ToWindowsPath(buf);
 }
 
-bool SetCurrentDirectory(const std::string& windows_path) {
+bool ChangeCurrentDirectory(const std::string& windows_path) {
   return chdir(ToPosixPath(windows_path).c_str()) == 0;
 }
 
@@ -207,6 +207,13 @@ std::string ProgramDirectory() {
   std::string exe(buf);
   size_t slash = exe.rfind('/');
   return ToWindowsPath(slash == 0 ? "/" : exe.substr(0, slash));
+}
+
+bool SameFile(const std::string& a, const std::string& b) { return ToPosixPath(a) == ToPosixPath(b); }
+
+std::string EnvironmentValue(const std::string& name) {
+  const char* value = std::getenv(name.c_str());
+  return value != nullptr ? std::string(value) : std::string();
 }
 
 std::string ProgramFileName() {

@@ -65,11 +65,11 @@ TEST_F(PathsTest, WindowsSystemAndTempDirectories) {
 TEST_F(PathsTest, RelativePathsFollowTheCurrentDirectory) {
   ASSERT_TRUE(CreateDirectoryChain("C:\\Game"));
   std::string saved = CurrentDirectory();
-  ASSERT_TRUE(SetCurrentDirectory("C:\\Game"));
+  ASSERT_TRUE(ChangeCurrentDirectory("C:\\Game"));
   EXPECT_EQ(CurrentDirectory(), "C:\\Game");
   EXPECT_EQ(ToPosixPath("data\\x.bin"), root_ + "/drive_c/Game/data/x.bin");
   EXPECT_EQ(ToPosixPath("\\other"), root_ + "/drive_c/other");
-  ASSERT_TRUE(SetCurrentDirectory(saved));
+  ASSERT_TRUE(ChangeCurrentDirectory(saved));
 }
 
 TEST(DirectoryPart, UsesLastBackslashElseLastSlash) {

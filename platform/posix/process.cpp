@@ -66,13 +66,14 @@ void ReapLater(pid_t pid) {
 }  // namespace
 
 Process::~Process() {
-  if (pid_ > 0 && !ended_) ReapLater(static_cast<pid_t>(pid_));
+  if (handle_ != kNoHandle && !ended_) ReapLater(static_cast<pid_t>(handle_));
 }
 
 bool Process::Start(const std::string& program, const std::vector<std::string>& arguments,
                     const std::string& current_directory) {
-  if (pid_ > 0 && !ended_) ReapLater(static_cast<pid_t>(pid_));
-  pid_ = -1;
+  if (handle_ != kNoHandle && !ended_) ReapLater(static_cast<pid_t>(handle_));
+  handle_ = kNoHandle;
+  id_ = -1;
   ended_ = false;
   exit_code_ = 0;
   if (program.empty()) return Fail(kErrorFileNotFound);
@@ -138,19 +139,20 @@ bool Process::Start(const std::string& program, const std::vector<std::string>& 
     SetLastSystemError(ErrorFromErrno(error));
     return false;
   }
-  pid_ = pid;
+  handle_ = pid;
+  id_ = pid;
   return true;
 }
 
 bool Process::Wait(uint32_t timeout_ms) {
-  if (pid_ <= 0) return Fail(kErrorInvalidHandle);
+  if (handle_ == kNoHandle) return Fail(kErrorInvalidHandle);
   if (ended_) return true;
   uint32_t start = GetTickCount();
   for (;;) {
     int status = 0;
-    pid_t r = waitpid(static_cast<pid_t>(pid_), &status,
+    pid_t r = waitpid(static_cast<pid_t>(handle_), &status,
                       timeout_ms == kInfinite ? 0 : WNOHANG);
-    if (r == static_cast<pid_t>(pid_)) {
+    if (r == static_cast<pid_t>(handle_)) {
       ended_ = true;
       exit_code_ = WIFEXITED(status) ? static_cast<uint32_t>(WEXITSTATUS(status))
                                      : 128u + static_cast<uint32_t>(WTERMSIG(status));
@@ -165,9 +167,9 @@ bool Process::Wait(uint32_t timeout_ms) {
 }
 
 bool Process::Terminate() {
-  if (pid_ <= 0) return Fail(kErrorInvalidHandle);
+  if (handle_ == kNoHandle) return Fail(kErrorInvalidHandle);
   if (ended_) return true;
-  kill(static_cast<pid_t>(pid_), SIGKILL);
+  kill(static_cast<pid_t>(handle_), SIGKILL);
   return Wait();
 }
 

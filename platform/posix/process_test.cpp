@@ -65,7 +65,7 @@ TEST_F(ProcessTest, FailsToStartWhatCannotRun) {
 }
 
 TEST_F(ProcessTest, RunsInTheGivenFolderWithNoInput) {
-  ASSERT_TRUE(CreateDirectory("Z:" + root_ + "/work"));
+  ASSERT_TRUE(MakeDirectory("Z:" + root_ + "/work"));
   std::string script = Script("where.sh", "pwd > \"$(dirname \"$0\")/out\"; cat >> \"$(dirname \"$0\")/out\"; echo end >> \"$(dirname \"$0\")/out\"");
   Process p;
   ASSERT_TRUE(p.Start(script, {}, "Z:" + root_ + "/work"));
@@ -93,7 +93,7 @@ TEST_F(ProcessTest, WindowsProgramsNeedWine) {
   EXPECT_FALSE(p.Start("Z:" + exe, {}));
   EXPECT_EQ(GetLastSystemError(), kErrorNotSupported);
   // A stand-in wine receives the program's path first.
-  ASSERT_TRUE(CreateDirectory("Z:" + root_ + "/bin"));
+  ASSERT_TRUE(MakeDirectory("Z:" + root_ + "/bin"));
   std::ofstream(root_ + "/bin/wine") << "#!/bin/sh\necho \"$@\" > '" << root_ << "/out'\n";
   chmod((root_ + "/bin/wine").c_str(), 0755);
   setenv("PATH", (root_ + "/bin:/usr/bin:/bin").c_str(), 1);
@@ -104,7 +104,7 @@ TEST_F(ProcessTest, WindowsProgramsNeedWine) {
 }
 
 TEST_F(ProcessTest, ShellOpenStartsInTheProgramsFolderWithoutWaiting) {
-  ASSERT_TRUE(CreateDirectory("Z:" + root_ + "/game"));
+  ASSERT_TRUE(MakeDirectory("Z:" + root_ + "/game"));
   std::string flag = root_ + "/go";
   std::string program = root_ + "/game/start.sh";
   std::ofstream(program) << "#!/bin/sh\nwhile [ ! -e '" << flag << "' ]; do sleep 0.02; done\n"

@@ -29,19 +29,19 @@ bool SharedMemory::CreateOrOpen(const std::string& name, size_t size) {
     named_object::Close(fd, path_);
     return false;
   }
-  fd_ = fd;
+  handle_ = fd;
   size_ = size;
   existed_ = existed;
   return true;
 }
 
 void* SharedMemory::Map() {
-  if (fd_ < 0) {
+  if (handle_ < 0) {
     SetLastSystemError(kErrorInvalidHandle);
     return nullptr;
   }
   if (view_ == nullptr) {
-    void* view = mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
+    void* view = mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_SHARED, handle_, 0);
     if (view == MAP_FAILED) {
       FailWithErrno();
       return nullptr;
@@ -58,8 +58,8 @@ void SharedMemory::Unmap() {
 
 void SharedMemory::Close() {
   Unmap();
-  named_object::Close(fd_, path_);
-  fd_ = -1;
+  named_object::Close(handle_, path_);
+  handle_ = -1;
   size_ = 0;
   existed_ = false;
 }

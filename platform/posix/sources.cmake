@@ -6,11 +6,11 @@ set(_posix ${CMAKE_CURRENT_LIST_DIR})
 
 set(KIVRO_BACKEND_CORE
   ${_posix}/error.cpp ${_posix}/codepage.cpp ${_posix}/paths.cpp ${_posix}/filetime.cpp
-  ${_posix}/file.cpp ${_posix}/fd_io.cpp ${_posix}/mapping.cpp ${_posix}/thread.cpp
-  ${_posix}/debug.cpp ${_posix}/dynlib.cpp)
+  ${_posix}/file.cpp ${_posix}/fd_io.cpp ${_posix}/thread.cpp
+  ${_posix}/debug.cpp ${_posix}/dynlib.cpp ${_posix}/initialize.cpp)
 set(KIVRO_BACKEND_CORE_LIBS ${CMAKE_DL_LIBS})
 set(KIVRO_BACKEND_TESTING ${_posix}/testing/temp_root.cpp)
-set(KIVRO_BACKEND_COM ${_posix}/com_create.cpp)
+set(KIVRO_BACKEND_COM ${_posix}/com_system.cpp ${_posix}/com_create.cpp)
 set(KIVRO_BACKEND_CONSOLE ${_posix}/console.cpp)
 set(KIVRO_BACKEND_FILE_MODE ${_posix}/file_mode.cpp)
 set(KIVRO_BACKEND_FILE_RANGE ${_posix}/file_range.cpp)

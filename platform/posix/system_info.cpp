@@ -29,7 +29,7 @@ bool ExecuteCpuid(uint32_t leaf, CpuidRegisters* out) {
 #endif
 }
 
-uint64_t ReadTimeStampCounter() {
+uint64_t ReadTimeStamp() {
 #ifdef KIVRO_HAS_CPUID
   return __rdtsc();
 #else

@@ -24,19 +24,20 @@ kivro_add_test(process_test
 kivro_add_test(processes_test SOURCES ${_posix}/processes_test.cpp LIBS kivro_processes)
 
 # A private Xvfb, a window program of ours, screenshots as PNG files.
+add_library(kivro_xvfb_testing STATIC ${_posix}/testing/xvfb_server.cpp)
 add_executable(kivro_test_top_window ${_posix}/testing/top_window_test_program.cpp)
 target_link_libraries(kivro_test_top_window PRIVATE kivro_top_windows)
 add_library(kivro_top_windows_testing STATIC
   ${_posix}/testing/top_windows_testing.cpp ${_posix}/testing/top_windows_png.cpp)
-target_link_libraries(kivro_top_windows_testing PUBLIC kivro_top_windows kivro_process
-                      PRIVATE X11::X11 ZLIB::ZLIB)
+target_link_libraries(kivro_top_windows_testing PUBLIC kivro_top_windows kivro_process kivro_xvfb_testing
+                      PRIVATE X11::X11 kivro_png_testing)
 target_compile_definitions(kivro_top_windows_testing PRIVATE
   KIVRO_TEST_TOP_WINDOW_PROGRAM="$<TARGET_FILE:kivro_test_top_window>")
 add_dependencies(kivro_top_windows_testing kivro_test_top_window)
 
 # The toolkit's windows under a private X server: pointer moves, screenshots.
 add_library(kivro_gui_xvfb STATIC ${_posix}/testing/xvfb_session.cpp)
-target_link_libraries(kivro_gui_xvfb PUBLIC kivro_gui_testing PRIVATE X11::X11 ZLIB::ZLIB)
+target_link_libraries(kivro_gui_xvfb PUBLIC kivro_gui_testing kivro_xvfb_testing PRIVATE X11::X11 kivro_png_testing)
 
 kivro_add_test(top_windows_test SOURCES ${_posix}/top_windows_test.cpp LIBS kivro_top_windows_testing)
 kivro_add_test(top_windows_gui_test

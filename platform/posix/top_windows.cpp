@@ -1,3 +1,13 @@
+// Top-level windows over X11:
+// - a window's title is its _NET_WM_NAME (UTF-8), else its WM_NAME;
+// - a property "Name" is the X11 property _KIVRO_PROP_NAME (the name
+//   upper-cased, as Windows compares property names without case) holding a
+//   pointer-sized number; the number 0 counts as no property;
+// - a sent message is a ClientMessage _KIVRO_SENT_MESSAGE to the window
+//   (data: message, wparam, lparam, reply window, serial); the program that
+//   owns the window answers with a ClientMessage _KIVRO_SENT_MESSAGE_REPLY
+//   (data: serial, answer) to the reply window.
+// A NativeEvent here is an XEvent; a TopWindow is an X11 window id.
 #include "platform/top_windows.h"
 
 #include <X11/Xatom.h>
@@ -310,9 +320,9 @@ SendResult SendTopWindowMessage(TopWindow window, uint32_t message, uintptr_t wp
   return result;
 }
 
-bool AnswerSentMessage(const void* native_event, const SentMessageHandler& handler) {
+bool AnswerSentMessage(const NativeEvent* native_event, const SentMessageHandler& handler) {
   if (native_event == nullptr) return false;
-  const XEvent* event = static_cast<const XEvent*>(native_event);
+  const XEvent* event = reinterpret_cast<const XEvent*>(native_event);
   if (event->type != ClientMessage || event->xclient.format != 32) return false;
   Display* d = event->xclient.display;
   if (event->xclient.message_type != XInternAtom(d, kSentMessage, False)) return false;
@@ -380,7 +390,7 @@ void MessageWindow::Pump(uint32_t milliseconds) {
     while (XPending(d) > 0) {
       XEvent event;
       XNextEvent(d, &event);
-      AnswerSentMessage(&event, handler_);
+      AnswerSentMessage(reinterpret_cast<const NativeEvent*>(&event), handler_);
     }
     uint32_t elapsed = GetTickCount() - start;
     if (elapsed >= milliseconds) return;

@@ -40,9 +40,9 @@ TEST(TopWindowsWithToolkitTest, AToolkitWindowAnswersThroughTheNativeEventHook) 
   t.caption = "Zelmora_Launcher";
   LauncherWindow launcher(t);
   ASSERT_TRUE(launcher.Create());
-  SetNativeEventHook([&](const void* event) {
+  SetNativeEventHook([&](const NativeEvent* event) {
     return AnswerSentMessage(event, [&](TopWindow target, uint32_t m, uintptr_t w, intptr_t l) {
-      return target == launcher.NativeId() ? launcher.SendMessage(m, w, l) : intptr_t{0};
+      return target == launcher.NativeId() ? launcher.SendWindowMessage(m, w, l) : intptr_t{0};
     });
   });
   // The sender runs on another thread, while this (UI) thread runs the loop.

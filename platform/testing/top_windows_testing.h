@@ -5,11 +5,12 @@
 #include <vector>
 
 #include "platform/process.h"
+#include "platform/testing/xvfb_server.h"
 
 namespace platform {
 
-// Xvfb on a display number it picks itself (free by construction); DISPLAY
-// is set while it runs and restored by Stop().
+// Xvfb (1024x768) on a display number it picks itself; DISPLAY is set while
+// it runs and restored by Stop().
 class PrivateXServer {
  public:
   ~PrivateXServer() { Stop(); }
@@ -19,10 +20,8 @@ class PrivateXServer {
   const std::string& Display() const { return display_; }
 
  private:
-  Process server_;
+  testing_support::XvfbServer server_;
   std::string display_;
-  std::string saved_display_;
-  bool had_display_ = false;
 };
 
 // A started server for the tests of one suite, or null when Xvfb is

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/gdi.h"
+#include "platform/testing/xvfb_server.h"
 
 namespace platform::gui_testing {
 
@@ -31,11 +32,9 @@ class XvfbSession {
 
  private:
   bool Connect();
-  int pid_ = -1;
+  testing_support::XvfbServer server_;
   int display_ = -1;
   void* x_display_ = nullptr;  // Display*
-  std::string old_display_;
-  bool had_display_ = false;
 };
 
 // Writes `bitmap` as an RGB PNG file (zlib-compressed). False on failure.

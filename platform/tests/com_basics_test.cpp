@@ -10,11 +10,11 @@ namespace {
 TEST(GuidTest, ParsesAndFormatsTheRegistryForm) {
   GUID g;
   ASSERT_TRUE(GuidFromString("{3610c74f-5d10-4690-9556-14a6563095ae}", &g));
-  EXPECT_EQ(g.data1, 0x3610C74Fu);
-  EXPECT_EQ(g.data2, 0x5D10);
-  EXPECT_EQ(g.data3, 0x4690);
-  EXPECT_EQ(g.data4[0], 0x95);
-  EXPECT_EQ(g.data4[7], 0xAE);
+  EXPECT_EQ(g.Data1, 0x3610C74Fu);
+  EXPECT_EQ(g.Data2, 0x5D10);
+  EXPECT_EQ(g.Data3, 0x4690);
+  EXPECT_EQ(g.Data4[0], 0x95);
+  EXPECT_EQ(g.Data4[7], 0xAE);
   EXPECT_EQ(GuidToString(g), "{3610C74F-5D10-4690-9556-14A6563095AE}");
   EXPECT_EQ(GuidToString(IID_IObjectSafety), "{CB5BDC81-93C1-11CF-8F20-00805F2CD064}");
   EXPECT_EQ(GuidToString(IID_IDispatch), "{00020400-0000-0000-C000-000000000046}");

@@ -78,7 +78,7 @@ TEST_F(RangeFileTest, ReplaceReleasingOldLaterSwapsContentAtOnce) {
   std::string content;
   ASSERT_TRUE(ReadWholeFile("C:\\pkg", &content));
   EXPECT_EQ(content, "new");
-  EXPECT_EQ(GetFileAttributes("C:\\pkg_"), kInvalidFileAttributes);
+  EXPECT_EQ(GetPathAttributes("C:\\pkg_"), kInvalidFileAttributes);
   char old[11];
   ASSERT_TRUE(reader.ReadExact(old, sizeof old));
   EXPECT_EQ(std::string(old, sizeof old), "old content");

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "platform/error.h"
-#include "platform/mapping.h"
 #include "platform/testing/temp_root.h"
 
 namespace platform {
@@ -35,28 +34,28 @@ TEST_F(FileTest, OpenModesFollowTheirCreateAndExistRules) {
 TEST_F(FileTest, MoveFailsWhenTheTargetExistsAndReplaceDoesNot) {
   ASSERT_TRUE(WriteWholeFile("C:\\a", "A", 1));
   ASSERT_TRUE(WriteWholeFile("C:\\b", "B", 1));
-  EXPECT_FALSE(MoveFile("C:\\a", "C:\\b"));
+  EXPECT_FALSE(MovePath("C:\\a", "C:\\b"));
   EXPECT_EQ(GetLastSystemError(), kErrorAlreadyExists);
   std::string content;
   ASSERT_TRUE(ReadWholeFile("C:\\b", &content));
   EXPECT_EQ(content, "B");
-  ASSERT_TRUE(MoveFile("C:\\a", "C:\\c"));
+  ASSERT_TRUE(MovePath("C:\\a", "C:\\c"));
   EXPECT_FALSE(FileExists("C:\\a"));
-  ASSERT_TRUE(ReplaceFile("C:\\c", "C:\\b"));
+  ASSERT_TRUE(ReplacePath("C:\\c", "C:\\b"));
   ASSERT_TRUE(ReadWholeFile("C:\\b", &content));
   EXPECT_EQ(content, "A");
 }
 
 TEST_F(FileTest, ReadOnlyAttributeAndDeleteAfterClearingIt) {
   ASSERT_TRUE(WriteWholeFile("C:\\ro.txt", "x", 1));
-  EXPECT_EQ(GetFileAttributes("C:\\ro.txt"), kAttrArchive);
-  ASSERT_TRUE(SetFileAttributes("C:\\ro.txt", kAttrReadOnly));
-  EXPECT_TRUE(GetFileAttributes("C:\\ro.txt") & kAttrReadOnly);
-  EXPECT_TRUE(DeleteFile("C:\\ro.txt"));
-  EXPECT_EQ(GetFileAttributes("C:\\ro.txt"), kInvalidFileAttributes);
-  ASSERT_TRUE(CreateDirectory("C:\\dir"));
-  EXPECT_EQ(GetFileAttributes("C:\\dir"), kAttrDirectory);
-  EXPECT_FALSE(DeleteFile("C:\\dir"));
+  EXPECT_EQ(GetPathAttributes("C:\\ro.txt"), kAttrArchive);
+  ASSERT_TRUE(SetPathAttributes("C:\\ro.txt", kAttrReadOnly));
+  EXPECT_TRUE(GetPathAttributes("C:\\ro.txt") & kAttrReadOnly);
+  EXPECT_TRUE(RemoveFile("C:\\ro.txt"));
+  EXPECT_EQ(GetPathAttributes("C:\\ro.txt"), kInvalidFileAttributes);
+  ASSERT_TRUE(MakeDirectory("C:\\dir"));
+  EXPECT_EQ(GetPathAttributes("C:\\dir"), kAttrDirectory);
+  EXPECT_FALSE(RemoveFile("C:\\dir"));
 }
 
 TEST_F(FileTest, ThreeTimesSetAndReadBack) {
@@ -89,28 +88,6 @@ TEST_F(FileTest, DirectoryChainIsCreatedParentsFirst) {
   EXPECT_FALSE(CreateDirectoryChain("C:\\file\\sub"));
   EXPECT_TRUE(RemoveTree("C:\\a"));
   EXPECT_FALSE(FileExists("C:\\a"));
-}
-
-TEST_F(FileTest, MappingWindowsCoverAnyOffset) {
-  const size_t size = 3 * ReadOnlyMapping::Granularity() + 123;
-  std::string data(size, '\0');
-  for (size_t i = 0; i < size; ++i) data[i] = static_cast<char>(i * 7 + 3);
-  ASSERT_TRUE(WriteWholeFile("C:\\big", data.data(), data.size()));
-  ReadOnlyMapping map;
-  ASSERT_TRUE(map.Open("C:\\big"));
-  EXPECT_EQ(map.Size(), size);
-  const uint64_t offsets[] = {0, 1, ReadOnlyMapping::Granularity() + 5, size - 1};
-  for (uint64_t off : offsets) {
-    const uint8_t* p = map.MapWindow(off, 1000);
-    ASSERT_NE(p, nullptr);
-    size_t n = std::min<size_t>(1000, size - off);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(p), n), data.substr(off, n));
-  }
-  EXPECT_EQ(map.MapWindow(size, 10), nullptr);
-  ReadOnlyMapping empty;
-  ASSERT_TRUE(WriteWholeFile("C:\\empty", "", 0));
-  ASSERT_TRUE(empty.Open("C:\\empty"));
-  EXPECT_EQ(empty.MapWindow(0, 10), nullptr);
 }
 
 TEST_F(FileTest, PositionalReadsAndWrites) {

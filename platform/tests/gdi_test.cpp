@@ -190,7 +190,7 @@ TEST_F(GdiText, TransparentBlackTextKeepsTheBackground) {
   dc.SelectFont(&font_);
   dc.SetBkMode(kTransparent);
   dc.SetTextColor(kBlack);
-  ASSERT_TRUE(dc.TextOut(2, 2, Utf8ToCp949("프로그램 설치 중 [1/2]")));
+  ASSERT_TRUE(dc.DrawTextAt(2, 2, Utf8ToCp949("프로그램 설치 중 [1/2]")));
   int inked = 0, dark = 0;
   for (int y = 0; y < 20; ++y)
     for (int x = 0; x < 120; ++x) {
@@ -216,7 +216,7 @@ TEST_F(GdiText, OpaqueTextFillsItsExtentWithTheBackgroundColour) {
   dc.SelectBitmap(&b);
   dc.SelectFont(&font_);
   dc.SetBkColor(kWhite);
-  dc.TextOut(0, 0, "Ab");
+  dc.DrawTextAt(0, 0, "Ab");
   Size ext = dc.GetTextExtent("Ab");
   ASSERT_GT(ext.cx, 0);
   EXPECT_NE(b.GetPixel(0, 0), kBlue);
@@ -231,7 +231,7 @@ TEST_F(GdiText, HangulSyllablesHaveTheirOwnGlyphs) {
     dc.SelectBitmap(&b);
     dc.SelectFont(&font_);
     dc.SetBkMode(kTransparent);
-    dc.TextOut(0, 0, Utf8ToCp949(utf8));
+    dc.DrawTextAt(0, 0, Utf8ToCp949(utf8));
     std::vector<ColorRef> px;
     for (int y = 0; y < 16; ++y)
       for (int x = 0; x < 20; ++x) px.push_back(b.GetPixel(x, y));

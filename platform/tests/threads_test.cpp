@@ -131,7 +131,7 @@ TEST(WindowThreads, EndDialogFromAWorkerEndsTheModalRun) {
     bool OnInitDialog() override {
       worker = std::thread([this] {
         for (int i = 0; i <= 100; i += 10) SetBar(i);
-        EXPECT_EQ(MessageBox(this, "UPDATE CANCELED"), kIdOk);
+        EXPECT_EQ(ShowMessageBox(this, "UPDATE CANCELED"), kIdOk);
         EndDialog(kIdCancel);
       });
       return true;

@@ -349,7 +349,7 @@ TEST_F(WindowTest, CursorIsResetToArrowUnlessAHandlerKeepsIt) {
 
 TEST_F(WindowTest, MessageBoxOffscreenGoesToStderrAnsweredOk) {
   ::testing::internal::CaptureStderr();
-  int32_t answer = MessageBox(nullptr, "FAIL TO UPDATE", "KIVROInstaller", kMbOkCancel);
+  int32_t answer = ShowMessageBox(nullptr, "FAIL TO UPDATE", "KIVROInstaller", kMbOkCancel);
   std::string err = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(answer, kIdOk);
   EXPECT_NE(err.find("FAIL TO UPDATE"), std::string::npos);
@@ -376,7 +376,7 @@ TEST_F(WindowTest, SentMessagesAreAnsweredByTheWindow) {
     }
   } dlg;
   ASSERT_TRUE(dlg.Create());
-  EXPECT_EQ(dlg.SendMessage(0x8001, 40, 2), 42);
+  EXPECT_EQ(dlg.SendWindowMessage(0x8001, 40, 2), 42);
   EXPECT_EQ(dlg.NativeId(), 0u);  // no native window off-screen
 }
 

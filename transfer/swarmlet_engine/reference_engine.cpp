@@ -197,7 +197,7 @@ void Run(std::shared_ptr<Download> d, std::string meta_url, std::string director
   if (result == SourceResult::kStopped) return;
   if (result == SourceResult::kWriteFailed) return fail(kErrorWriteFailed);
   if (result == SourceResult::kFailed) return fail(kErrorSourcesFailed);
-  if (!platform::ReplaceFile(part, target)) return fail(kErrorWriteFailed);
+  if (!platform::ReplacePath(part, target)) return fail(kErrorWriteFailed);
   d->downloaded = static_cast<uint32_t>(meta.size);
   d->state = kStateDone;
   if (!d->stop && d->on_complete != nullptr) d->on_complete(d->handle, 0);

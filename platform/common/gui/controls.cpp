@@ -34,7 +34,7 @@ void Button::OnPaint(Dc& dc) {
   dc.SetBkMode(kTransparent);
   dc.SetTextColor(IsEnabled() ? kTextColour : kGreyText);
   Rect text = pressed_ ? client.Offset(1, 1) : client;
-  dc.DrawText(GetText(), text, kTextCenter | kTextVCenter | kTextSingleLine);
+  dc.DrawTextInRect(GetText(), text, kTextCenter | kTextVCenter | kTextSingleLine);
 }
 
 void Button::OnMouseMove(Point p) {
@@ -72,7 +72,7 @@ void StaticText::OnPaint(Dc& dc) {
   dc.SelectFont(GetFont());
   dc.SetBkMode(kTransparent);
   dc.SetTextColor(IsEnabled() ? kTextColour : kGreyText);
-  dc.DrawText(GetText(), GetClientRect(), kTextLeft | kTextWordBreak);
+  dc.DrawTextInRect(GetText(), GetClientRect(), kTextLeft | kTextWordBreak);
 }
 
 void StaticIcon::OnPaint(Dc& dc) {

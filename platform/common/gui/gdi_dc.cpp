@@ -258,7 +258,7 @@ void Dc::BlendText(int32_t x, int32_t y, const std::string& utf8) {
     }
 }
 
-bool Dc::TextOut(int32_t x, int32_t y, const std::string& text) {
+bool Dc::DrawTextAt(int32_t x, int32_t y, const std::string& text) {
   if (target_ == nullptr || font_ == nullptr || font_->IsNull()) return false;
   if (text.empty()) return true;
   BlendText(x, y, Cp949ToUtf8(text));
@@ -270,7 +270,7 @@ Size Dc::GetTextExtent(const std::string& text) const {
   return MeasureText(*font_, Cp949ToUtf8(text));
 }
 
-void Dc::DrawText(const std::string& text, const Rect& r, uint32_t format) {
+void Dc::DrawTextInRect(const std::string& text, const Rect& r, uint32_t format) {
   if (target_ == nullptr || font_ == nullptr || font_->IsNull()) return;
   std::string utf8 = Cp949ToUtf8(text);
   // Lines: hard breaks, then (with word breaks) wrapping at spaces.

@@ -108,6 +108,8 @@ bool InitGui(const char* backend) {
 
 const char* GuiBackendName() { return S().started.load() ? S().backend_name.c_str() : ""; }
 
+bool HasScreen() { return S().started.load() && S().backend_name != "offscreen"; }
+
 bool IsUiThread() {
   State& s = S();
   return s.started.load(std::memory_order_acquire) && s.ui_thread == std::this_thread::get_id();

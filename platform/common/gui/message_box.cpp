@@ -28,7 +28,7 @@ constexpr int32_t kButtonHeight = 24;
 
 }  // namespace
 
-int32_t MessageBox(Window* owner, const std::string& text, const std::string& caption,
+int32_t ShowMessageBox(Window* owner, const std::string& text, const std::string& caption,
                    uint32_t flags) {
   InitGui();
   std::string title = caption.empty() ? ProgramTitle() : caption;
@@ -40,7 +40,7 @@ int32_t MessageBox(Window* owner, const std::string& text, const std::string& ca
     int32_t result = 0;
     WindowHandle h = owner ? owner->Handle() : 0;
     if (owner && h == 0) return 0;
-    GuiCore::Call(h, [&] { result = MessageBox(owner, text, caption, flags); });
+    GuiCore::Call(h, [&] { result = ShowMessageBox(owner, text, caption, flags); });
     return result;
   }
   Font font;
@@ -140,7 +140,7 @@ class SystemMenuPopup : public Window {
       if (static_cast<int32_t>(i) == hot_)
         dc.FillSolidRect({2, y, client.right - 2, y + kItemHeight}, Rgb(204, 228, 247));
       dc.SetTextColor(Rgb(0, 0, 0));
-      dc.DrawText(entries_[i].text, {16, y, client.right - 8, y + kItemHeight},
+      dc.DrawTextInRect(entries_[i].text, {16, y, client.right - 8, y + kItemHeight},
                   kTextVCenter | kTextSingleLine);
       y += kItemHeight;
     }

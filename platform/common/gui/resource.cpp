@@ -30,7 +30,7 @@ void RegisterResource(ResourceType type, int32_t id, const uint8_t* data, size_t
   t.binary[{static_cast<int>(type), id}] = {data, size};
 }
 
-bool FindResource(ResourceType type, int32_t id, const uint8_t** data, size_t* size) {
+bool FindBuiltinResource(ResourceType type, int32_t id, const uint8_t** data, size_t* size) {
   Table& t = TheTable();
   std::lock_guard<std::mutex> guard(t.lock);
   auto it = t.binary.find({static_cast<int>(type), id});
@@ -43,14 +43,14 @@ bool FindResource(ResourceType type, int32_t id, const uint8_t** data, size_t* s
 Bitmap LoadBitmapResource(int32_t id) {
   const uint8_t* data = nullptr;
   size_t size = 0;
-  if (!FindResource(ResourceType::kBitmap, id, &data, &size)) return {};
+  if (!FindBuiltinResource(ResourceType::kBitmap, id, &data, &size)) return {};
   return DecodeBmp(data, size);
 }
 
 Icon LoadIconResource(int32_t id, int32_t size) {
   const uint8_t* data = nullptr;
   size_t bytes = 0;
-  if (!FindResource(ResourceType::kIcon, id, &data, &bytes)) return {};
+  if (!FindBuiltinResource(ResourceType::kIcon, id, &data, &bytes)) return {};
   return Icon::Decode(data, bytes, size);
 }
 
@@ -60,7 +60,7 @@ void RegisterString(int32_t id, const std::string& text) {
   t.strings[id] = text;
 }
 
-std::string LoadString(int32_t id) {
+std::string LoadStringResource(int32_t id) {
   Table& t = TheTable();
   std::lock_guard<std::mutex> guard(t.lock);
   auto it = t.strings.find(id);

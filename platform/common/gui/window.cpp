@@ -329,7 +329,7 @@ std::vector<SystemMenuEntry> Window::SystemMenu() const {
   return menu;
 }
 
-intptr_t Window::SendMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) {
+intptr_t Window::SendWindowMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) {
   intptr_t answer = 0;
   GuiCore::Do(*this, [&] { answer = OnMessage(message, wparam, lparam); });
   return answer;

@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
+#include <string>
 
 #include "platform/thread.h"
 #include "platform/top_windows.h"
@@ -21,26 +21,14 @@ bool Exists(const std::string& path) {
 
 bool PrivateXServer::Start() {
   Stop();
-  const char* current = std::getenv("DISPLAY");
-  had_display_ = current != nullptr;
-  saved_display_ = current ? current : "";
-  for (int n = 91 + static_cast<int>(getpid() % 50); n < 400; n += 7) {
-    std::string number = std::to_string(n);
-    if (Exists("/tmp/.X11-unix/X" + number) || Exists("/tmp/.X" + number + "-lock")) continue;
-    if (!server_.Start("Z:/usr/bin/Xvfb", {":" + number, "-screen", "0", "1024x768x24",
-                                           "-nolisten", "tcp", "-noreset"})) {
-      return false;  // no Xvfb at all
-    }
-    setenv("DISPLAY", (":" + number).c_str(), 1);
-    for (int i = 0; i < 300; ++i) {
-      if (server_.Wait(0)) break;  // lost the race for this number
-      if (Exists("/tmp/.X11-unix/X" + number) && HasDisplay()) {
-        display_ = ":" + number;
-        return true;
-      }
-      Sleep(20);
-    }
-    server_.Terminate();
+  std::string why;
+  if (server_.Start(1024, 768, &why) != testing_support::XvfbServer::kStarted) return false;
+  display_ = ":" + std::to_string(server_.DisplayNumber());
+  // The server reports its number once it accepts connections; make sure
+  // this process's own connections see it too.
+  for (int i = 0; i < 300; ++i) {
+    if (HasDisplay()) return true;
+    Sleep(20);
   }
   Stop();
   return false;
@@ -54,11 +42,7 @@ PrivateXServer* StartSuiteXServer() {
 }
 
 void PrivateXServer::Stop() {
-  if (server_.IsStarted()) server_.Terminate();
-  if (!display_.empty() || server_.IsStarted()) {
-    if (had_display_) setenv("DISPLAY", saved_display_.c_str(), 1);
-    else unsetenv("DISPLAY");
-  }
+  server_.Stop();
   display_.clear();
 }
 

@@ -244,7 +244,7 @@ class SdlBackend : public Backend {
       case SDL_SYSWMEVENT: {
         NativeEventHook hook = CurrentNativeEventHook();
         if (hook && e.syswm.msg && e.syswm.msg->subsystem == SDL_SYSWM_X11)
-          hook(&e.syswm.msg->msg.x11.event);
+          hook(reinterpret_cast<const NativeEvent*>(&e.syswm.msg->msg.x11.event));
         return;
       }
       default:
