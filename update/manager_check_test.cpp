@@ -276,6 +276,22 @@ TEST_F(RoleTest, KindsChooseTheOwnRoleCreatedOnFirstUse) {
   EXPECT_THAT(g_made_net->Calls(), ElementsAre("option 4 y"));
 }
 
+// A program that hands in no factory gets no own roles: the check fails
+// cleanly rather than reaching for an implementation.
+TEST_F(RoleTest, WithoutAFactoryEveryOwnRoleIsMissing) {
+  SetRoleFactory(nullptr);
+  ASSERT_NE(0, m->CheckUpdate(kListPath, kListUrl));
+  EXPECT_EQ(std::vector<int32_t>{RESULT_CHECK_FAILED}, Settle(1));
+  EXPECT_EQ(kManagerErrorNoRole, LastErrorCode());
+  EXPECT_STREQ("PATCH INFO COULD NOT BE CREATED", GetLastErrorInfo().text);
+  m->SetPatchInfo(&info);
+  ASSERT_NE(0, m->CheckUpdate(kListPath, kListUrl));
+  EXPECT_EQ((std::vector<int32_t>{RESULT_CHECK_FAILED, RESULT_CHECK_FAILED}), Settle(2));
+  EXPECT_EQ(kManagerErrorNoRole, LastErrorCode());
+  EXPECT_EQ(0, info.read_calls.load());
+  m->SetPatchInfo(nullptr);
+}
+
 TEST_F(RoleTest, HandedInRoleWinsAndIsNeverDeleted) {
   SetRoleFactory(&kFakeOwnRoles);
   int info_deleted = FakePatchInfo::destroyed, info_released = FakePatchInfo::released;

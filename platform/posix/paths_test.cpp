@@ -72,6 +72,14 @@ TEST_F(PathsTest, RelativePathsFollowTheCurrentDirectory) {
   ASSERT_TRUE(ChangeCurrentDirectory(saved));
 }
 
+TEST_F(PathsTest, EnvironmentValuesAndTheProgramName) {
+  setenv("KIVRO_TEST_VALUE", "a b", 1);
+  EXPECT_EQ(EnvironmentValue("KIVRO_TEST_VALUE"), "a b");
+  unsetenv("KIVRO_TEST_VALUE");
+  EXPECT_EQ(EnvironmentValue("KIVRO_TEST_VALUE"), "");
+  EXPECT_EQ(ProgramFileName(), "platform_posix_test");
+}
+
 TEST(DirectoryPart, UsesLastBackslashElseLastSlash) {
   EXPECT_EQ(DirectoryPart("C:\\a\\b/c.txt"), "C:\\a");
   EXPECT_EQ(DirectoryPart("dir/sub/f"), "dir/sub");

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/error.h"
+#include "platform/paths.h"
 #include "platform/testing/temp_root.h"
 
 namespace platform {
@@ -29,6 +30,15 @@ TEST_F(FileTest, OpenModesFollowTheirCreateAndExistRules) {
   f.Close();
   EXPECT_FALSE(f.Open("C:\\nofolder\\x.txt", File::kWrite, File::Mode::kCreateAlways));
   EXPECT_EQ(GetLastSystemError(), kErrorPathNotFound);
+}
+
+TEST_F(FileTest, SameFileComparesAsTheFileSystemDoes) {
+  ASSERT_TRUE(CreateDirectoryChain("C:\\Game\\Data"));
+  ASSERT_TRUE(WriteWholeFile("C:\\Game\\Data\\Map.npk", "x", 1));
+  EXPECT_TRUE(SameFile("C:\\Game\\Data\\Map.npk", "c:/game/DATA/map.NPK"));
+  EXPECT_TRUE(SameFile("C:\\Game\\Data\\New.npk", "C:\\Game\\Data\\New.npk"));  // not there yet
+  EXPECT_FALSE(SameFile("C:\\Game\\Data\\Map.npk", "C:\\Game\\Data\\Map.npk_"));
+  EXPECT_FALSE(SameFile("C:\\Game\\Data\\Map.npk", "D:\\Game\\Data\\Map.npk"));
 }
 
 TEST_F(FileTest, MoveFailsWhenTheTargetExistsAndReplaceDoesNot) {

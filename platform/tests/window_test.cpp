@@ -69,6 +69,8 @@ class WindowTest : public ::testing::Test {
   }
 };
 
+TEST_F(WindowTest, OffScreenThereIsNoScreen) { EXPECT_FALSE(HasScreen()); }
+
 TEST_F(WindowTest, DialogDescriptionMakesItsControls) {
   Recorder dlg;
   ASSERT_TRUE(dlg.Create());
