@@ -1,6 +1,13 @@
 // What the launcher window's logic (CStonegateDlg) needs from the display
 // that shows it: the skinned window on a screen, or the terminal when there
 // is no display. Tests use a recording fake.
+//
+// The launcher's window in three pieces: CStonegateDlg is the presenter
+// (texts, bars, buttons, timers, results, the game start), an
+// I_StonegateSurface the view: StonegateWindow (the skinned window on the
+// toolkit) or ConsoleSurface (the terminal). CreateProgramSurface
+// (program_surface.cpp) picks the view; CLauncherLink joins the presenter to
+// the update manager.
 #pragma once
 #include <cstdint>
 
