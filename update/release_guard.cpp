@@ -102,11 +102,13 @@ CReleaseGuard::CReleaseGuard() = default;
 CReleaseGuard::~CReleaseGuard() = default;
 
 bool CReleaseGuard::SetPublicKey(const std::string& key_text, std::string* error) {
-  has_key_ = false;
-  if (key_text.empty()) return true;
-  if (!ParseMinisignPublicKey(key_text, &key_, error)) return false;
-  has_key_ = true;
-  return true;
+  has_key_ = !key_text.empty();
+  key_broken_ = false;
+  if (!has_key_) return true;
+  // A key was meant: one that does not read fails every check rather than
+  // letting unsigned releases through.
+  key_broken_ = !ParseMinisignPublicKey(key_text, &key_, error);
+  return !key_broken_;
 }
 
 void CReleaseGuard::SetMirrors(const std::vector<std::string>& hosts) { mirrors_ = hosts; }
@@ -165,6 +167,7 @@ int32_t CReleaseGuard::CheckList(
       platform::DeleteFile(*p);
     return code;
   };
+  if (key_broken_) return fail(Record(kReleaseBadSignature, "THE RELEASE KEY IS NOT A MINISIGN PUBLIC KEY"));
   int32_t r = download(manifest_path_.c_str(), manifest_url_.c_str());
   if (r == 0) r = download(signature_path_.c_str(), signature_url_.c_str());
   if (r != 0)

@@ -50,7 +50,8 @@ class CReleaseGuard : public I_Download, private I_ReceiveTap {
 
   // ---- configuration ----
   // A public key file's text or its base64 line; false (with a reason) when
-  // it is not a minisign key. Without a key nothing is verified.
+  // it is not a minisign key, and then every check fails. Without a key
+  // (empty text) nothing is verified.
   bool SetPublicKey(const std::string& key_text, std::string* error);
   bool HasKey() const { return has_key_; }
   // Further hosts ("host" or "host:port") tried after the URL's own.
@@ -110,6 +111,7 @@ class CReleaseGuard : public I_Download, private I_ReceiveTap {
 
   I_Download* inner_ = nullptr;
   bool has_key_ = false;
+  bool key_broken_ = false;
   MinisignPublicKey key_;
   std::vector<std::string> mirrors_;
   std::atomic<size_t> preferred_{0};
