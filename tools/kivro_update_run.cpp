@@ -241,7 +241,10 @@ int RunUpdateCommand(int argc, char** argv) {
       if (!ParseVerify(v, &rule)) return Usage("--verify takes EXT:FLAGS, e.g. exe:0x111");
       rules.push_back(rule);
     } else if (a == "--pubkey") {
+      // An empty key would quietly mean "no check": refused instead.
       key_text = KeyText(v);
+      if (key_text.find_first_not_of(" \t\r\n") == std::string::npos)
+        return Usage("--pubkey takes a key file or the key's base64 line");
     } else if (a == "--mirror") {
       if (!MirrorAcceptable(v)) return Usage("--mirror takes HOST or HOST:PORT");
       mirrors.push_back(v);

@@ -140,6 +140,8 @@ TEST_F(KivroUpdateSigned, MissingSignatureOtherKeyOrUnsignedServerFailTheCheck) 
   // A key that is no key is a usage error, before anything is fetched.
   EXPECT_EQ(Run(server_.BaseUrl(), "--pubkey RWQAAEIy"), 2) << out_;
   EXPECT_NE(out_.find("usage:"), std::string::npos) << out_;
+  EXPECT_EQ(Run(server_.BaseUrl(), "--pubkey ''"), 2) << out_;
+  EXPECT_NE(out_.find("--pubkey takes"), std::string::npos) << out_;
 }
 
 TEST_F(KivroUpdateSigned, AnOlderPublicationIsRefusedAsAReplay) {
