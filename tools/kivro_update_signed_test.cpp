@@ -121,6 +121,27 @@ TEST_F(KivroUpdateSigned, ATamperedArchiveOfTheSameSizeAndByteSumIsNeverAppliedA
   EXPECT_TRUE(Installed("data/notice_old.txt"));
 }
 
+TEST_F(KivroUpdateSigned, AResumedPartialFileIsCheckedWhole) {
+  ASSERT_TRUE(PublishSigned("1.0", "", 1000));
+  ASSERT_EQ(Run(server_.BaseUrl()), 0) << out_;
+  ASSERT_TRUE(PublishSigned("2.0", "1.0", 2000));
+  // Half of the archive from an earlier, interrupted run; HTTP with resume
+  // continues it with a Range request.
+  const std::string archive = ReadFile(world_.Server() + "/dist/gobanvista/schedule.txt.zip");
+  const std::string partial = install_ + "/data/schedule.txt.zip.dwn";
+  std::string bad = archive.substr(0, archive.size() / 2);
+  bad[bad.size() / 2] ^= 0x20;
+  std::ofstream(partial, std::ios::binary) << bad;
+  EXPECT_EQ(Run(server_.BaseUrl(), "--method 3 --sequential"), 5) << out_;
+  EXPECT_NE(out_.find("schedule.txt.zip] DOES NOT MATCH THE SIGNED MANIFEST"), std::string::npos) << out_;
+  EXPECT_FALSE(Installed("data/schedule.txt"));
+  EXPECT_FALSE(Installed("data/schedule.txt.zip"));
+
+  std::ofstream(partial, std::ios::binary) << archive.substr(0, archive.size() / 2);
+  EXPECT_EQ(Run(server_.BaseUrl(), "--method 3 --sequential"), 0) << out_;
+  EXPECT_EQ(ReadFile(install_ + "/data/schedule.txt"), Release("2.0", "data/schedule.txt"));
+}
+
 TEST_F(KivroUpdateSigned, MissingSignatureOtherKeyOrUnsignedServerFailTheCheck) {
   ASSERT_TRUE(PublishSigned("1.0", "", 1000, "other.sec"));
   EXPECT_EQ(Run(server_.BaseUrl()), 2) << out_;
