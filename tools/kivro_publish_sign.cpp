@@ -60,8 +60,9 @@ bool WriteSignedManifest(const PublishOptions& options, const MinisignSecretKey&
     *error = "cannot sign the manifest";
     return false;
   }
-  // The signature goes last: a launcher never sees a new manifest with the
-  // old signature for longer than the two renames take.
+  // Each file is renamed into place whole. A launcher checking between the
+  // two renames finds a manifest its signature does not cover and installs
+  // nothing; the next check finds both.
   if (!WriteAtomically(path, text, error) || !WriteAtomically(path + ".minisig", signature, error))
     return false;
   summary->manifest_path = path;
