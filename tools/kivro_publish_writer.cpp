@@ -14,8 +14,26 @@
 #include "platform/codepage.h"
 #include "platform/file.h"
 #include "platform/filetime.h"
+#include "tools/kivro_publish_sign.h"
 #include "tools/kivro_publish_zip.h"
 #include "transfer/swarmlet_meta.h"
+
+bool WriteAtomically(const std::string& path, const std::string& text, std::string* error) {
+  platform::CreateParentDirectories(path);
+  std::string temporary = path + ".new";
+  platform::File out;
+  if (!out.Open(temporary, platform::File::kWrite, platform::File::Mode::kCreateAlways) ||
+      !out.Write(text.data(), text.size()) || !out.Sync()) {
+    *error = "cannot write " + temporary;
+    return false;
+  }
+  out.Close();
+  if (!platform::ReplacePath(temporary, path)) {
+    *error = "cannot put " + path + " in place";
+    return false;
+  }
+  return true;
+}
 
 namespace {
 
@@ -43,26 +61,11 @@ uint32_t FileSize(const std::string& path) {
   return platform::GetFileInfo(path, &info) ? static_cast<uint32_t>(info.size) : 0;
 }
 
-bool WriteAtomically(const std::string& path, const std::string& text, std::string* error) {
-  platform::CreateParentDirectories(path);
-  std::string temporary = path + ".new";
-  platform::File out;
-  if (!out.Open(temporary, platform::File::kWrite, platform::File::Mode::kCreateAlways) ||
-      !out.Write(text.data(), text.size()) || !out.Sync()) {
-    *error = "cannot write " + temporary;
-    return false;
-  }
-  out.Close();
-  if (!platform::ReplacePath(temporary, path)) {
-    *error = "cannot put " + path + " in place";
-    return false;
-  }
-  return true;
-}
 
 // The peer engine's meta file beside a published file ("<file>.swarmlet"):
 // its name, size and where the whole file can be fetched over HTTP.
-bool WritePeerMeta(const std::string& file, const PublishOptions& options, std::string* error) {
+bool WritePeerMeta(const std::string& file, const PublishOptions& options, PublishSummary* summary,
+                   std::string* error) {
   if (options.peer_source.empty()) return true;
   std::string relative = file.substr(options.server_dir.size() + 1);
   std::string url = options.peer_source;
@@ -87,7 +90,9 @@ bool WritePeerMeta(const std::string& file, const PublishOptions& options, std::
     *error = "cannot describe " + file + " for the peer engine";
     return false;
   }
-  return WriteAtomically(file + ".swarmlet", text, error);
+  if (!WriteAtomically(file + ".swarmlet", text, error)) return false;
+  summary->written.push_back(file + ".swarmlet");
+  return true;
 }
 
 // What the server tree needs from one published item.
@@ -195,8 +200,9 @@ bool WriteArchives(Release* release, const Layout& layout, const PublishOptions&
     source.file_path = f.path;
     source.list_time = f.list_time;
     source.mode = f.mode;
-    if (!WriteZip(archive, {source}, error) || !WritePeerMeta(archive, options, error))
-      return false;
+    if (!WriteZip(archive, {source}, error)) return false;
+    summary->written.push_back(archive);
+    if (!WritePeerMeta(archive, options, summary, error)) return false;
     f.archive_size = FileSize(archive);
     ++summary->archives;
     if (!f.package) {
@@ -223,9 +229,9 @@ bool WriteArchives(Release* release, const Layout& layout, const PublishOptions&
       entity_source.bytes = &bytes;
       entity_source.list_time = e.list_time;
       std::string entity_archive = layout.EntityArchive(f, e);
-      if (!WriteZip(entity_archive, {entity_source}, error) ||
-          !WritePeerMeta(entity_archive, options, error))
-        return false;
+      if (!WriteZip(entity_archive, {entity_source}, error)) return false;
+      summary->written.push_back(entity_archive);
+      if (!WritePeerMeta(entity_archive, options, summary, error)) return false;
       e.archive_size = FileSize(entity_archive);
       ++summary->archives;
       ++summary->entities;
@@ -519,9 +525,9 @@ bool WriteListPatch(const Release& release, const Release* previous, const Layou
     s.mode = f->mode;
     sources.push_back(s);
   }
-  if (!WriteZip(layout.dist + "\\" + name, sources, error) ||
-      !WritePeerMeta(layout.dist + "\\" + name, options, error))
-    return false;
+  if (!WriteZip(layout.dist + "\\" + name, sources, error)) return false;
+  summary->written.push_back(layout.dist + "\\" + name);
+  if (!WritePeerMeta(layout.dist + "\\" + name, options, summary, error)) return false;
   ++summary->archives;
 
   std::string list_path = options.server_dir + "\\vrl\\newvrl\\" + options.project + ".pul";
@@ -544,8 +550,9 @@ bool WriteListPatch(const Release& release, const Release* previous, const Layou
   for (const auto& [patch, text] : carry.sections)
     if (patch != name) t += text;
   t += section;
-  if (!WriteAtomically(list_path, t, error) || !WritePeerMeta(list_path, options, error))
-    return false;
+  if (!WriteAtomically(list_path, t, error)) return false;
+  summary->written.push_back(list_path);
+  if (!WritePeerMeta(list_path, options, summary, error)) return false;
 
   CPulBase check;
   if (!check.Read(list_path.c_str()) || check.newest_version != version ||
@@ -570,6 +577,10 @@ std::string LongListDate(int64_t list_time) {
 
 bool Publish(const PublishOptions& options, PublishSummary* summary, std::string* error) {
   *summary = PublishSummary();
+  // The key is read first: a key that cannot sign leaves the tree untouched.
+  MinisignSecretKey key;
+  if (!options.sign_key_file.empty() && !ReadSigningKey(options.sign_key_file, &key, error))
+    return false;
   Release release, previous;
   if (!ScanRelease(options.release_dir, true, &release, error)) return false;
   if (!CheckRelease(release, options, error)) return false;
@@ -604,12 +615,15 @@ bool Publish(const PublishOptions& options, PublishSummary* summary, std::string
              read.substr(line, read.find('\n', line) - line);
     return false;
   }
-  if (!WriteAtomically(list_path, text, error) || !WritePeerMeta(list_path, options, error))
-    return false;
+  if (!WriteAtomically(list_path, text, error)) return false;
+  summary->written.push_back(list_path);
+  if (!WritePeerMeta(list_path, options, summary, error)) return false;
   summary->list_path = list_path;
 
   if (!options.list_patch_version.empty() &&
       !WriteListPatch(release, has_previous ? &previous : nullptr, layout, options, summary, error))
+    return false;
+  if (!options.sign_key_file.empty() && !WriteSignedManifest(options, key, summary, error))
     return false;
   return true;
 }
