@@ -190,7 +190,6 @@ class FtpConnection {
   // response.
   bool Connect(const std::string& server, uint16_t port, const std::string& user,
                const std::string& password);
-  bool IsConnected() const { return control_.IsOpen(); }
   void Close();  // QUIT
 
   // FtpOpenFile for reading in binary: SIZE, passive data connection, RETR.

@@ -172,10 +172,6 @@ bool MakeDirectory(const std::string& path) {
   return mkdir(ToPosixPath(path).c_str(), 0755) == 0 || FailWithErrno();
 }
 
-bool RemoveEmptyDirectory(const std::string& path) {
-  return rmdir(ToPosixPath(path).c_str()) == 0 || FailWithErrno();
-}
-
 bool RemoveTree(const std::string& path) { return RemoveTreePosix(ToPosixPath(path)); }
 
 bool CreateDirectoryChain(const std::string& dir_path) {
