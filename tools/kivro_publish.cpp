@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "platform/paths.h"
 #include "platform/initialize.h"
+#include "platform/paths.h"
 #include "tools/kivro_publish_writer.h"
 
 namespace {

@@ -10,9 +10,9 @@
 #include "platform/console.h"
 #include "platform/internet_parse.h"
 #include "platform/paths.h"
+#include "update/last_error.h"
 #include "update/launcher_manager.h"
 #include "update/own_roles.h"
-#include "update/last_error.h"
 
 namespace {
 

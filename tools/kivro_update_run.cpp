@@ -12,9 +12,9 @@
 #include "platform/console.h"
 #include "platform/file.h"
 #include "platform/paths.h"
+#include "update/last_error.h"
 #include "update/launcher_manager.h"
 #include "update/own_roles.h"
-#include "update/last_error.h"
 #include "update/release_guard.h"
 
 #ifndef KIVRO_RELEASE_PUBKEY

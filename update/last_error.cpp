@@ -1,7 +1,7 @@
 #include "update/last_error.h"
 
-#include "update/lock_guard.h"
 #include "update/fixed_text.h"
+#include "update/lock_guard.h"
 
 namespace {
 

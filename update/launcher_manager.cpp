@@ -8,8 +8,8 @@
 #include "platform/debug.h"
 #include "platform/error.h"
 #include "platform/url.h"
-#include "update/lock_guard.h"
 #include "update/last_error.h"
+#include "update/lock_guard.h"
 #include "update/manager_internal.h"
 
 namespace {

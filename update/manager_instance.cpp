@@ -3,8 +3,8 @@
 #include <cstdlib>
 
 #include "platform/thread.h"
-#include "update/lock_guard.h"
 #include "update/launcher_manager.h"
+#include "update/lock_guard.h"
 #include "update/manager_internal.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include "patch/vrel_apply_info.h"
 #include "platform/debug.h"
 #include "platform/thread.h"
-#include "update/lock_guard.h"
 #include "update/last_error.h"
 #include "update/launcher_manager.h"
+#include "update/lock_guard.h"
 #include "update/manager_internal.h"
 
 namespace {
