@@ -31,6 +31,11 @@ const char kUsage[] =
     "  --peer-source URL     write a peer-engine meta file <file>.swarmlet beside\n"
     "                        every published file, with URL (http://host:port, the\n"
     "                        server of SERVER_DIR) as the file's source\n"
+    "  --torrents URL        write a BitTorrent metainfo <file>.torrent beside every\n"
+    "                        published file (v1, web seed: the file's URL under URL,\n"
+    "                        http://host:port[/path], the server of SERVER_DIR) and\n"
+    "                        the meta file <file>.swarmlet naming it, for the swarm\n"
+    "                        engine\n"
     "  --help                this text\n"
     "\n"
     "Paths are POSIX paths (or Windows paths of the launcher's view). The same release\n"
@@ -63,7 +68,8 @@ int main(int argc, char** argv) {
     } else if (a == "--subdir") {
       options.per_directory = true;
     } else if (a == "--previous" || a == "--project" || a == "--download-url" ||
-               a == "--list-patch" || a == "--list-patch-folder" || a == "--peer-source") {
+               a == "--list-patch" || a == "--list-patch-folder" || a == "--peer-source" ||
+               a == "--torrents") {
       const char* v = value(a.c_str());
       if (v == nullptr) return 2;
       if (a == "--previous")
@@ -76,6 +82,8 @@ int main(int argc, char** argv) {
         options.list_patch_version = v;
       else if (a == "--peer-source")
         options.peer_source = v;
+      else if (a == "--torrents")
+        options.torrent_base = v;
       else
         options.list_patch_folder = v;
     } else if (a.rfind("--", 0) == 0 || count == 2) {
