@@ -87,10 +87,12 @@ bool WritePeerMeta(const std::string& file, const PublishOptions& options, std::
   SwarmletMeta meta;
   meta.name = file.substr(file.rfind('\\') + 1);
   meta.size = FileSize(file);
-  if (!options.peer_source.empty()) meta.sources.push_back(PublishedUrl(options.peer_source, relative));
-  if (!options.torrent_base.empty()) {
+  meta.sources.push_back(PublishedUrl(
+      options.peer_source.empty() ? options.torrent_base : options.peer_source, relative));
+  // A torrent cannot describe an empty file; the swarm engine makes one
+  // from the meta file's size alone.
+  if (!options.torrent_base.empty() && meta.size > 0) {
     std::string web_seed = PublishedUrl(options.torrent_base, relative);
-    if (meta.sources.empty()) meta.sources.push_back(web_seed);
     std::string torrent;
     if (!MakeTorrent(file, web_seed, &torrent, error) ||
         !WriteAtomically(file + ".torrent", torrent, error))

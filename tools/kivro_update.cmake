@@ -27,6 +27,7 @@ add_dependencies(kivro-update kivro_update_swarmlet)
 
 kivro_add_test(kivro_update_fetch_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/kivro_update_fetch_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/kivro_update_swarm_test.cpp
   LIBS kivro_update_fetch_args kivro_test_servers kivro_publish_torrent
   LABELS integration
   TIMEOUT 240)

@@ -40,6 +40,7 @@
 #include <libtorrent/address.hpp>
 #include <libtorrent/alert.hpp>
 #include <libtorrent/error_code.hpp>
+#include <libtorrent/ip_filter.hpp>
 #include <libtorrent/session.hpp>
 #include <libtorrent/session_params.hpp>
 #include <libtorrent/settings_pack.hpp>
@@ -48,6 +49,7 @@
 #include <libtorrent/torrent_info.hpp>
 #include <libtorrent/torrent_status.hpp>
 
+#include "platform/codepage.h"
 #include "platform/debug.h"
 #include "platform/file.h"
 #include "platform/internet.h"
@@ -145,11 +147,27 @@ lt::settings_pack SessionSettings(const SwarmletSettings& s) {
   pack.set_bool(lt::settings_pack::enable_natpmp, s.natpmp);
   pack.set_bool(lt::settings_pack::allow_multiple_connections_per_ip, s.same_ip_peers);
   pack.set_int(lt::settings_pack::urlseed_wait_retry, s.web_seed_retry_seconds);
+  // A web seed request waits for rate-limit quota for all its bytes before
+  // the first arrives: libtorrent's 16 MiB would look like a stall under a
+  // limit. 1 MiB also leaves the rest of the file to the swarm's other
+  // players when several start together.
+  pack.set_int(lt::settings_pack::urlseed_max_request_bytes, 1024 * 1024);
   pack.set_int(lt::settings_pack::download_rate_limit, LimitValue(g_download_limit));
   pack.set_int(lt::settings_pack::upload_rate_limit, LimitValue(g_upload_limit));
   // Alerts are drained by the pump and only errors are worth a trace.
   pack.set_int(lt::settings_pack::alert_mask, lt::alert_category::error);
   return pack;
+}
+
+// libtorrent exempts peers on local networks (and loopback) from the rate
+// limits by default; the player's limits here cover every peer and web seed.
+void LimitEveryPeer(lt::session* session) {
+  lt::ip_filter classes;
+  const std::uint32_t global = 1u << static_cast<std::uint32_t>(lt::session::global_peer_class_id);
+  classes.add_rule(lt::make_address("0.0.0.0"), lt::make_address("255.255.255.255"), global);
+  classes.add_rule(lt::make_address("::"), lt::make_address("ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff"),
+                   global);
+  session->set_peer_class_filter(classes);
 }
 
 // Removes a torrent (its files stay) and waits until the session let it go,
@@ -237,7 +255,7 @@ std::shared_ptr<lt::torrent_info> LoadTorrent(platform::InternetSession* http,
                                                ec, lt::from_span);
   if (ec || !ti->is_valid() || ti->num_files() != 1) return nullptr;
   const lt::file_storage& files = ti->files();
-  if (files.file_name(lt::file_index_t{0}).to_string() != meta.name ||
+  if (files.file_name(lt::file_index_t{0}).to_string() != platform::Cp949ToUtf8(meta.name) ||
       static_cast<uint64_t>(files.file_size(lt::file_index_t{0})) != meta.size)
     return nullptr;
   return ti;
@@ -325,6 +343,18 @@ void RunDownload(const std::shared_ptr<Download>& d, const std::string& meta_url
   SwarmletMeta meta;
   if (!ReadSwarmletMeta(text.data(), text.size(), &meta, nullptr)) return fail(kErrorMetaInvalid);
   d->total = static_cast<uint32_t>(meta.size);
+  if (meta.size == 0) {
+    // Nothing to share (a torrent cannot describe an empty file): an empty
+    // file is the whole download.
+    platform::File empty;
+    if (!platform::CreateDirectoryChain(directory) ||
+        !empty.Open(directory + "\\" + meta.name, platform::File::kWrite,
+                    platform::File::Mode::kCreateAlways))
+      return fail(kErrorWriteFailed);
+    d->state = kStateDone;
+    if (!d->stop && d->on_complete != nullptr) d->on_complete(d->handle, 0);
+    return;
+  }
   uint32_t error = 0;
   std::shared_ptr<lt::torrent_info> ti = LoadTorrent(&http, meta_url, meta, &error);
   if (!ti) return fail(error);
@@ -339,7 +369,8 @@ void RunDownload(const std::shared_ptr<Download>& d, const std::string& meta_url
   lt::add_torrent_params params;
   params.ti = ti;
   params.save_path = platform::ToPosixPath(directory);
-  params.renamed_files[lt::file_index_t{0}] = meta.name + ".part";
+  // libtorrent names files in UTF-8; ours are code page 949 texts.
+  params.renamed_files[lt::file_index_t{0}] = platform::Cp949ToUtf8(meta.name) + ".part";
   params.flags &= ~(lt::torrent_flags::auto_managed | lt::torrent_flags::paused);
   lt::error_code ec;
   lt::torrent_handle torrent = session->add_torrent(std::move(params), ec);
@@ -454,6 +485,7 @@ SWARMLET_EXPORT int32_t ModuleInit(SwarmletCallback on_init, int32_t) {
     if (ok) {
       try {
         session = std::make_shared<lt::session>(lt::session_params(SessionSettings(settings)));
+        LimitEveryPeer(session.get());
       } catch (const std::exception& e) {
         Trace(std::string("session: ") + e.what());
         ok = false;

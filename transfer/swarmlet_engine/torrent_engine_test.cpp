@@ -10,6 +10,8 @@
 #include <memory>
 #include <thread>
 
+#include "platform/dynlib.h"
+#include "platform/paths.h"
 #include "tools/kivro_publish_torrent.h"
 #include "transfer/swarmlet.h"
 #include "transfer/swarmlet_meta.h"
@@ -192,6 +194,25 @@ TEST_F(TorrentEngine, MetaFilesAndTorrentsThatDoNotServeAreEngineErrors) {
   kivro_test::WritePosixFile(root_->PosixPath("dist/junk.zip.swarmlet"), WriteSwarmletMeta(meta));
   EXPECT_EQ(Fetch("junk.zip", "dist/junk.zip"), 24);
   EXPECT_STREQ(GetLastErrorInfo().text, "SWARMLET CORE ERROR[2]");
+}
+
+// The adapter lifts the limits (-1); a launcher that sets one gets it for
+// every source, also peers and web seeds on the local network.
+TEST_F(TorrentEngine, TheDownloadRateLimitHoldsForWebSeedsOnTheLocalNetwork) {
+  platform::DynamicLibrary engine;  // the adapter's engine: the same library
+  ASSERT_TRUE(engine.Load(platform::ProgramDirectory() + "\\" + kSwarmletLibraryName));
+  auto set_limit = reinterpret_cast<SwarmletSetRateLimitFn>(engine.Find("SetDownloadRateLimit"));
+  ASSERT_NE(set_limit, nullptr);
+  set_limit(1024 * 1024);  // about 3 s for the file
+  auto started = std::chrono::steady_clock::now();
+  int32_t result = Fetch("limited/a.zip", "dist/a.zip");
+  auto took = std::chrono::steady_clock::now() - started;
+  set_limit(-1);
+  ASSERT_EQ(result, 0) << GetLastErrorInfo().text;
+  EXPECT_TRUE(Local("limited/a.zip") == content_);
+  // A lower bound only (a loaded machine makes it slower, never faster),
+  // with a second of burst allowed.
+  EXPECT_GE(took, std::chrono::milliseconds(1800));
 }
 
 TEST_F(TorrentEngine, CancelKeepsThePartFileAndTheNextRunFetchesOnlyTheRest) {
