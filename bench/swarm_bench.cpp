@@ -8,10 +8,15 @@
 // the bytes nginx served for the file (from its access log) divided by
 // N x the file size, where plain HTTP is 1.0 (target at N = 8: at most
 // 0.35); each player's wall time until its file was complete against a
-// lone HTTP download of the same file by `kivro-update fetch` in the same
-// run (target: at most 1.5), curl's time for reference; and each player's
-// peak memory (GNU time). Players keep seeding a while after completing
-// (--seed), as a launcher that still runs does.
+// lone HTTP download of the same file by `kivro-update fetch` from the same
+// server in the same run (target: at most 1.5), curl's time for reference;
+// and each player's peak memory (GNU time). Players seed until all are
+// complete, as launchers that still run do.
+//
+// Two servers: one whose uplink is shared by all players (--rate MIB per
+// second, 64 by default; a relay of ours in front of nginx, see
+// throttled_relay.h), the release-day bottleneck the swarm is for; and
+// nginx on loopback without any limit, which outruns any swarm.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -23,6 +28,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/throttled_relay.h"
 #include "platform/internet_socket.h"
 #include "tools/kivro_publish_torrent.h"
 #include "transfer/swarmlet_meta.h"
@@ -61,14 +67,111 @@ struct Round {
   std::vector<uint64_t> peak_kib;
 };
 
+// One round: `n` players start together and seed until all are complete;
+// then they are ended (by the ids of their processes).
+Round Play(int n, const std::string& program, const std::string& url, uint64_t size,
+           const kivro_test::NginxServer& nginx, const std::string& path,
+           const kivro_test::TempDir& work) {
+  Round r;
+  r.players = n;
+  uint64_t before = Served(nginx, path, 0);
+  fs::remove_all(work.PosixPath("p"));
+  fs::create_directories(work.PosixPath("p"));
+  std::string command;
+  for (int i = 0; i < n; ++i) {
+    std::string k = std::to_string(i);
+    command += "/usr/bin/time -f %M -o " + Q(work.PosixPath("p/mem" + k)) + " " + Q(program) +
+               " fetch " + url + " " + Q(work.PosixPath("p/" + k + "/r.bin")) +
+               " --peer --seed 3600 >" + Q(work.PosixPath("p/out" + k)) + " 2>&1 </dev/null & echo $! >" +
+               Q(work.PosixPath("p/pid" + k)) + "; ";
+  }
+  command += "wait";
+  auto start = Clock::now();
+  std::thread players([&] { std::system(command.c_str()); });
+  // The engine renames its part file when every piece is verified: the
+  // file's appearance is the player's completion.
+  r.seconds.assign(n, -1);
+  for (int done = 0; done < n && Seconds(Clock::now() - start) < 900;) {
+    for (int i = 0; i < n; ++i) {
+      if (r.seconds[i] < 0 && FileSize(work.PosixPath("p/" + std::to_string(i) + "/r.bin")) == size) {
+        r.seconds[i] = Seconds(Clock::now() - start);
+        ++done;
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  // Each pid file names the `time` process; the player is its child.
+  for (int i = 0; i < n; ++i) {
+    std::string pid;
+    kivro_test::ReadPosixFile(work.PosixPath("p/pid" + std::to_string(i)), &pid);
+    if (std::atoi(pid.c_str()) > 0)
+      std::system(("pkill -TERM -P " + std::to_string(std::atoi(pid.c_str()))).c_str());
+  }
+  players.join();
+  for (int i = 0; i < n; ++i) {
+    std::string mem;
+    kivro_test::ReadPosixFile(work.PosixPath("p/mem" + std::to_string(i)), &mem);
+    // GNU time notes the signal on a line before the figure.
+    size_t last = mem.find_last_of("0123456789");
+    size_t first = last == std::string::npos ? 0 : mem.find_last_not_of("0123456789", last) + 1;
+    r.peak_kib.push_back(last == std::string::npos ? 0 : std::strtoull(mem.c_str() + first, nullptr, 10));
+    if (r.seconds[i] < 0) r.ok = false;
+  }
+  uint64_t served = Served(nginx, path, before + size) - before;
+  r.ratio = static_cast<double>(served) / (static_cast<double>(n) * static_cast<double>(size));
+  return r;
+}
+
+// The lone HTTP download by kivro-update fetch, best of three; curl too.
+bool Lone(const std::string& program, const std::string& url, uint64_t size,
+          const kivro_test::TempDir& work, double* http, double* curl) {
+  *http = *curl = 1e30;
+  for (int round = 0; round < 3; ++round) {
+    std::string target = work.PosixPath("http/r.bin");
+    fs::remove_all(work.PosixPath("http"));
+    auto start = Clock::now();
+    int status = std::system((Q(program) + " fetch " + url + " " + Q(target) + " >/dev/null 2>&1").c_str());
+    double s = Seconds(Clock::now() - start);
+    if (status == 0 && FileSize(target) == size) *http = std::min(*http, s);
+    fs::remove_all(work.PosixPath("http"));
+    start = Clock::now();
+    status = std::system(("curl -s -o " + Q(work.PosixPath("curl.bin")) + " " + url).c_str());
+    s = Seconds(Clock::now() - start);
+    if (status == 0 && FileSize(work.PosixPath("curl.bin")) == size) *curl = std::min(*curl, s);
+    fs::remove(work.PosixPath("curl.bin"));
+  }
+  return *http < 1e29;
+}
+
+void Print(const char* title, double http, double curl, const std::vector<Round>& rounds) {
+  std::printf("%s\n  lone HTTP download (kivro-update fetch): %.2f s; curl: %.2f s\n", title, http, curl);
+  std::printf("  %-3s %-22s %-36s %s\n", "N", "served / (N x size)", "wall time / lone HTTP (seconds)",
+              "peak memory per player (MiB)");
+  for (const Round& r : rounds) {
+    double worst = *std::max_element(r.seconds.begin(), r.seconds.end());
+    double best = *std::min_element(r.seconds.begin(), r.seconds.end());
+    uint64_t peak = *std::max_element(r.peak_kib.begin(), r.peak_kib.end());
+    uint64_t least = *std::min_element(r.peak_kib.begin(), r.peak_kib.end());
+    char times[64];
+    std::snprintf(times, sizeof times, "%.2f-%.2f (%.1f-%.1f s)", best / http, worst / http, best, worst);
+    std::printf("  %-3d %-22.3f %-36s %.1f-%.1f%s\n", r.players, r.ratio, times, least / 1024.0,
+                peak / 1024.0, r.ok ? "" : "   FAILED: a player did not complete");
+  }
+  const Round& eight = rounds.back();
+  double worst8 = *std::max_element(eight.seconds.begin(), eight.seconds.end());
+  std::printf("  targets at N = 8: served <= 0.35: %s (%.3f); wall time <= 1.5 x lone HTTP: %s (%.2f)\n",
+              eight.ratio <= 0.35 ? "met" : "NOT met", eight.ratio,
+              worst8 / http <= 1.5 ? "met" : "NOT met", worst8 / http);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   uint64_t size_mib = 256;
-  int seed_seconds = 0;
+  int rate_mib = 64;
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "--size") == 0) size_mib = std::strtoull(argv[i + 1], nullptr, 10);
-    if (std::strcmp(argv[i], "--seed") == 0) seed_seconds = std::atoi(argv[i + 1]);
+    if (std::strcmp(argv[i], "--rate") == 0) rate_mib = std::max(1, std::atoi(argv[i + 1]));
   }
   const uint64_t size = size_mib << 20;
   if (!kivro_test::NginxServer::Available() || std::system("command -v curl >/dev/null 2>&1") != 0 ||
@@ -76,31 +179,46 @@ int main(int argc, char** argv) {
     std::printf("bench_swarm: needs nginx, curl and /usr/bin/time; nothing measured\n");
     return 1;
   }
-  kivro_test::TempDir www("swarmbenchwww"), work("swarmbench");
-  if (!kivro_test::WritePatternFile(www.PosixPath("dist/r.bin"), size, 9)) {
+  kivro_test::TempDir www("swarmbenchwww"), slow("swarmbenchslow"), work("swarmbench");
+  std::error_code link_error;
+  if (!kivro_test::WritePatternFile(www.PosixPath("dist/r.bin"), size, 9) ||
+      !fs::create_directories(slow.PosixPath("dist")) ||
+      (fs::create_hard_link(www.PosixPath("dist/r.bin"), slow.PosixPath("dist/r.bin"), link_error),
+       link_error)) {
     std::printf("bench_swarm: cannot write the release file\n");
     return 1;
   }
   kivro_test::NginxServer nginx;
   nginx.LogBytes();
   std::string why;
-  if (!nginx.Start(www.Posix(), &why)) {
+  // /limited/ is the same file, with its own .torrent and meta file (their
+  // web seed is the relay's URL), reached through the relay.
+  if (!nginx.Start(www.Posix(), &why, "    location /limited/ { alias " + slow.Posix() + "/; }\n")) {
     std::printf("bench_swarm: %s\n", why.c_str());
     return 1;
   }
-  const std::string url = nginx.BaseUrl() + "/dist/r.bin";
-  std::string torrent, error;
-  if (!MakeTorrent(www.WinPath("dist/r.bin"), url, &torrent, &error)) {
-    std::printf("bench_swarm: %s\n", error.c_str());
+  ThrottledRelay relay(nginx.Port(), static_cast<uint64_t>(rate_mib) << 20);
+  if (!relay.Start()) {
+    std::printf("bench_swarm: the relay did not start\n");
     return 1;
   }
-  kivro_test::WritePosixFile(www.PosixPath("dist/r.bin.torrent"), torrent);
-  SwarmletMeta meta;
-  meta.name = "r.bin";
-  meta.size = size;
-  meta.sources = {url};
-  meta.torrent = "r.bin.torrent";
-  kivro_test::WritePosixFile(www.PosixPath("dist/r.bin.swarmlet"), WriteSwarmletMeta(meta));
+  const std::string url = nginx.BaseUrl() + "/dist/r.bin";
+  const std::string limited_url = relay.BaseUrl() + "/limited/dist/r.bin";
+  for (const kivro_test::TempDir* root : {&www, &slow}) {
+    std::string seed = root == &www ? url : limited_url;
+    std::string torrent, error;
+    if (!MakeTorrent(root->WinPath("dist/r.bin"), seed, &torrent, &error)) {
+      std::printf("bench_swarm: %s\n", error.c_str());
+      return 1;
+    }
+    kivro_test::WritePosixFile(root->PosixPath("dist/r.bin.torrent"), torrent);
+    SwarmletMeta meta;
+    meta.name = "r.bin";
+    meta.size = size;
+    meta.sources = {seed};
+    meta.torrent = "r.bin.torrent";
+    kivro_test::WritePosixFile(root->PosixPath("dist/r.bin.swarmlet"), WriteSwarmletMeta(meta));
+  }
 
   // One program folder for every player: each takes the next free port
   // from the base and connects to all the others.
@@ -115,91 +233,30 @@ int main(int argc, char** argv) {
   fs::copy_file(KIVRO_TORRENT_ENGINE, work.PosixPath("bin/Swarmlet.dll"));
   kivro_test::WritePosixFile(work.PosixPath("bin/Swarmlet.ini"), settings);
 
-  // The lone HTTP download, best of three, with curl for reference.
-  double http = 1e30, curl = 1e30;
-  for (int round = 0; round < 3; ++round) {
-    std::string target = work.PosixPath("http/r.bin");
-    fs::remove_all(work.PosixPath("http"));
-    auto start = Clock::now();
-    int status = std::system((Q(program) + " fetch " + url + " " + Q(target) + " >/dev/null 2>&1").c_str());
-    double s = Seconds(Clock::now() - start);
-    if (status == 0 && FileSize(target) == size) http = std::min(http, s);
-    fs::remove_all(work.PosixPath("http"));
-    start = Clock::now();
-    status = std::system(("curl -s -o " + Q(work.PosixPath("curl.bin")) + " " + url).c_str());
-    s = Seconds(Clock::now() - start);
-    if (status == 0 && FileSize(work.PosixPath("curl.bin")) == size) curl = std::min(curl, s);
-    fs::remove(work.PosixPath("curl.bin"));
-  }
-  if (http > 1e29) {
-    std::printf("bench_swarm: the lone HTTP download failed\n");
-    return 1;
-  }
-  // Players seed until the slowest should be done: several lone downloads.
-  if (seed_seconds <= 0) seed_seconds = std::max(20, static_cast<int>(http * 10));
-
-  std::vector<Round> rounds;
-  for (int n : {1, 4, 8}) {
-    Round r;
-    r.players = n;
-    uint64_t before = Served(nginx, "/dist/r.bin", 0);
-    fs::remove_all(work.PosixPath("p"));
-    std::string command;
-    for (int i = 0; i < n; ++i) {
-      std::string k = std::to_string(i);
-      command += "( /usr/bin/time -f %M -o " + Q(work.PosixPath("p/mem" + k)) + " " + Q(program) +
-                 " fetch " + url + " " + Q(work.PosixPath("p/" + k + "/r.bin")) + " --peer --seed " +
-                 std::to_string(seed_seconds) + " >" + Q(work.PosixPath("p/out" + k)) +
-                 " 2>&1 </dev/null; echo $? >" + Q(work.PosixPath("p/code" + k)) + " ) & ";
-    }
-    command += "wait";
-    fs::create_directories(work.PosixPath("p"));
-    auto start = Clock::now();
-    std::thread players([&] { std::system(command.c_str()); });
-    // The engine renames its part file when every piece is verified: the
-    // file's appearance is the player's completion.
-    r.seconds.assign(n, -1);
-    for (int done = 0; done < n && Seconds(Clock::now() - start) < 900;) {
-      for (int i = 0; i < n; ++i) {
-        if (r.seconds[i] < 0 && FileSize(work.PosixPath("p/" + std::to_string(i) + "/r.bin")) == size) {
-          r.seconds[i] = Seconds(Clock::now() - start);
-          ++done;
-        }
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    players.join();
-    for (int i = 0; i < n; ++i) {
-      std::string k = std::to_string(i), code, mem;
-      kivro_test::ReadPosixFile(work.PosixPath("p/code" + k), &code);
-      kivro_test::ReadPosixFile(work.PosixPath("p/mem" + k), &mem);
-      if (std::atoi(code.c_str()) != 0 || r.seconds[i] < 0) r.ok = false;
-      r.peak_kib.push_back(std::strtoull(mem.c_str(), nullptr, 10));
-    }
-    uint64_t served = Served(nginx, "/dist/r.bin", before + size) - before;
-    r.ratio = static_cast<double>(served) / (static_cast<double>(n) * static_cast<double>(size));
-    rounds.push_back(r);
-  }
-
-  std::printf("file: %llu MiB, web seed nginx on loopback; players seed %d s after completing\n",
-              static_cast<unsigned long long>(size_mib), seed_seconds);
-  std::printf("lone HTTP download (kivro-update fetch): %.2f s; curl: %.2f s\n", http, curl);
-  std::printf("%-4s %-10s %-28s %-22s %s\n", "N", "served", "wall time / lone HTTP", "", "peak memory (MiB)");
-  for (const Round& r : rounds) {
-    double worst = *std::max_element(r.seconds.begin(), r.seconds.end());
-    double best = *std::min_element(r.seconds.begin(), r.seconds.end());
-    uint64_t peak = *std::max_element(r.peak_kib.begin(), r.peak_kib.end());
-    uint64_t least = *std::min_element(r.peak_kib.begin(), r.peak_kib.end());
-    std::printf("%-4d %-10.3f %.2f-%.2f (%.1f-%.1f s)%-8s %.1f-%.1f%s\n", r.players, r.ratio,
-                best / http, worst / http, best, worst, "", least / 1024.0, peak / 1024.0,
-                r.ok ? "" : "   FAILED: a player did not complete");
-  }
-  const Round& eight = rounds.back();
-  double worst8 = *std::max_element(eight.seconds.begin(), eight.seconds.end());
-  std::printf("targets at N = 8: served <= 0.35 of plain HTTP: %s (%.3f); wall time <= 1.5 x lone HTTP: %s (%.2f)\n",
-              eight.ratio <= 0.35 ? "met" : "NOT met", eight.ratio,
-              worst8 / http <= 1.5 ? "met" : "NOT met", worst8 / http);
+  // Two servers: the one players meet on a release day, whose uplink is
+  // the bottleneck (--rate MIB per second for all players together, the
+  // relay in front of nginx), and loopback without any limit, where the
+  // server outruns anything the swarm can add.
+  struct Server {
+    std::string title, url, path;
+  };
+  std::vector<Server> servers = {
+      {"server with an uplink of " + std::to_string(rate_mib) + " MiB/s for all players together",
+       limited_url, "/limited/dist/r.bin"},
+      {"server without a limit (loopback)", url, "/dist/r.bin"},
+  };
   bool ok = true;
-  for (const Round& r : rounds) ok &= r.ok;
+  for (const Server& server : servers) {
+    double http = 0, curl = 0;
+    if (!Lone(program, server.url, size, work, &http, &curl)) {
+      std::printf("bench_swarm: the lone HTTP download failed (%s)\n", server.url.c_str());
+      return 1;
+    }
+    std::vector<Round> rounds;
+    for (int n : {1, 4, 8}) rounds.push_back(Play(n, program, server.url, size, nginx, server.path, work));
+    std::printf("file: %llu MiB; ", static_cast<unsigned long long>(size_mib));
+    Print(server.title.c_str(), http, curl, rounds);
+    for (const Round& r : rounds) ok &= r.ok;
+  }
   return ok ? 0 : 1;
 }

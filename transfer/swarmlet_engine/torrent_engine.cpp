@@ -41,6 +41,7 @@
 #include <libtorrent/alert.hpp>
 #include <libtorrent/error_code.hpp>
 #include <libtorrent/ip_filter.hpp>
+#include <libtorrent/peer_info.hpp>
 #include <libtorrent/session.hpp>
 #include <libtorrent/session_params.hpp>
 #include <libtorrent/settings_pack.hpp>
@@ -289,11 +290,70 @@ void TakeOverSameTorrent(lt::session* session, const lt::torrent_info& ti) {
   RemoveTorrent(session, old);
 }
 
+// The web seed is the download server: the source of last resort once the
+// swarm delivers. It is used while no other peer is connected, while no
+// peer has a piece we lack, or while the peers give less than
+// kPeersEnoughRate together; otherwise it is taken off the torrent (at most
+// one request of 1 MiB is cut short) until one of those holds again. So a
+// swarm of one runs at HTTP speed, and players who start together fetch
+// different pieces from the server (rarest first) and the rest from each
+// other.
+class WebSeedSwitch {
+ public:
+  static constexpr int kPeersEnoughRate = 1024 * 1024;  // bytes per second
+  static constexpr auto kCheck = std::chrono::milliseconds(500);
+  static constexpr auto kOffAfter = std::chrono::milliseconds(1000);
+
+  explicit WebSeedSwitch(const lt::torrent_info& ti) {
+    for (const lt::web_seed_entry& seed : ti.web_seeds()) urls_.push_back(seed.url);
+  }
+  void Update(const lt::torrent_handle& torrent, std::chrono::steady_clock::time_point now) {
+    if (urls_.empty() || now - last_check_ < kCheck) return;
+    last_check_ = now;
+    std::vector<lt::peer_info> peers;
+    torrent.get_peer_info(peers);
+    bool connected = false, interesting = false;
+    int64_t rate = 0;
+    for (const lt::peer_info& p : peers) {
+      if (p.connection_type != lt::peer_info::standard_bittorrent) continue;
+      connected = true;
+      rate += p.payload_down_speed;
+      if (p.flags & lt::peer_info::interesting) interesting = true;
+    }
+    bool want = !connected || !interesting || rate < kPeersEnoughRate;
+    if (want) {
+      peers_enough_since_ = now;
+      if (!on_) Switch(torrent, true);
+    } else if (on_ && now - peers_enough_since_ >= kOffAfter) {
+      Switch(torrent, false);
+    }
+  }
+
+ private:
+  void Switch(const lt::torrent_handle& torrent, bool on) {
+    for (const std::string& url : urls_) {
+      if (on) {
+        torrent.add_url_seed(url);
+      } else {
+        torrent.remove_url_seed(url);
+      }
+    }
+    on_ = on;
+  }
+
+  std::vector<std::string> urls_;
+  bool on_ = true;  // the torrent starts with its web seeds
+  std::chrono::steady_clock::time_point last_check_{};
+  std::chrono::steady_clock::time_point peers_enough_since_ = std::chrono::steady_clock::now();
+};
+
 enum class WatchResult { kComplete, kStopped, kStalled, kFileError };
 
 // Follows the torrent until it is complete and verified, stopped, stalled
 // or failed, keeping the counters the adapter polls.
-WatchResult Watch(Download* d, const lt::torrent_handle& torrent, uint32_t stall_ms) {
+WatchResult Watch(Download* d, const lt::torrent_handle& torrent, const lt::torrent_info& ti,
+                  uint32_t stall_ms) {
+  WebSeedSwitch web_seed(ti);
   int64_t last_bytes = -1;
   auto last_progress = std::chrono::steady_clock::now();
   for (;;) {
@@ -309,6 +369,7 @@ WatchResult Watch(Download* d, const lt::torrent_handle& torrent, uint32_t stall
     d->peers = static_cast<uint32_t>(st.num_peers);
     if (st.is_seeding && st.state == lt::torrent_status::seeding) return WatchResult::kComplete;
     auto now = std::chrono::steady_clock::now();
+    web_seed.Update(torrent, now);
     // Checking a part file reads the disk, not the network: not a stall.
     bool checking = st.state == lt::torrent_status::checking_files ||
                     st.state == lt::torrent_status::checking_resume_data;
@@ -379,7 +440,8 @@ void RunDownload(const std::shared_ptr<Download>& d, const std::string& meta_url
     return fail(kErrorMetaInvalid);
   }
   ConnectPeers(torrent, settings.peers);
-  WatchResult result = Watch(d.get(), torrent, static_cast<uint32_t>(settings.stall_seconds) * 1000);
+  WatchResult result =
+      Watch(d.get(), torrent, *ti, static_cast<uint32_t>(settings.stall_seconds) * 1000);
   RemoveTorrent(session.get(), torrent);  // the part file stays for the next attempt
   if (result == WatchResult::kStopped) return;
   if (result == WatchResult::kStalled) return fail(kErrorNoSource);
