@@ -42,6 +42,7 @@
 #include <libtorrent/error_code.hpp>
 #include <libtorrent/ip_filter.hpp>
 #include <libtorrent/peer_info.hpp>
+#include <libtorrent/posix_disk_io.hpp>
 #include <libtorrent/session.hpp>
 #include <libtorrent/session_params.hpp>
 #include <libtorrent/settings_pack.hpp>
@@ -546,7 +547,12 @@ SWARMLET_EXPORT int32_t ModuleInit(SwarmletCallback on_init, int32_t) {
     std::shared_ptr<lt::session> session;
     if (ok) {
       try {
-        session = std::make_shared<lt::session>(lt::session_params(SessionSettings(settings)));
+        lt::session_params params(SessionSettings(settings));
+        // Reads and writes, not memory maps: a 32-bit player cannot map a
+        // large release into its address space, and mapped pages would
+        // count as the launcher's memory.
+        params.disk_io_constructor = lt::posix_disk_io_constructor;
+        session = std::make_shared<lt::session>(std::move(params));
         LimitEveryPeer(session.get());
       } catch (const std::exception& e) {
         Trace(std::string("session: ") + e.what());
