@@ -164,6 +164,18 @@ TEST_F(TorrentEngine, AFailingWebSeedWithoutPeersEndsAfterTheStallTime) {
   EXPECT_FALSE(kivro_test::PosixFileExists(dir_.PosixPath("b.zip")));
 }
 
+TEST_F(TorrentEngine, AnEmptyFileNeedsNoTorrent) {
+  SwarmletMeta meta;
+  meta.name = "empty.zip";
+  meta.size = 0;
+  meta.sources = {Url("dist/empty.zip")};
+  kivro_test::WritePosixFile(root_->PosixPath("dist/empty.zip.swarmlet"), WriteSwarmletMeta(meta));
+  kivro_test::WritePosixFile(dir_.PosixPath("e/empty.zip"), "old content");
+  ASSERT_EQ(Fetch("e/empty.zip", "dist/empty.zip"), 0) << GetLastErrorInfo().text;
+  ASSERT_TRUE(kivro_test::PosixFileExists(dir_.PosixPath("e/empty.zip")));
+  EXPECT_EQ(Local("e/empty.zip"), "");
+}
+
 TEST_F(TorrentEngine, MetaFilesAndTorrentsThatDoNotServeAreEngineErrors) {
   EXPECT_EQ(Fetch("x.zip", "dist/nothing.zip"), 24);
   EXPECT_STREQ(GetLastErrorInfo().text, "SWARMLET CORE ERROR[1]");
