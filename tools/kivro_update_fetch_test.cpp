@@ -152,10 +152,24 @@ TEST_F(FetchTool, PeerFetchOfAMissingFileExitsWithTheEnginesError) {
   }
 }
 
+// A settings file that does not read stops the swarm engine's start: the
+// adapter answers 22 and nothing is fetched.
+TEST_F(FetchTool, PeerFetchWithAFaultySettingsFileExitsWith22) {
+  if (!HaveTorrentEngine()) GTEST_SKIP() << "built without the swarm engine";
+#ifdef KIVRO_TORRENT_ENGINE
+  TempDir folder("fetchprog");
+  RunResult run = RunProgram(PlaceProgram(folder, KIVRO_TORRENT_ENGINE, "dht = perhaps\n"), scratch_,
+                             nginx_.BaseUrl() + "/dist/a.zip " + dir_.PosixPath("f/a.zip") + " --peer");
+  EXPECT_EQ(run.exit_code, 22) << run.output;
+  EXPECT_FALSE(kivro_test::PosixFileExists(dir_.PosixPath("f/a.zip")));
+#endif
+}
+
 TEST_F(FetchTool, UsageErrorsExitWith2) {
   EXPECT_EQ(RunFetch(scratch_, "").exit_code, 2);
   EXPECT_EQ(RunFetch(scratch_, "http://h/a " + dir_.PosixPath("a") + " --method 5").exit_code, 2);
   EXPECT_EQ(RunFetch(scratch_, "http://h/a " + dir_.PosixPath("a") + " --port x").exit_code, 2);
+  EXPECT_EQ(RunFetch(scratch_, "http://h/a " + dir_.PosixPath("a") + " --peer --seed -1").exit_code, 2);
 }
 
 TEST(FetchToolFtp, FetchesWithResumableFtp) {
