@@ -37,6 +37,9 @@ target_compile_definitions(kivro_update_fetch_test PRIVATE
   KIVRO_REFERENCE_ENGINE="$<TARGET_FILE:kivro_swarmlet_engine>")
 add_dependencies(kivro_update_fetch_test kivro-update kivro_swarmlet_engine)
 if(TARGET kivro_swarmlet_torrent_engine)
+  if(KIVRO_TSAN_LIBTORRENT)
+    set_property(TEST kivro_update_fetch_test APPEND PROPERTY ENVIRONMENT "${KIVRO_TSAN_LIBTORRENT}")
+  endif()
   target_compile_definitions(kivro_update_fetch_test PRIVATE
     KIVRO_TORRENT_ENGINE="$<TARGET_FILE:kivro_swarmlet_torrent_engine>")
   add_dependencies(kivro_update_fetch_test kivro_swarmlet_torrent_engine)
