@@ -17,6 +17,8 @@
 // second, 64 by default; a relay of ours in front of nginx, see
 // throttled_relay.h), the release-day bottleneck the swarm is for; and
 // nginx on loopback without any limit, which outruns any swarm.
+// --tcp-only measures with uTP off between the players (uTP's delay-based
+// congestion control backs off on a busy loopback).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -169,6 +171,9 @@ void Print(const char* title, double http, double curl, const std::vector<Round>
 int main(int argc, char** argv) {
   uint64_t size_mib = 256;
   int rate_mib = 64;
+  bool utp = true;
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--tcp-only") == 0) utp = false;
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "--size") == 0) size_mib = std::strtoull(argv[i + 1], nullptr, 10);
     if (std::strcmp(argv[i], "--rate") == 0) rate_mib = std::max(1, std::atoi(argv[i + 1]));
@@ -225,7 +230,8 @@ int main(int argc, char** argv) {
   uint16_t base = platform::FindFreeLoopbackPort();
   if (base > 65000) base = 40000;
   std::string settings = "listen = 127.0.0.1:" + std::to_string(base) +
-                         "\nlisten_retries = 32\ndht = 0\nlsd = 0\nsame_ip_peers = 1\nstall_seconds = 60\n";
+                         "\nlisten_retries = 32\ndht = 0\nlsd = 0\nsame_ip_peers = 1\nstall_seconds = 60\n" +
+                         (utp ? "" : "utp = 0\n");
   for (int i = 0; i < 8; ++i) settings += "peer = 127.0.0.1:" + std::to_string(base + i) + "\n";
   const std::string program = work.PosixPath("bin/kivro-update");
   fs::create_directories(work.PosixPath("bin"));

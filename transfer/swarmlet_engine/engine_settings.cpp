@@ -133,6 +133,8 @@ bool ReadSwarmletSettings(const char* data, size_t size, SwarmletSettings* setti
       ok = ReadBool(value, &s.upnp);
     } else if (key == "natpmp") {
       ok = ReadBool(value, &s.natpmp);
+    } else if (key == "utp") {
+      ok = ReadBool(value, &s.utp);
     } else if (key == "same_ip_peers") {
       ok = ReadBool(value, &s.same_ip_peers);
     } else if (key == "peer") {

@@ -13,6 +13,9 @@
 //   lsd = 1                            local service discovery (PC rooms)
 //   upnp = 0, natpmp = 0               port mapping on the router: off, since
 //                                      opening ports is the player's decision
+//   utp = 1                            uTP beside TCP between peers: it yields
+//                                      to the player's other traffic (the
+//                                      live broadcast)
 //   same_ip_peers = 0                  several peers behind one address (tests
 //                                      on loopback need 1)
 //   peer = 192.168.0.7:6881            a peer to connect to for every file
@@ -39,6 +42,7 @@ struct SwarmletSettings {
   bool lsd = true;
   bool upnp = false;
   bool natpmp = false;
+  bool utp = true;
   bool same_ip_peers = false;
   std::vector<std::string> peers;  // "host:port", IPv6 as "[addr]:port"
   int32_t seed_seconds = -1;

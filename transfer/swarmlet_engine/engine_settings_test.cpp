@@ -16,6 +16,7 @@ TEST(SwarmletSettings, DefaultsAreForPlayersOnTheInternet) {
   EXPECT_FALSE(s.upnp);
   EXPECT_FALSE(s.natpmp);
   EXPECT_FALSE(s.same_ip_peers);
+  EXPECT_TRUE(s.utp);
   EXPECT_EQ(s.seed_seconds, -1);
   EXPECT_EQ(s.stall_seconds, 10);
   EXPECT_GT(s.listen_retries, 0);
@@ -25,7 +26,7 @@ TEST(SwarmletSettings, ReadsEveryKeyWithCommentsBlanksAndCrLf) {
   SwarmletSettings s;
   std::string why;
   ASSERT_TRUE(Read("# loopback\r\n; also a comment\r\n\r\n  listen = 127.0.0.1:0  \r\ndht=0\r\n"
-                   "lsd = off\nupnp = 1\nnatpmp = yes\nsame_ip_peers = true\n"
+                   "lsd = off\nupnp = 1\nnatpmp = yes\nsame_ip_peers = true\nutp = 0\n"
                    "peer = 127.0.0.1:7001\npeer = [::1]:7002\nseed_seconds = 0\n"
                    "stall_seconds = 3\nweb_seed_retry_seconds = 1\nlisten_retries = 0\n",
                    &s, &why))
@@ -36,6 +37,7 @@ TEST(SwarmletSettings, ReadsEveryKeyWithCommentsBlanksAndCrLf) {
   EXPECT_TRUE(s.upnp);
   EXPECT_TRUE(s.natpmp);
   EXPECT_TRUE(s.same_ip_peers);
+  EXPECT_FALSE(s.utp);
   EXPECT_EQ(s.peers, (std::vector<std::string>{"127.0.0.1:7001", "[::1]:7002"}));
   EXPECT_EQ(s.seed_seconds, 0);
   EXPECT_EQ(s.stall_seconds, 3);

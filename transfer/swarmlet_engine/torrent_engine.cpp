@@ -148,6 +148,8 @@ lt::settings_pack SessionSettings(const SwarmletSettings& s) {
   pack.set_bool(lt::settings_pack::enable_upnp, s.upnp);
   pack.set_bool(lt::settings_pack::enable_natpmp, s.natpmp);
   pack.set_bool(lt::settings_pack::allow_multiple_connections_per_ip, s.same_ip_peers);
+  pack.set_bool(lt::settings_pack::enable_outgoing_utp, s.utp);
+  pack.set_bool(lt::settings_pack::enable_incoming_utp, s.utp);
   pack.set_int(lt::settings_pack::urlseed_wait_retry, s.web_seed_retry_seconds);
   // A web seed request waits for rate-limit quota for all its bytes before
   // the first arrives: libtorrent's 16 MiB would look like a stall under a
