@@ -3,6 +3,14 @@
 # tests use without a window, and the program itself.
 set(KIVRO_LAUNCHER_DIR ${CMAKE_CURRENT_LIST_DIR})
 
+# The build settings (download hosts, release key) in a library of their
+# own: a program that brings its own build_settings object replaces them.
+add_library(kivro_launcher_settings STATIC ${KIVRO_LAUNCHER_DIR}/build_settings.cpp)
+target_include_directories(kivro_launcher_settings PUBLIC ${KIVRO_LAUNCHER_DIR}/..)
+target_compile_definitions(kivro_launcher_settings PRIVATE
+  "KIVRO_DOWNLOAD_HOST=\"${KIVRO_DOWNLOAD_HOST}\""
+  "KIVRO_RELEASE_PUBKEY=\"${KIVRO_RELEASE_PUBKEY}\"")
+
 add_library(kivro_launcher STATIC
   ${KIVRO_LAUNCHER_DIR}/launcher_config.cpp
   ${KIVRO_LAUNCHER_DIR}/result_messages.cpp
@@ -13,8 +21,8 @@ add_library(kivro_launcher STATIC
   ${KIVRO_LAUNCHER_DIR}/client_report.cpp
 )
 target_include_directories(kivro_launcher PUBLIC ${KIVRO_LAUNCHER_DIR}/..)
-target_compile_definitions(kivro_launcher PRIVATE "KIVRO_DOWNLOAD_HOST=\"${KIVRO_DOWNLOAD_HOST}\"")
-target_link_libraries(kivro_launcher PUBLIC kivro_update kivro_own_roles kivro_console kivro_process kivro_platform)
+target_link_libraries(kivro_launcher PUBLIC kivro_update kivro_own_roles kivro_console kivro_process kivro_platform
+  kivro_launcher_settings)
 if(TARGET kivro_sysinfo)
   target_link_libraries(kivro_launcher PRIVATE kivro_sysinfo)
   target_compile_definitions(kivro_launcher PRIVATE KIVRO_HAVE_SYSINFO=1)
@@ -61,6 +69,30 @@ target_compile_definitions(launcher_e2e_test PRIVATE
 add_dependencies(launcher_e2e_test KIVROInstaller npk kivro-publish)
 # Both end-to-end tests serve on the launcher's one port: never at once.
 set_tests_properties(launcher_e2e_test PROPERTIES RESOURCE_LOCK kivro_download_port)
+
+# A test-only launcher with the test release key built in and its hosts
+# from the environment, and the end-to-end test of signed releases with it.
+file(STRINGS ${KIVRO_LAUNCHER_DIR}/test_data/release_test.pub KIVRO_TEST_KEY_LINES)
+list(GET KIVRO_TEST_KEY_LINES 1 KIVRO_TEST_RELEASE_PUBKEY)
+add_executable(KIVROInstaller_signed_test
+  ${KIVRO_LAUNCHER_DIR}/launcher_main.cpp
+  ${KIVRO_LAUNCHER_DIR}/stonegate_app.cpp
+  ${KIVRO_LAUNCHER_DIR}/program_surface.cpp
+  ${KIVRO_LAUNCHER_DIR}/build_settings_signed_test.cpp
+)
+target_compile_definitions(KIVROInstaller_signed_test PRIVATE
+  "KIVRO_TEST_RELEASE_PUBKEY=\"${KIVRO_TEST_RELEASE_PUBKEY}\"")
+target_link_libraries(KIVROInstaller_signed_test PRIVATE kivro_launcher_window kivro_launcher kivro_update kivro_own_roles)
+kivro_embed_launcher_art(KIVROInstaller_signed_test)
+kivro_add_test(launcher_signed_e2e_test
+  SOURCES ${KIVRO_LAUNCHER_DIR}/launcher_signed_e2e_test.cpp
+  LIBS kivro_launcher_e2e
+  LABELS integration
+  TIMEOUT 300)
+target_compile_definitions(launcher_signed_e2e_test PRIVATE
+  "KIVRO_SIGNED_LAUNCHER_PROGRAM=\"$<TARGET_FILE:KIVROInstaller_signed_test>\""
+  "KIVRO_TEST_KEY_DIR=\"${KIVRO_LAUNCHER_DIR}/test_data\"")
+add_dependencies(launcher_signed_e2e_test KIVROInstaller_signed_test npk kivro-publish)
 
 if(TARGET kivro_gui_xvfb)
   kivro_add_test(launcher_xvfb_test

@@ -1,14 +1,44 @@
 #include "launcher/launcher_config.h"
 
+#include "launcher/build_settings.h"
 #include "platform/paths.h"
-
-#ifndef KIVRO_DOWNLOAD_HOST
-#define KIVRO_DOWNLOAD_HOST "127.0.0.1:18080"
-#endif
 
 namespace launcher {
 
-const char* DownloadHost() { return KIVRO_DOWNLOAD_HOST; }
+namespace {
+
+std::vector<std::string> SplitHosts(const std::string& list) {
+  std::vector<std::string> hosts;
+  size_t start = 0;
+  while (start <= list.size()) {
+    size_t end = list.find(',', start);
+    if (end == std::string::npos) end = list.size();
+    std::string host = list.substr(start, end - start);
+    while (!host.empty() && host.front() == ' ') host.erase(0, 1);
+    while (!host.empty() && host.back() == ' ') host.pop_back();
+    if (!host.empty()) hosts.push_back(host);
+    start = end + 1;
+  }
+  return hosts;
+}
+
+}  // namespace
+
+const char* DownloadHost() {
+  static const std::string first = [] {
+    std::vector<std::string> hosts = SplitHosts(BuiltInDownloadHosts());
+    return hosts.empty() ? std::string() : hosts[0];
+  }();
+  return first.c_str();
+}
+
+std::vector<std::string> MirrorHosts() {
+  std::vector<std::string> hosts = SplitHosts(BuiltInDownloadHosts());
+  if (!hosts.empty()) hosts.erase(hosts.begin());
+  return hosts;
+}
+
+const char* ReleaseKey() { return BuiltInReleaseKey(); }
 
 LauncherPaths FormLauncherPaths(const std::string& windows_directory, const std::string& host) {
   // Only the drive letter of the Windows directory counts; an empty one

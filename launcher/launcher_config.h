@@ -4,11 +4,17 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace launcher {
 
-// The download server's host ("host" or "host:port"), fixed at build time.
+// The download server's host ("host" or "host:port"), fixed at build time:
+// the first of the built-in hosts.
 const char* DownloadHost();
+// The other built-in hosts: mirrors tried in turn when a host fails.
+std::vector<std::string> MirrorHosts();
+// The built-in release key's base64 line; empty: releases are not checked.
+const char* ReleaseKey();
 
 // The paths and URLs the launcher hands to the update manager. A path is
 // the drive letter of `windows_directory` followed by a fixed tail.

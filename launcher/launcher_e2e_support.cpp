@@ -120,7 +120,8 @@ DemoWorld::~DemoWorld() {
   fs::remove_all(dir_, ignored);
 }
 
-bool DemoWorld::Publish(const std::string& version, const std::string& previous) {
+bool DemoWorld::Publish(const std::string& version, const std::string& previous,
+                        const std::string& extra) {
   std::string release = dir_ + "/release-" + version;
   std::string make = std::string(KIVRO_LAUNCHER_SOURCE_DIR) + "/sample_game/make_release.sh";
   if (Shell(Quote(make) + " " + version + " " + Quote(release) + " " + Quote(KIVRO_NPK_PROGRAM)) != 0) {
@@ -128,7 +129,7 @@ bool DemoWorld::Publish(const std::string& version, const std::string& previous)
   }
   std::string cmd = Quote(KIVRO_PUBLISH_PROGRAM) + " " + Quote(release) + " " + Quote(Server());
   if (!previous.empty()) cmd += " --previous " + Quote(dir_ + "/release-" + previous);
-  return Shell(cmd + " >/dev/null") == 0;
+  return Shell(cmd + " " + extra + " >/dev/null") == 0;
 }
 
 int DemoWorld::GameStarts() const {

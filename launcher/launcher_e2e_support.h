@@ -53,8 +53,10 @@ class DemoWorld {
   std::string Server() const { return dir_ + "/server"; }
   std::string Install() const { return Root() + "/drive_c/Zelmora/KOREAN/Gobanvista"; }
   // Makes release `version` with the sample game's script and publishes it
-  // (over the previous one when `previous` is not empty).
-  bool Publish(const std::string& version, const std::string& previous);
+  // (over the previous one when `previous` is not empty); `extra` are more
+  // arguments of the publisher (e.g. "--sign KEY").
+  bool Publish(const std::string& version, const std::string& previous,
+               const std::string& extra = "");
   // Number of lines in the game's started.log.
   int GameStarts() const;
   // Waits until the game has been started `count` times (it runs detached).

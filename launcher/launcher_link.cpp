@@ -5,7 +5,9 @@
 
 #include "launcher/client_report.h"
 #include "launcher/result_messages.h"
+#include "platform/debug.h"
 #include "update/launcher_manager.h"
+#include "update/release_guard.h"
 
 namespace {
 
@@ -64,6 +66,22 @@ void CLauncherLink::Configure() {
   manager_->SetDownloaderKind(launcher::kDownloaderKind);
   manager_->SetLocalBase(paths_.install_folder.c_str());
   manager_->SetUrlBase(paths_.url_base.c_str());
+  ConfigureReleaseGuard();
+}
+
+void CLauncherLink::ConfigureReleaseGuard() {
+  std::string key = launcher::ReleaseKey();
+  std::vector<std::string> mirrors = launcher::MirrorHosts();
+  auto* manager = dynamic_cast<CLauncherManager*>(manager_);
+  if (manager == nullptr || (key.empty() && mirrors.empty())) return;
+  // Lives as long as the manager, which keeps a pointer to it. A built-in
+  // key that is not a key fails every check (the guard stays closed).
+  static CReleaseGuard guard;
+  std::string error;
+  if (!guard.SetPublicKey(key, &error)) platform::DebugPrintf("[launcher] release key: %s\n", error.c_str());
+  guard.SetMirrors(mirrors);
+  guard.SetReplayRecord(kReleaseRecordKey, paths_.install_folder);
+  manager->SetReleaseGuard(&guard);
 }
 
 void CLauncherLink::RegisterCallbacks() {

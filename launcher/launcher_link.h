@@ -35,6 +35,8 @@ class CLauncherLink {
   // The same with another manager (tests).
   void InitWith(I_Manager* manager);
   void Configure();
+  // With a built-in release key or mirror hosts: the manager's release guard.
+  void ConfigureReleaseGuard();
   void RegisterCallbacks();
 
   // CheckUpdate with the patch-list path and URL. Non-zero when the check

@@ -13,8 +13,10 @@ add_library(kivro_publish_core STATIC
   kivro_publish_release.cpp
   kivro_publish_zip.cpp
   kivro_publish_writer.cpp
+  kivro_publish_sign.cpp
 )
-target_link_libraries(kivro_publish_core PUBLIC kivro_patch kivro_publish_torrent PkgConfig::MINIZIP ZLIB::ZLIB)
+target_link_libraries(kivro_publish_core PUBLIC kivro_patch kivro_release_sign kivro_publish_torrent
+  PkgConfig::MINIZIP ZLIB::ZLIB)
 
 add_executable(kivro-publish kivro_publish.cpp)
 target_link_libraries(kivro-publish PRIVATE kivro_publish_core)
@@ -23,3 +25,7 @@ kivro_add_test(kivro_publish_test
   SOURCES kivro_publish_test.cpp ${CMAKE_SOURCE_DIR}/patch/patch_info_test_support.cpp
   LIBS kivro_publish_core)
 add_dependencies(kivro_publish_test kivro-publish)
+
+kivro_add_test(kivro_publish_sign_test
+  SOURCES kivro_publish_sign_test.cpp ${CMAKE_SOURCE_DIR}/patch/patch_info_test_support.cpp
+  LIBS kivro_publish_core)

@@ -1,5 +1,6 @@
 // kivro-publish: writes the download-server tree for a release folder.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -36,6 +37,11 @@ const char kUsage[] =
     "                        http://host:port[/path], the server of SERVER_DIR) and\n"
     "                        the meta file <file>.swarmlet naming it, for the swarm\n"
     "                        engine\n"
+    "  --sign SECRET_KEY     also write vrl/newvrl/<project>.vrl.manifest (SHA-256,\n"
+    "                        size and path of every file written) and its signature\n"
+    "                        <project>.vrl.manifest.minisig with this minisign secret\n"
+    "                        key (made with minisign -G -W)\n"
+    "  --published SECONDS   the manifest's publication time (UTC seconds; default now)\n"
     "  --help                this text\n"
     "\n"
     "Paths are POSIX paths (or Windows paths of the launcher's view). The same release\n"
@@ -69,7 +75,7 @@ int main(int argc, char** argv) {
       options.per_directory = true;
     } else if (a == "--previous" || a == "--project" || a == "--download-url" ||
                a == "--list-patch" || a == "--list-patch-folder" || a == "--peer-source" ||
-               a == "--torrents") {
+               a == "--torrents" || a == "--sign" || a == "--published") {
       const char* v = value(a.c_str());
       if (v == nullptr) return 2;
       if (a == "--previous")
@@ -84,6 +90,17 @@ int main(int argc, char** argv) {
         options.peer_source = v;
       else if (a == "--torrents")
         options.torrent_base = v;
+      else if (a == "--sign")
+        options.sign_key_file = WindowsPath(v);
+      else if (a == "--published") {
+        char* end = nullptr;
+        long long seconds = std::strtoll(v, &end, 10);
+        if (end == v || *end != '\0' || seconds < 0) {
+          std::fprintf(stderr, "kivro-publish: --published takes UTC seconds\n");
+          return 2;
+        }
+        options.published = seconds;
+      }
       else
         options.list_patch_folder = v;
     } else if (a.rfind("--", 0) == 0 || count == 2) {
@@ -110,6 +127,8 @@ int main(int argc, char** argv) {
       "packages, %d entities\nlist: %s\n",
       summary.files, summary.packages, summary.entities, summary.archives, summary.removed_files,
       summary.removed_packages, summary.removed_entities, summary.list_path.c_str());
+  if (!summary.manifest_path.empty())
+    std::printf("signed manifest: %s\n", summary.manifest_path.c_str());
   if (!summary.list_patch_path.empty())
     std::printf("list patch: %s\n", summary.list_patch_path.c_str());
   return 0;

@@ -13,9 +13,27 @@
 #include "platform/codepage.h"
 #include "platform/file.h"
 #include "platform/filetime.h"
+#include "tools/kivro_publish_sign.h"
 #include "tools/kivro_publish_torrent.h"
 #include "tools/kivro_publish_zip.h"
 #include "transfer/swarmlet_meta.h"
+
+bool WriteAtomically(const std::string& path, const std::string& text, std::string* error) {
+  platform::CreateParentDirectories(path);
+  std::string temporary = path + ".new";
+  platform::File out;
+  if (!out.Open(temporary, platform::File::kWrite, platform::File::Mode::kCreateAlways) ||
+      !out.Write(text.data(), text.size()) || !out.Sync()) {
+    *error = "cannot write " + temporary;
+    return false;
+  }
+  out.Close();
+  if (!platform::ReplaceFile(temporary, path)) {
+    *error = "cannot put " + path + " in place";
+    return false;
+  }
+  return true;
+}
 
 namespace {
 
@@ -43,22 +61,6 @@ uint32_t FileSize(const std::string& path) {
   return platform::GetFileInfo(path, &info) ? static_cast<uint32_t>(info.size) : 0;
 }
 
-bool WriteAtomically(const std::string& path, const std::string& text, std::string* error) {
-  platform::CreateParentDirectories(path);
-  std::string temporary = path + ".new";
-  platform::File out;
-  if (!out.Open(temporary, platform::File::kWrite, platform::File::Mode::kCreateAlways) ||
-      !out.Write(text.data(), text.size()) || !out.Sync()) {
-    *error = "cannot write " + temporary;
-    return false;
-  }
-  out.Close();
-  if (!platform::ReplaceFile(temporary, path)) {
-    *error = "cannot put " + path + " in place";
-    return false;
-  }
-  return true;
-}
 
 // The URL of a published file under `base` (http://host:port[/path]).
 std::string PublishedUrl(std::string base, const std::string& relative) {
@@ -81,7 +83,8 @@ std::string PublishedUrl(std::string base, const std::string& relative) {
 // its name, size and where the whole file can be fetched over HTTP; with
 // torrents, also "<file>.torrent" (web seed under the torrents' base URL)
 // and its name in the meta file.
-bool WritePeerMeta(const std::string& file, const PublishOptions& options, std::string* error) {
+bool WritePeerMeta(const std::string& file, const PublishOptions& options, PublishSummary* summary,
+                   std::string* error) {
   if (options.peer_source.empty() && options.torrent_base.empty()) return true;
   std::string relative = file.substr(options.server_dir.size() + 1);
   SwarmletMeta meta;
@@ -97,6 +100,7 @@ bool WritePeerMeta(const std::string& file, const PublishOptions& options, std::
     if (!MakeTorrent(file, web_seed, &torrent, error) ||
         !WriteAtomically(file + ".torrent", torrent, error))
       return false;
+    summary->written.push_back(file + ".torrent");
     meta.torrent = meta.name + ".torrent";
   }
   std::string text = WriteSwarmletMeta(meta);
@@ -104,7 +108,9 @@ bool WritePeerMeta(const std::string& file, const PublishOptions& options, std::
     *error = "cannot describe " + file + " for the peer engine";
     return false;
   }
-  return WriteAtomically(file + ".swarmlet", text, error);
+  if (!WriteAtomically(file + ".swarmlet", text, error)) return false;
+  summary->written.push_back(file + ".swarmlet");
+  return true;
 }
 
 // What the server tree needs from one published item.
@@ -212,8 +218,9 @@ bool WriteArchives(Release* release, const Layout& layout, const PublishOptions&
     source.file_path = f.path;
     source.list_time = f.list_time;
     source.mode = f.mode;
-    if (!WriteZip(archive, {source}, error) || !WritePeerMeta(archive, options, error))
-      return false;
+    if (!WriteZip(archive, {source}, error)) return false;
+    summary->written.push_back(archive);
+    if (!WritePeerMeta(archive, options, summary, error)) return false;
     f.archive_size = FileSize(archive);
     ++summary->archives;
     if (!f.package) {
@@ -240,9 +247,9 @@ bool WriteArchives(Release* release, const Layout& layout, const PublishOptions&
       entity_source.bytes = &bytes;
       entity_source.list_time = e.list_time;
       std::string entity_archive = layout.EntityArchive(f, e);
-      if (!WriteZip(entity_archive, {entity_source}, error) ||
-          !WritePeerMeta(entity_archive, options, error))
-        return false;
+      if (!WriteZip(entity_archive, {entity_source}, error)) return false;
+      summary->written.push_back(entity_archive);
+      if (!WritePeerMeta(entity_archive, options, summary, error)) return false;
       e.archive_size = FileSize(entity_archive);
       ++summary->archives;
       ++summary->entities;
@@ -536,9 +543,9 @@ bool WriteListPatch(const Release& release, const Release* previous, const Layou
     s.mode = f->mode;
     sources.push_back(s);
   }
-  if (!WriteZip(layout.dist + "\\" + name, sources, error) ||
-      !WritePeerMeta(layout.dist + "\\" + name, options, error))
-    return false;
+  if (!WriteZip(layout.dist + "\\" + name, sources, error)) return false;
+  summary->written.push_back(layout.dist + "\\" + name);
+  if (!WritePeerMeta(layout.dist + "\\" + name, options, summary, error)) return false;
   ++summary->archives;
 
   std::string list_path = options.server_dir + "\\vrl\\newvrl\\" + options.project + ".pul";
@@ -561,8 +568,9 @@ bool WriteListPatch(const Release& release, const Release* previous, const Layou
   for (const auto& [patch, text] : carry.sections)
     if (patch != name) t += text;
   t += section;
-  if (!WriteAtomically(list_path, t, error) || !WritePeerMeta(list_path, options, error))
-    return false;
+  if (!WriteAtomically(list_path, t, error)) return false;
+  summary->written.push_back(list_path);
+  if (!WritePeerMeta(list_path, options, summary, error)) return false;
 
   CPulBase check;
   if (!check.Read(list_path.c_str()) || check.newest_version != version ||
@@ -587,6 +595,10 @@ std::string LongListDate(int64_t list_time) {
 
 bool Publish(const PublishOptions& options, PublishSummary* summary, std::string* error) {
   *summary = PublishSummary();
+  // The key is read first: a key that cannot sign leaves the tree untouched.
+  MinisignSecretKey key;
+  if (!options.sign_key_file.empty() && !ReadSigningKey(options.sign_key_file, &key, error))
+    return false;
   Release release, previous;
   if (!ScanRelease(options.release_dir, true, &release, error)) return false;
   if (!CheckRelease(release, options, error)) return false;
@@ -621,12 +633,15 @@ bool Publish(const PublishOptions& options, PublishSummary* summary, std::string
              read.substr(line, read.find('\n', line) - line);
     return false;
   }
-  if (!WriteAtomically(list_path, text, error) || !WritePeerMeta(list_path, options, error))
-    return false;
+  if (!WriteAtomically(list_path, text, error)) return false;
+  summary->written.push_back(list_path);
+  if (!WritePeerMeta(list_path, options, summary, error)) return false;
   summary->list_path = list_path;
 
   if (!options.list_patch_version.empty() &&
       !WriteListPatch(release, has_previous ? &previous : nullptr, layout, options, summary, error))
+    return false;
+  if (!options.sign_key_file.empty() && !WriteSignedManifest(options, key, summary, error))
     return false;
   return true;
 }

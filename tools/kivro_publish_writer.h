@@ -13,7 +13,9 @@
 // Output depends only on the release (and the previous one): names are
 // sorted, zip entries carry the files' own times.
 #pragma once
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tools/kivro_publish_release.h"
 
@@ -35,17 +37,28 @@ struct PublishOptions {
   // is then written too, with that URL as the source unless peer_source
   // names another).
   std::string torrent_base;
+  // Non-empty: a minisign secret key file (unencrypted); the tree then gets
+  // "<list>.manifest" and its signature "<list>.manifest.minisig".
+  std::string sign_key_file;
+  // The manifest's publication time (UTC seconds); negative: now.
+  int64_t published = -1;
 };
 
 struct PublishSummary {
   int files = 0, packages = 0, entities = 0, archives = 0;
   int removed_files = 0, removed_packages = 0, removed_entities = 0;
   std::string list_path, list_patch_path;
+  std::string manifest_path;  // when signed
+  std::vector<std::string> written;  // every file written into the tree
 };
 
 // False with a message when the release cannot be published as asked; then
 // the patch list on the server is left as it was.
 bool Publish(const PublishOptions& options, PublishSummary* summary, std::string* error);
+
+// Writes a file of the tree whole: a temporary file, synced, renamed into
+// place (readers never see half a file).
+bool WriteAtomically(const std::string& path, const std::string& text, std::string* error);
 
 // The list date of a list time in its long form, "YYYYMMDD-HHMMSS".
 std::string LongListDate(int64_t list_time);

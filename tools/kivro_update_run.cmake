@@ -2,6 +2,8 @@
 # the command line with the update manager and its own roles.
 add_library(kivro_update_run STATIC ${CMAKE_CURRENT_LIST_DIR}/kivro_update_run.cpp)
 target_link_libraries(kivro_update_run PUBLIC kivro_update kivro_own_roles kivro_update kivro_console kivro_platform)
+# The release key built in (empty: releases need no signature unless --pubkey).
+target_compile_definitions(kivro_update_run PRIVATE "KIVRO_RELEASE_PUBKEY=\"${KIVRO_RELEASE_PUBKEY}\"")
 
 if(TARGET kivro_launcher_e2e AND TARGET kivro_test_servers)
   kivro_add_test(kivro_update_run_test
@@ -12,4 +14,15 @@ if(TARGET kivro_launcher_e2e AND TARGET kivro_test_servers)
   target_compile_definitions(kivro_update_run_test PRIVATE
     "KIVRO_UPDATE_PROGRAM=\"$<TARGET_FILE:kivro-update>\"")
   add_dependencies(kivro_update_run_test kivro-update npk kivro-publish)
+endif()
+
+if(TARGET kivro_launcher_e2e AND TARGET kivro_test_servers)
+  kivro_add_test(kivro_update_signed_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/kivro_update_signed_test.cpp
+    LIBS kivro_launcher_e2e kivro_test_servers
+    LABELS integration
+    TIMEOUT 300)
+  target_compile_definitions(kivro_update_signed_test PRIVATE
+    "KIVRO_UPDATE_PROGRAM=\"$<TARGET_FILE:kivro-update>\"")
+  add_dependencies(kivro_update_signed_test kivro-update npk kivro-publish)
 endif()

@@ -10,9 +10,15 @@
 
 #include "platform/codepage.h"
 #include "platform/console.h"
+#include "platform/file.h"
 #include "platform/paths.h"
 #include "update/launcher_manager.h"
 #include "update/last_error.h"
+#include "update/release_guard.h"
+
+#ifndef KIVRO_RELEASE_PUBKEY
+#define KIVRO_RELEASE_PUBKEY ""
+#endif
 
 namespace {
 
@@ -33,6 +39,11 @@ const char kUsage[] =
     "  --per-directory-urls    archives under per-directory URLs (Y_SUBDIR)\n"
     "  --verify EXT:FLAGS      a verify rule, e.g. exe:0x111; repeatable. Without any,\n"
     "                          the launcher's rules: exe:0x111 dll:0x11 map:0x11\n"
+    "  --pubkey KEY_OR_FILE    install only a release signed with this minisign public\n"
+    "                          key (a key file, or its base64 line); every file is\n"
+    "                          checked against the signed manifest before it is used\n"
+    "  --mirror HOST[:PORT]    another server with the same tree, tried in turn when a\n"
+    "                          host fails; repeatable (whole-URL method only)\n"
     "\n"
     "Paths may be POSIX paths. Exit code: 0 when nothing needed updating or the\n"
     "update succeeded; 2 usage error or failed check; 4 canceled, 5 failed,\n"
@@ -168,6 +179,19 @@ bool ParseVerify(const std::string& arg, VerifyArg* out) {
   return true;
 }
 
+// A key file's text, or the argument itself as the key's base64 line.
+std::string KeyText(const std::string& arg) {
+  std::string path = WindowsPath(arg), text;
+  platform::FileInfo info;
+  if (platform::GetFileInfo(path, &info) && info.size <= 4096 && platform::ReadWholeFile(path, &text))
+    return text;
+  return arg;
+}
+
+bool MirrorAcceptable(const std::string& host) {
+  return !host.empty() && host.find_first_of("/\\@?# ") == std::string::npos;
+}
+
 int Usage(const char* problem) {
   if (problem != nullptr) std::fprintf(stderr, "kivro-update run: %s\n", problem);
   std::fputs(kUsage, stderr);
@@ -183,6 +207,8 @@ int RunUpdateCommand(int argc, char** argv) {
   int32_t method = 1;
   bool sequential = false, per_directory = false;
   std::vector<VerifyArg> rules;
+  std::string key_text = KIVRO_RELEASE_PUBKEY;
+  std::vector<std::string> mirrors;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--help" || a == "-h") {
@@ -214,6 +240,14 @@ int RunUpdateCommand(int argc, char** argv) {
       VerifyArg rule;
       if (!ParseVerify(v, &rule)) return Usage("--verify takes EXT:FLAGS, e.g. exe:0x111");
       rules.push_back(rule);
+    } else if (a == "--pubkey") {
+      // An empty key would quietly mean "no check": refused instead.
+      key_text = KeyText(v);
+      if (key_text.find_first_not_of(" \t\r\n") == std::string::npos)
+        return Usage("--pubkey takes a key file or the key's base64 line");
+    } else if (a == "--mirror") {
+      if (!MirrorAcceptable(v)) return Usage("--mirror takes HOST or HOST:PORT");
+      mirrors.push_back(v);
     } else {
       return Usage(("unknown option " + a).c_str());
     }
@@ -231,6 +265,15 @@ int RunUpdateCommand(int argc, char** argv) {
     list_path = WindowsPath(list_path);
   }
   if (rules.empty()) rules = {{"exe", 0x111}, {"dll", 0x11}, {"map", 0x11}};
+  if (!mirrors.empty() && method != 1) return Usage("--mirror works with --method 1 only");
+  // Lives as long as the manager, which keeps a pointer to it.
+  static CReleaseGuard guard;
+  if (!key_text.empty() || !mirrors.empty()) {
+    std::string error;
+    if (!guard.SetPublicKey(key_text, &error)) return Usage(("--pubkey: " + error).c_str());
+    guard.SetMirrors(mirrors);
+    guard.SetReplayRecord(kReleaseRecordKey, local_base);
+  }
 
   Progress progress;
   progress.terminal = platform::IsTerminal(platform::ConsoleStream::kOut);
@@ -253,6 +296,7 @@ int RunUpdateCommand(int argc, char** argv) {
     manager->SetPassword(server.password.c_str());
   }
   manager->SetParallel(sequential ? 0 : 1);
+  if (!key_text.empty() || !mirrors.empty()) manager->SetReleaseGuard(&guard);
   manager->SetResultCallback(OnResult);
   manager->SetFileNameCallback(OnFileName);
   manager->SetFilePercentCallback(OnFilePercent);

@@ -176,8 +176,9 @@ void CNet::ReportProgress() {
 }
 
 int32_t CNet::ReceiveLoop(platform::InternetStream* source, platform::File* file, uint32_t start,
-                          const std::string& name, char* buffer) {
+                          const std::string& written, const std::string& name, char* buffer) {
   received_ = start;
+  if (tap_ != nullptr) tap_->OnReceiveStart(written, start);
   ReportProgress();
   int32_t result = kNetDone;
   while (received_ < total_) {
@@ -200,6 +201,7 @@ int32_t CNet::ReceiveLoop(platform::InternetStream* source, platform::File* file
       result = Fail(kNetWriteFailed, platform::GetLastSystemError(), kMsgWrite);
       break;
     }
+    if (tap_ != nullptr) tap_->OnReceived(buffer, got);
     if (cancel_check_ != nullptr && cancel_check_() == 1) {
       result = kNetStopped;  // the bytes are in the file but not counted
       break;
@@ -298,7 +300,7 @@ int32_t CNet::FetchUrl(const std::string& local_path, const std::string& url) {
   if (!file.Open(local_path, platform::File::kWrite, platform::File::Mode::kCreateAlways))
     return Fail(kNetCreateFileFailed, platform::GetLastSystemError());
   std::unique_ptr<char[]> buffer(new char[kChunkSize]);
-  return ReceiveLoop(request.get(), &file, 0, url, buffer.get());
+  return ReceiveLoop(request.get(), &file, 0, local_path, url, buffer.get());
 }
 
 int32_t CNet::FetchHttp(const std::string& local_path, const std::string& path) {
@@ -380,7 +382,8 @@ int32_t CNet::FetchHttp(const std::string& local_path, const std::string& path) 
   total_ = static_cast<uint32_t>(offset + length);
 
   std::unique_ptr<char[]> buffer(new char[kChunkSize]);
-  int32_t r = ReceiveLoop(request.get(), &file, static_cast<uint32_t>(offset), path, buffer.get());
+  int32_t r = ReceiveLoop(request.get(), &file, static_cast<uint32_t>(offset), temporary, path,
+                          buffer.get());
   request.reset();
   if (r != kNetDone) return r;  // the temporary file stays for the next call
   return FinishTemporary(temporary, local_path);
@@ -402,7 +405,7 @@ int32_t CNet::FetchFtp(const std::string& local_path, const std::string& path) {
   if (!file.Open(local_path, platform::File::kWrite, platform::File::Mode::kCreateAlways))
     return Fail(kNetCreateFileFailed, 0);
   std::unique_ptr<char[]> buffer(new char[kChunkSize]);
-  return ReceiveLoop(data.get(), &file, 0, path, buffer.get());
+  return ReceiveLoop(data.get(), &file, 0, local_path, path, buffer.get());
 }
 
 int32_t CNet::FetchFtpResume(const std::string& local_path, const std::string& path) {
@@ -451,7 +454,8 @@ int32_t CNet::FetchFtpResume(const std::string& local_path, const std::string& p
     return Fail(kNetFtpCommandFailed, platform::GetLastSystemError(), kMsgRetr);
 
   std::unique_ptr<char[]> buffer(new char[kChunkSize]);
-  int32_t r = ReceiveLoop(data.get(), &file, static_cast<uint32_t>(offset), path, buffer.get());
+  int32_t r = ReceiveLoop(data.get(), &file, static_cast<uint32_t>(offset), temporary, path,
+                          buffer.get());
   data.reset();
   if (r != kNetDone) return r;
   return FinishTemporary(temporary, local_path);

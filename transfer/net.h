@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "update/receive_tap.h"
 #include "update/roles.h"
 
 namespace platform {
@@ -50,7 +51,7 @@ enum NetResult : int32_t {
   kNetFtpReplyFailed = 51,
 };
 
-class CNet : public I_Download {
+class CNet : public I_Download, public I_ReceiveTapHost {
  public:
   static constexpr uint32_t kChunkSize = 100000;
   static constexpr uint32_t kReceiveTimeoutMs = 10000;
@@ -85,6 +86,8 @@ class CNet : public I_Download {
   // Not part of I_Download. The receive time-out set on every new session
   // (10000 ms unless changed; tests shorten it so a stall costs little).
   void SetReceiveTimeout(uint32_t milliseconds) { receive_timeout_ms_ = milliseconds; }
+  // Not part of I_Download: sees every byte written, for hashing on arrival.
+  void SetReceiveTap(I_ReceiveTap* tap) override { tap_ = tap; }
 
   // For tests and tools.
   int32_t State() const { return state_; }
@@ -96,8 +99,9 @@ class CNet : public I_Download {
   int32_t OpenSession(const char* agent);
   int32_t Connect(const char* agent, const char* server, const char* user, const char* password,
                   int32_t port, bool ftp);
+  // `written` is the file on disk (the tap is told it); `name` is for messages.
   int32_t ReceiveLoop(platform::InternetStream* source, platform::File* file, uint32_t start,
-                      const std::string& name, char* buffer);
+                      const std::string& written, const std::string& name, char* buffer);
   void ReportProgress();
   int32_t FinishTemporary(const std::string& temporary, const std::string& local_path);
   int32_t Prepare(const char* local_path, const char* url, bool need_path, std::string* path);
@@ -122,6 +126,7 @@ class CNet : public I_Download {
   DownloadProgressFn progress_ = nullptr;
   PercentFn percent_ = nullptr;
   uint32_t receive_timeout_ms_ = kReceiveTimeoutMs;
+  I_ReceiveTap* tap_ = nullptr;
 };
 
 // Helpers shared with the peer-to-peer adapter and tested on their own.

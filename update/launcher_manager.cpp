@@ -211,14 +211,28 @@ I_PatchInfo* CLauncherManager::ObtainPatchInfo() {
 
 I_Download* CLauncherManager::ObtainDownloader() {
   CLock lock(&role_lock_);
-  if (external_downloader_ != nullptr) return external_downloader_;
-  const launcher_testing::OwnRoleFactory& roles = manager_internal::OwnRoles();
-  if (downloader_kind_ == 1) {
-    if (own_swarmlet_ == nullptr) own_swarmlet_ = roles.swarmlet();
-    return own_swarmlet_;
+  I_Download* engine = external_downloader_;
+  if (engine == nullptr) {
+    const launcher_testing::OwnRoleFactory& roles = manager_internal::OwnRoles();
+    if (downloader_kind_ == 1) {
+      if (own_swarmlet_ == nullptr) own_swarmlet_ = roles.swarmlet();
+      engine = own_swarmlet_;
+    } else {
+      if (own_net_ == nullptr) own_net_ = roles.net();
+      engine = own_net_;
+    }
   }
-  if (own_net_ == nullptr) own_net_ = roles.net();
-  return own_net_;
+  // The guard stands in for the engine it wraps.
+  if (engine != nullptr && release_guard_ != nullptr) {
+    release_guard_->SetInner(engine);
+    return release_guard_;
+  }
+  return engine;
+}
+
+void CLauncherManager::SetReleaseGuard(CReleaseGuard* guard) {
+  CLock lock(&role_lock_);
+  release_guard_ = guard;
 }
 
 I_Apply* CLauncherManager::ObtainApplier() {
@@ -432,6 +446,7 @@ int32_t CLauncherManager::CheckUpdate(const char* local_path, const char* url) {
   list_text_too_long_ = !CopyText(list_url_, url) || list_text_too_long_;
   ClearWorkLists();
   if (info != nullptr) info->SetDownloadList(download_list_);
+  if (release_guard_ != nullptr) release_guard_->BeginCheck(list_path_, list_url_);
   if (downloader != nullptr) {
     // The check runs without cancel check and without progress.
     downloader->SetCancelCheck(nullptr);
@@ -456,6 +471,11 @@ void CLauncherManager::CheckWorker() {
     r = RoleMissing("PATCH INFO");
   } else {
     r = DownloadFile(list_path_, list_url_);
+    // A signed release: the list is read only once its manifest and the
+    // list itself have passed.
+    if (r == 0 && release_guard_ != nullptr)
+      r = release_guard_->CheckList(
+          [this](const char* path, const char* url) { return DownloadFile(path, url); });
     if (r == 0) r = info->ReadList(list_path_);
     if (r == 0) r = info->BuildDownloadList();
   }

@@ -18,6 +18,7 @@
 #include "platform/thread.h"
 #include "update/fixed_text.h"
 #include "update/i_manager.h"
+#include "update/release_guard.h"
 #include "update/roles.h"
 #include "update/work_lists.h"
 
@@ -84,6 +85,11 @@ class CLauncherManager : public I_Manager {
   int32_t StopRequested();
   // A phase's current state (under the state lock).
   int32_t GetPhaseState(int32_t phase);
+
+  // Not part of I_Manager: a guard put between the manager and its download
+  // engine (signed releases, mirrors; see release_guard.h). Not owned; set
+  // on the client's thread before any check. Null: the engine is used as is.
+  void SetReleaseGuard(CReleaseGuard* guard);
 
   // The package progress hook's delivery: apply-bytes and apply-percent.
   void OnPackageSaveProgress(int32_t done, int32_t total);
@@ -197,6 +203,7 @@ class CLauncherManager : public I_Manager {
   I_Download* own_net_ = nullptr;
   I_Download* own_swarmlet_ = nullptr;
   I_Apply* own_applier_ = nullptr;
+  CReleaseGuard* release_guard_ = nullptr;  // role lock
 };
 
 // The one manager of the process, constructed on the first call.

@@ -1,0 +1,134 @@
+// bench_signed_update: the cost of checking signed releases.
+//
+// A release of 2,000 files, 256 MiB in all (incompressible bytes), is
+// published with `kivro-publish --sign` and served by nginx on loopback.
+// Each round, into an empty folder: a whole `kivro-update run` without a
+// key, the same with `--pubkey` (manifest, signature and list checked, every
+// archive hashed as it arrives), and a shell pipeline of the well-known
+// tools: one `curl -K` fetching every archive over keep-alive, then one
+// `unzip -qo 'dl/*.zip'`. The best time of each is compared.
+// Targets: with a key at most 1.2 times the time without; with a key at
+// most 0.9 times the pipeline.
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "transfer/test_support/test_servers.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kFiles = 2000;
+constexpr uint64_t kTotal = 256ull << 20;
+
+std::string Q(const std::string& s) { return "'" + s + "'"; }
+
+// Wall time of a shell command; negative when it failed.
+double Timed(const std::string& command) {
+  auto start = std::chrono::steady_clock::now();
+  int rc = std::system(command.c_str());
+  double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return rc == 0 ? s : -1;
+}
+
+int CountFiles(const fs::path& dir, const std::string& suffix) {
+  int n = 0;
+  std::error_code ec;
+  for (const auto& e : fs::recursive_directory_iterator(dir, ec))
+    if (e.is_regular_file() && e.path().string().size() >= suffix.size() &&
+        e.path().string().compare(e.path().string().size() - suffix.size(), suffix.size(), suffix) == 0)
+      ++n;
+  return n;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+  if (!kivro_test::NginxServer::Available() || std::system("command -v curl unzip minisign >/dev/null") != 0) {
+    std::printf("bench_signed_update: needs nginx, curl, unzip and minisign; nothing measured\n");
+    return 0;
+  }
+  fs::path work = fs::temp_directory_path() /
+                  ("kivro-bench-signed-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+  fs::create_directories(work / "release" / "data");
+  std::string w = work.string();
+
+  // The release: 2,000 files of incompressible bytes, 256 MiB in all.
+  std::mt19937_64 random(19);
+  const uint64_t each = kTotal / kFiles;
+  std::string bytes(each + 8, '\0');
+  for (int i = 0; i < kFiles; ++i) {
+    for (size_t k = 0; k + 8 <= bytes.size(); k += 8) {
+      uint64_t v = random();
+      std::memcpy(&bytes[k], &v, 8);
+    }
+    char name[32];
+    std::snprintf(name, sizeof name, "f%04d.bin", i);
+    std::ofstream(work / "release" / "data" / name, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(each));
+  }
+  if (std::system(("cd " + Q(w) + " && minisign -G -W -p k.pub -s k.sec >/dev/null && " + Q(KIVRO_PUBLISH_PROGRAM) +
+                   " release server --sign k.sec --published 1000 >/dev/null")
+                      .c_str()) != 0) {
+    std::printf("bench_signed_update: publishing failed\n");
+    return 1;
+  }
+  kivro_test::NginxServer nginx;
+  std::string why;
+  if (!nginx.Start(w + "/server", &why)) {
+    std::printf("bench_signed_update: nginx: %s\n", why.c_str());
+    return 1;
+  }
+  std::string base = nginx.BaseUrl();
+  {
+    std::ofstream config(work / "curl.cfg");
+    for (int i = 0; i < kFiles; ++i) {
+      char name[32];
+      std::snprintf(name, sizeof name, "f%04d.bin.zip", i);
+      config << "url = \"" << base << "/dist/gobanvista/" << name << "\"\noutput = \"" << w << "/dl/" << name
+             << "\"\n";
+    }
+  }
+  auto update = [&](const std::string& extra) {
+    return "KIVRO_ROOT=" + Q(w + "/root") + " " + Q(KIVRO_UPDATE_PROGRAM) + " run --local-base " + Q(w + "/install") +
+           " --list-url " + base + "/vrl/newvrl/gobanvista.vrl --url-base " + base + "/dist/gobanvista/ " + extra +
+           " >/dev/null 2>&1";
+  };
+  const std::string pipeline = "mkdir -p " + Q(w + "/dl") + " " + Q(w + "/out") + " && curl -s -K " +
+                               Q(w + "/curl.cfg") + " && cd " + Q(w + "/out") + " && unzip -qo " + Q(w + "/dl/*.zip");
+  double plain = 1e30, keyed = 1e30, tools = 1e30;
+  bool ok = true;
+  for (int r = 0; r < rounds; ++r) {
+    auto fresh = [&] { fs::remove_all(work / "install"); fs::remove_all(work / "dl"); fs::remove_all(work / "out"); };
+    fresh();
+    double s = Timed(update(""));
+    ok &= s > 0 && CountFiles(work / "install", ".bin") == kFiles;
+    plain = std::min(plain, s > 0 ? s : 1e30);
+    fresh();
+    s = Timed(update("--pubkey " + Q(w + "/k.pub")));
+    ok &= s > 0 && CountFiles(work / "install", ".bin") == kFiles;
+    keyed = std::min(keyed, s > 0 ? s : 1e30);
+    fresh();
+    s = Timed(pipeline);
+    ok &= s > 0 && CountFiles(work / "out", ".bin") == kFiles;
+    tools = std::min(tools, s > 0 ? s : 1e30);
+  }
+  fs::remove_all(work);
+  const double mib = static_cast<double>(kTotal) / 1048576.0;
+  std::printf("release: %d files, %.0f MiB, best of %d rounds\n", kFiles, mib, rounds);
+  std::printf("curl -K + unzip -qo pipeline   : %7.3f s\n", tools);
+  std::printf("kivro-update run, no key       : %7.3f s  %.2fx the pipeline\n", plain, plain / tools);
+  std::printf("kivro-update run, --pubkey     : %7.3f s  %.2fx the pipeline (target <= 0.90)\n", keyed,
+              keyed / tools);
+  std::printf("with key / without key         : %.2fx (target <= 1.20)\n", keyed / plain);
+  if (!ok) std::printf("SOME RUNS FAILED\n");
+  return ok ? 0 : 1;
+}

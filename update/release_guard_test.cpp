@@ -1,0 +1,249 @@
+// CReleaseGuard over a fake engine that serves files per host: the check of
+// manifest, signature, key, publication time and list; files admitted only
+// from the manifest and hashed as they arrive (a resumed partial file
+// included); mirrors tried in turn, the host that worked preferred.
+#include "update/release_guard.h"
+
+#include <gtest/gtest.h>
+#include <sodium.h>
+
+#include <cstring>
+#include <map>
+#include <set>
+
+#include "platform/file.h"
+#include "platform/posix/test_root.h"
+#include "update/last_error.h"
+
+namespace {
+
+using release_guard_detail::HostOf;
+using release_guard_detail::UrlPath;
+using release_guard_detail::WithHost;
+
+// Serves `files[path]` for URLs of hosts not in `down`; feeds the tap like
+// CNet does, resuming from "<local>.dwn" when `resume` is set.
+class ServingEngine : public I_Download, public I_ReceiveTapHost {
+ public:
+  std::map<std::string, std::map<std::string, std::string>> files;  // host -> path -> bytes
+  std::set<std::string> down;
+  int32_t local_failure = 0;  // answered for every fetch when set
+  bool resume = false;
+  std::vector<std::string> fetched;
+
+  void SetReceiveTap(I_ReceiveTap* tap) override { tap_ = tap; }
+  void SetOption(int32_t, const char*) override {}
+  void SetCancelCheck(CancelCheckFn) override {}
+  void SetProgressCallback(DownloadProgressFn) override {}
+  void SetPercentCallback(PercentFn) override {}
+  int32_t OpenUrlSession(const char*) override { return 0; }
+  int32_t DownloadUrl(const char* local, const char* url, int32_t) override {
+    fetched.push_back(url);
+    if (local_failure != 0) return local_failure;
+    std::string host = HostOf(url), path;
+    if (down.count(host) != 0 || !UrlPath(url, &path)) return 33;
+    auto it = files[host].find(path);
+    if (it == files[host].end()) return 33;  // 404
+    const std::string& bytes = it->second;
+    std::string partial;
+    size_t offset = 0;
+    if (resume && platform::ReadWholeFile(std::string(local) + ".dwn", &partial)) offset = partial.size();
+    if (tap_ != nullptr) {
+      tap_->OnReceiveStart(std::string(local) + (offset > 0 ? ".dwn" : ""), static_cast<uint32_t>(offset));
+      tap_->OnReceived(bytes.data() + offset, static_cast<uint32_t>(bytes.size() - offset));
+    }
+    // A resumed download keeps the partial file's own bytes in front.
+    std::string whole = partial.substr(0, offset) + bytes.substr(offset);
+    platform::DeleteFile(std::string(local) + ".dwn");
+    return platform::WriteWholeFile(local, whole.data(), whole.size()) ? 0 : 13;
+  }
+  void CloseUrlSession() override {}
+  int32_t ConnectHttp(const char*, const char*, const char*, const char*, int32_t) override { return 0; }
+  int32_t DownloadHttp(const char* l, const char* u, int32_t r) override { return DownloadUrl(l, u, r); }
+  void CloseHttp() override {}
+  int32_t ConnectFtp(const char*, const char*, const char*, const char*, int32_t) override { return 0; }
+  int32_t DownloadFtp(const char* l, const char* u, int32_t r) override { return DownloadUrl(l, u, r); }
+  void CloseFtp() override {}
+  int32_t ConnectFtpResume(const char*, const char*, const char*, const char*, int32_t) override {
+    return 0;
+  }
+  int32_t DownloadFtpResume(const char* l, const char* u, int32_t r) override {
+    return DownloadUrl(l, u, r);
+  }
+  void CloseFtpResume() override {}
+  void Release() override {}
+
+ private:
+  I_ReceiveTap* tap_ = nullptr;
+};
+
+MinisignSecretKey NewKey() {
+  MinisignSecretKey key;
+  uint8_t pk[32];
+  EXPECT_TRUE(MinisignReady());
+  crypto_sign_keypair(pk, key.key);
+  randombytes_buf(key.key_id, 8);
+  return key;
+}
+
+class ReleaseGuardTest : public platform::TempRootTest {
+ protected:
+  void SetUp() override {
+    TempRootTest::SetUp();
+    local_ = "Z:" + root_ + "/";
+    key_ = NewKey();
+    ASSERT_TRUE(guard_.SetPublicKey(MinisignPublicKeyLine(MinisignPublicHalf(key_)), &error_)) << error_;
+    guard_.SetInner(&engine_);
+    guard_.SetReplayRecord(kReleaseRecordKey, "C:\\Game");
+    Publish("a.example", 1000, "LIST v1\n");
+  }
+  // A signed tree on `host`: the list, one archive, manifest and signature.
+  void Publish(const std::string& host, int64_t published, const std::string& list,
+               const MinisignSecretKey* key = nullptr) {
+    auto& tree = engine_.files[host];
+    tree["/base/vrl/newvrl/g.vrl"] = list;
+    tree["/base/dist/g/a.zip"] = "archive-bytes";
+    ReleaseManifest m;
+    m.published = published;
+    for (const char* p : {"vrl/newvrl/g.vrl", "dist/g/a.zip"}) {
+      ManifestEntry e;
+      e.path = p;
+      const std::string& bytes = tree["/base/" + e.path];
+      e.size = bytes.size();
+      crypto_hash_sha256(e.sha256, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+      m.entries.push_back(e);
+    }
+    std::string text = FormatReleaseManifest(m);
+    tree["/base/vrl/newvrl/g.vrl.manifest"] = text;
+    tree["/base/vrl/newvrl/g.vrl.manifest.minisig"] =
+        SignMinisign(key != nullptr ? *key : key_, text.data(), text.size(), "timestamp:1");
+  }
+  int32_t Check(const std::string& host = "a.example") {
+    guard_.BeginCheck(local_ + "g.vrl", "http://" + host + "/base/vrl/newvrl/g.vrl");
+    int32_t r = guard_.DownloadUrl((local_ + "g.vrl").c_str(),
+                                   ("http://" + host + "/base/vrl/newvrl/g.vrl").c_str(), 0);
+    if (r != 0) return r;
+    return guard_.CheckList([this](const char* path, const char* url) { return guard_.DownloadUrl(path, url, 0); });
+  }
+  int32_t FetchArchive(const std::string& path = "/base/dist/g/a.zip") {
+    return guard_.DownloadUrl((local_ + "a.zip").c_str(), ("http://a.example" + path).c_str(), 0);
+  }
+  bool Exists(const std::string& name) { return platform::FileExists(local_ + name); }
+
+  ServingEngine engine_;
+  CReleaseGuard guard_;
+  MinisignSecretKey key_;
+  std::string local_, error_;
+};
+
+TEST(ReleaseGuardUrls, PathsAreDecodedAndHostsReplaced) {
+  std::string path;
+  ASSERT_TRUE(UrlPath("http://h:81/dist//g/%EB%B0%94.zip?x=1", &path));
+  EXPECT_EQ(path, "/dist/g/\xEB\xB0\x94.zip");
+  EXPECT_FALSE(UrlPath("http://h/a%00b", &path));
+  EXPECT_FALSE(UrlPath("http://h", &path));
+  EXPECT_EQ(HostOf("http://h:81/x"), "h:81");
+  EXPECT_EQ(WithHost("http://h:81/x/y", "m.example:8080"), "http://m.example:8080/x/y");
+}
+
+TEST_F(ReleaseGuardTest, ASignedReleasePassesAndItsTimeIsRemembered) {
+  EXPECT_EQ(Check(), 0) << GetLastErrorInfo().text;
+  EXPECT_EQ(guard_.AcceptedPublication(), 1000);
+  EXPECT_EQ(FetchArchive(), 0);
+  EXPECT_EQ(Check(), 0);  // the same release again is no replay
+
+  Publish("a.example", 900, "LIST v0\n");
+  EXPECT_EQ(Check(), kReleaseReplayed);
+  EXPECT_NE(std::string(GetLastErrorInfo().text).find("REPLAY"), std::string::npos);
+  EXPECT_FALSE(Exists("g.vrl"));
+  // Another install folder has its own record.
+  guard_.SetReplayRecord(kReleaseRecordKey, "D:\\Other");
+  EXPECT_EQ(Check(), 0);
+}
+
+TEST_F(ReleaseGuardTest, ChecksFailOnAnyFlawAndLeaveNothingOnDisk) {
+  engine_.files["a.example"]["/base/vrl/newvrl/g.vrl"] = "LIST v2\n";  // same size, other bytes
+  EXPECT_EQ(Check(), kReleaseListMismatch);
+  EXPECT_FALSE(Exists("g.vrl"));
+  EXPECT_FALSE(Exists("g.vrl.manifest"));
+  EXPECT_EQ(FetchArchive(), kReleaseNotInManifest);  // nothing is admitted after a failed check
+
+  MinisignSecretKey other = NewKey();
+  Publish("a.example", 1000, "LIST v1\n", &other);
+  EXPECT_EQ(Check(), kReleaseWrongKey);
+
+  Publish("a.example", 1000, "LIST v1\n");
+  std::string& sig = engine_.files["a.example"]["/base/vrl/newvrl/g.vrl.manifest.minisig"];
+  sig[sig.find("timestamp:1") + 10] = '2';
+  EXPECT_EQ(Check(), kReleaseBadSignature);
+
+  engine_.files["a.example"].erase("/base/vrl/newvrl/g.vrl.manifest.minisig");
+  EXPECT_EQ(Check(), kReleaseUnsigned);
+
+  CReleaseGuard broken;
+  EXPECT_FALSE(broken.SetPublicKey("not a key", &error_));
+  EXPECT_TRUE(broken.HasKey());
+  broken.SetInner(&engine_);
+  broken.BeginCheck(local_ + "g.vrl", "http://a.example/base/vrl/newvrl/g.vrl");
+  EXPECT_EQ(broken.CheckList([](const char*, const char*) { return 0; }), kReleaseBadSignature);
+}
+
+TEST_F(ReleaseGuardTest, FilesComeOnlyFromTheManifestAndMustMatchIt) {
+  // Before the check only the check's own files may be fetched.
+  guard_.BeginCheck(local_ + "g.vrl", "http://a.example/base/vrl/newvrl/g.vrl");
+  EXPECT_EQ(FetchArchive(), kReleaseNotInManifest);
+  ASSERT_EQ(Check(), 0);
+  engine_.fetched.clear();
+  EXPECT_EQ(FetchArchive("/base/dist/g/b.zip"), kReleaseNotInManifest);
+  EXPECT_EQ(FetchArchive("/other/dist/g/a.zip"), kReleaseNotInManifest);
+  EXPECT_TRUE(engine_.fetched.empty());  // refused before any fetch
+
+  engine_.files["a.example"]["/base/dist/g/a.zip"] = "archive-bytez";
+  EXPECT_EQ(FetchArchive(), kReleaseFileMismatch);
+  EXPECT_NE(std::string(GetLastErrorInfo().text).find("dist/g/a.zip"), std::string::npos);
+  EXPECT_FALSE(Exists("a.zip"));
+
+  // A partial file from before is part of what is checked: a good rest
+  // behind a bad beginning fails, behind a good one passes.
+  engine_.files["a.example"]["/base/dist/g/a.zip"] = "archive-bytes";
+  engine_.resume = true;
+  ASSERT_TRUE(platform::WriteWholeFile(local_ + "a.zip.dwn", "ARCH", 4));
+  EXPECT_EQ(FetchArchive(), kReleaseFileMismatch);
+  ASSERT_TRUE(platform::WriteWholeFile(local_ + "a.zip.dwn", "arch", 4));
+  EXPECT_EQ(FetchArchive(), 0);
+  std::string installed;
+  ASSERT_TRUE(platform::ReadWholeFile(local_ + "a.zip", &installed));
+  EXPECT_EQ(installed, "archive-bytes");
+}
+
+TEST_F(ReleaseGuardTest, MirrorsAreTriedInTurnAndTheWorkingHostIsKept) {
+  Publish("b.example:8080", 1000, "LIST v1\n");
+  guard_.SetMirrors({"b.example:8080"});
+  engine_.down.insert("a.example");
+  ASSERT_EQ(Check(), 0);
+  engine_.fetched.clear();
+  EXPECT_EQ(FetchArchive(), 0);
+  // The host that worked is asked first from then on.
+  ASSERT_EQ(engine_.fetched.size(), 1u);
+  EXPECT_EQ(engine_.fetched[0], "http://b.example:8080/base/dist/g/a.zip");
+
+  // A tampered copy on the preferred host: the other host's is taken.
+  engine_.down.clear();
+  engine_.files["b.example:8080"]["/base/dist/g/a.zip"] = "archive-BYTES";
+  engine_.fetched.clear();
+  EXPECT_EQ(FetchArchive(), 0);
+  EXPECT_EQ(engine_.fetched.size(), 2u);
+
+  // Failures of the local disk are not the host's: no other host is tried.
+  engine_.fetched.clear();
+  engine_.local_failure = 13;
+  EXPECT_EQ(FetchArchive(), 13);
+  EXPECT_EQ(engine_.fetched.size(), 1u);
+  engine_.local_failure = 1;  // a stop
+  EXPECT_EQ(FetchArchive(), 1);
+  engine_.local_failure = 0;
+  engine_.down = {"a.example", "b.example:8080"};
+  EXPECT_EQ(FetchArchive(), 33);
+}
+
+}  // namespace

@@ -1,0 +1,61 @@
+// The release manifest: what a signed server tree holds, file by file.
+//   kivro-manifest 1
+//   published <UTC seconds>
+//   <SHA-256 hex>  <size>  <path relative to the server tree>
+// one line per file, sorted by path (bytes), two blanks between fields,
+// every line ended by "\n". Paths use "/" and are UTF-8, as on the server.
+//
+// Thread safety: plain values; a parsed manifest is read-only and may be
+// shared by threads.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <sodium.h>
+
+struct ManifestEntry {
+  std::string path;
+  uint64_t size = 0;
+  uint8_t sha256[32] = {};
+};
+
+struct ReleaseManifest {
+  int64_t published = 0;
+  std::vector<ManifestEntry> entries;  // sorted by path, no two alike
+
+  // The entry of `path`, or null.
+  const ManifestEntry* Find(std::string_view path) const;
+};
+
+// Manifests larger than this are refused unread (a hostile server could
+// otherwise make the launcher hold any amount).
+constexpr size_t kManifestMaxBytes = 64u << 20;
+
+// Strict: any line out of form, an unsorted or repeated path, or a path that
+// is empty, absolute or holds "..", a backslash or a control byte fails.
+bool ParseReleaseManifest(std::string_view text, ReleaseManifest* manifest, std::string* error);
+// The manifest's text; entries are sorted here.
+std::string FormatReleaseManifest(ReleaseManifest manifest);
+
+std::string HexText(const uint8_t* data, size_t size);
+
+// SHA-256 over bytes as they come.
+class Sha256Stream {
+ public:
+  Sha256Stream() { Reset(); }
+  void Reset();
+  void Update(const void* data, size_t size);
+  void Final(uint8_t out[32]);
+  uint64_t Size() const { return size_; }
+
+ private:
+  crypto_hash_sha256_state state_;
+  uint64_t size_ = 0;
+};
+
+// Hashes the first `limit` bytes of a file (all of it when `limit` is
+// UINT64_MAX); false when it cannot be read that far.
+bool HashFilePrefix(const std::string& path, uint64_t limit, Sha256Stream* hash);
