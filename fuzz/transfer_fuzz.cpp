@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (text.empty()) abort();
   SwarmletMeta back;
   if (!ReadSwarmletMeta(text.data(), text.size(), &back, &why) || back.name != meta.name ||
-      back.size != meta.size || back.sources != meta.sources)
+      back.size != meta.size || back.sources != meta.sources || back.torrent != meta.torrent)
     abort();
   return 0;
 }

@@ -15,7 +15,7 @@ target_link_libraries(kivro_patch PUBLIC kivro_vrl kivro_npk kivro_update kivro_
   PkgConfig::MINIZIP ZLIB::ZLIB)
 
 kivro_add_test(patch_info_test
-  SOURCES file_byte_sum_test.cpp vrel_miniunz_test.cpp vrel_patch_info_test.cpp
+  SOURCES file_byte_sum_test.cpp vrel_miniunz_test.cpp vrel_patch_info_test.cpp zip_file_io_test.cpp
           vrel_apply_test.cpp pul_patch_info_test.cpp
           patch_info_test_support.cpp
   LIBS kivro_patch kivro_publish_core)

@@ -68,9 +68,17 @@ uLong ReadFile(voidpf, voidpf stream, void* out, uLong size) {
       z->position += static_cast<uint64_t>(n);
       continue;
     }
-    int64_t n = z->file.ReadAt(z->buffer, kBuffer, at);
-    if (n <= 0) break;
-    z->buffer_start = at;
+    // minizip looks for the central directory by reading the archive's
+    // tail backwards a kilobyte at a time; a window that ends at the end
+    // of the file serves that whole search from one read.
+    uint64_t start = at;
+    if (z->read_only_size >= 0) {
+      uint64_t size = static_cast<uint64_t>(z->read_only_size);
+      if (size - at < kBuffer) start = size > kBuffer ? size - kBuffer : 0;
+    }
+    int64_t n = z->file.ReadAt(z->buffer, kBuffer, start);
+    if (n <= 0 || start + static_cast<uint64_t>(n) <= at) break;
+    z->buffer_start = start;
     z->buffer_length = static_cast<size_t>(n);
   }
   return done;

@@ -50,6 +50,7 @@ bool ReplacePath(const std::string& from, const std::string& to);
 // RemoveFile after clearing the read-only attribute.
 bool RemoveFile(const std::string& path);
 bool MakeDirectory(const std::string& path);  // one level; fails when it exists
+bool RemoveEmptyDirectory(const std::string& path);  // empty folders only
 // Deletes a folder with everything in it (what a shell delete does).
 bool RemoveTree(const std::string& path);
 // Creates the directory part of `file_path` (up to the last '\', else the

@@ -1,3 +1,12 @@
+# The .torrent maker, the publisher's only libtorrent user (a library of
+# its own: the swarm engine's tests make their torrents with it).
+add_library(kivro_publish_torrent STATIC kivro_publish_torrent.cpp)
+target_link_libraries(kivro_publish_torrent PUBLIC kivro_platform)
+if(LIBTORRENT_FOUND)
+  target_link_libraries(kivro_publish_torrent PRIVATE PkgConfig::LIBTORRENT)
+  target_compile_definitions(kivro_publish_torrent PRIVATE KIVRO_HAVE_LIBTORRENT=1)
+endif()
+
 # The release publisher: its core is a library, since tests make their
 # fixtures with it.
 add_library(kivro_publish_core STATIC
@@ -6,7 +15,8 @@ add_library(kivro_publish_core STATIC
   kivro_publish_writer.cpp
   kivro_publish_sign.cpp
 )
-target_link_libraries(kivro_publish_core PUBLIC kivro_patch kivro_release_sign PkgConfig::MINIZIP ZLIB::ZLIB)
+target_link_libraries(kivro_publish_core PUBLIC kivro_patch kivro_release_sign kivro_publish_torrent
+  PkgConfig::MINIZIP ZLIB::ZLIB)
 
 add_executable(kivro-publish kivro_publish.cpp)
 target_link_libraries(kivro-publish PRIVATE kivro_publish_core)

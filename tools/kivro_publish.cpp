@@ -33,6 +33,11 @@ const char kUsage[] =
     "  --peer-source URL     write a peer-engine meta file <file>.swarmlet beside\n"
     "                        every published file, with URL (http://host:port, the\n"
     "                        server of SERVER_DIR) as the file's source\n"
+    "  --torrents URL        write a BitTorrent metainfo <file>.torrent beside every\n"
+    "                        published file (v1, web seed: the file's URL under URL,\n"
+    "                        http://host:port[/path], the server of SERVER_DIR) and\n"
+    "                        the meta file <file>.swarmlet naming it, for the swarm\n"
+    "                        engine\n"
     "  --sign SECRET_KEY     also write vrl/newvrl/<project>.vrl.manifest (SHA-256,\n"
     "                        size and path of every file written) and its signature\n"
     "                        <project>.vrl.manifest.minisig with this minisign secret\n"
@@ -72,7 +77,7 @@ int main(int argc, char** argv) {
       options.per_directory = true;
     } else if (a == "--previous" || a == "--project" || a == "--download-url" ||
                a == "--list-patch" || a == "--list-patch-folder" || a == "--peer-source" ||
-               a == "--sign" || a == "--published") {
+               a == "--torrents" || a == "--sign" || a == "--published") {
       const char* v = value(a.c_str());
       if (v == nullptr) return 2;
       if (a == "--previous")
@@ -85,6 +90,8 @@ int main(int argc, char** argv) {
         options.list_patch_version = v;
       else if (a == "--peer-source")
         options.peer_source = v;
+      else if (a == "--torrents")
+        options.torrent_base = v;
       else if (a == "--sign")
         options.sign_key_file = WindowsPath(v);
       else if (a == "--published") {

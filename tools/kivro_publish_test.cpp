@@ -11,6 +11,7 @@
 #include "patch/vrel_base.h"
 #include "patch/vrel_miniunz.h"
 #include "platform/thread.h"
+#include "tools/kivro_publish_torrent.h"
 #include "tools/kivro_publish_writer.h"
 #include "transfer/swarmlet_meta.h"
 
@@ -241,6 +242,60 @@ TEST_F(PublishTest, PeerMetaFileBesideEveryPublishedFile) {
       << entity;
 }
 
+TEST_F(PublishTest, TorrentsBesideEveryPublishedFileWithItsUrlAsWebSeed) {
+  PublishOptions options;
+  options.release_dir = Win(release_);
+  options.server_dir = Win(server_);
+  options.torrent_base = "http://dl.example:8080/base";
+  PublishSummary summary;
+  std::string error;
+  ASSERT_TRUE(::Publish(options, &summary, &error)) << error;
+  int described = 0;
+  for (const auto& e : fs::recursive_directory_iterator(server_)) {
+    std::string path = e.path().string();
+    std::string ext = e.path().extension().string();
+    if (!e.is_regular_file() || ext == ".swarmlet" || ext == ".torrent") continue;
+    SCOPED_TRACE(path);
+    std::string text = ReadFile(path + ".swarmlet");
+    SwarmletMeta meta;
+    std::string why;
+    ASSERT_TRUE(ReadSwarmletMeta(text.data(), text.size(), &meta, &why)) << why;
+    std::string name = e.path().filename().string();
+    EXPECT_EQ(meta.torrent, name + ".torrent");
+    std::string url = "http://dl.example:8080/base/" + path.substr(server_.size() + 1);
+    ASSERT_EQ(meta.sources.size(), 1u);
+    if (url.find('^') == std::string::npos) {
+      EXPECT_EQ(meta.sources[0], url);
+    }
+    // v1 metainfo: the file's name, one web seed (its URL), no tracker, no
+    // date, the piece size chosen for the file.
+    std::string torrent = ReadFile(path + ".torrent");
+    std::string seed = meta.sources[0];
+    EXPECT_NE(torrent.find("8:url-list" + std::to_string(seed.size()) + ":" + seed), std::string::npos);
+    EXPECT_NE(torrent.find("4:name" + std::to_string(name.size()) + ":" + name), std::string::npos);
+    EXPECT_NE(torrent.find("12:piece lengthi16384e"), std::string::npos);
+    EXPECT_NE(torrent.find("6:pieces"), std::string::npos);
+    EXPECT_EQ(torrent.find("announce"), std::string::npos);
+    EXPECT_EQ(torrent.find("creation date"), std::string::npos);
+    EXPECT_EQ(torrent.find("meta version"), std::string::npos);  // no v2 part
+    ++described;
+  }
+  EXPECT_EQ(described, 7);
+  // Publishing again gives the same bytes.
+  std::string list_torrent = ReadFile(server_ + "/vrl/newvrl/gobanvista.vrl.torrent");
+  ASSERT_TRUE(::Publish(options, &summary, &error)) << error;
+  EXPECT_EQ(ReadFile(server_ + "/vrl/newvrl/gobanvista.vrl.torrent"), list_torrent);
+}
+
+TEST(TorrentPieceSize, GrowsWithTheFileWithinBounds) {
+  EXPECT_EQ(TorrentPieceSize(1), 16 * 1024);
+  EXPECT_EQ(TorrentPieceSize(16ull << 20), 16 * 1024);
+  EXPECT_EQ(TorrentPieceSize((16ull << 20) + 1), 32 * 1024);
+  EXPECT_EQ(TorrentPieceSize(256ull << 20), 256 * 1024);
+  EXPECT_EQ(TorrentPieceSize(4095ull << 20), 4 * 1024 * 1024);
+  EXPECT_EQ(TorrentPieceSize(64ull << 30), 4 * 1024 * 1024);
+}
+
 TEST_F(PublishTest, CommandLine) {
   const char* build = std::getenv("KIVRO_BUILD_DIR");
   if (build == nullptr) GTEST_SKIP() << "KIVRO_BUILD_DIR not set (run through ctest)";
@@ -251,6 +306,7 @@ TEST_F(PublishTest, CommandLine) {
   EXPECT_TRUE(Exists(server_ + "/vrl/newvrl/gobanvista.vrl"));
   WriteFile(release_ + "/x/board.map", "dup", kT);
   EXPECT_NE(std::system((tool + " '" + release_ + "' '" + dir_ + "/s2' 2>/dev/null").c_str()), 0);
+  EXPECT_NE(std::system((tool + " '" + release_ + "' '" + dir_ + "/s3' --torrents 2>/dev/null").c_str()), 0);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "platform/file.h"
 #include "platform/filetime.h"
 #include "tools/kivro_publish_sign.h"
+#include "tools/kivro_publish_torrent.h"
 #include "tools/kivro_publish_zip.h"
 #include "transfer/swarmlet_meta.h"
 
@@ -62,29 +63,47 @@ uint32_t FileSize(const std::string& path) {
 }
 
 
-// The peer engine's meta file beside a published file ("<file>.swarmlet"):
-// its name, size and where the whole file can be fetched over HTTP.
-bool WritePeerMeta(const std::string& file, const PublishOptions& options, PublishSummary* summary,
-                   std::string* error) {
-  if (options.peer_source.empty()) return true;
-  std::string relative = file.substr(options.server_dir.size() + 1);
-  std::string url = options.peer_source;
-  if (url.back() != '/') url += '/';
+// The URL of a published file under `base` (http://host:port[/path]).
+std::string PublishedUrl(std::string base, const std::string& relative) {
+  if (base.back() != '/') base += '/';
   static const char kHex[] = "0123456789ABCDEF";
   for (char c : platform::Cp949ToUtf8(Slashed(relative))) {
     unsigned char u = static_cast<unsigned char>(c);
     if (std::isalnum(u) || std::strchr("-._~/", c) != nullptr) {
-      url += c;
+      base += c;
     } else {
-      url += '%';
-      url += kHex[u >> 4];
-      url += kHex[u & 15];
+      base += '%';
+      base += kHex[u >> 4];
+      base += kHex[u & 15];
     }
   }
+  return base;
+}
+
+// The peer engine's meta file beside a published file ("<file>.swarmlet"):
+// its name, size and where the whole file can be fetched over HTTP; with
+// torrents, also "<file>.torrent" (web seed under the torrents' base URL)
+// and its name in the meta file.
+bool WritePeerMeta(const std::string& file, const PublishOptions& options, PublishSummary* summary,
+                   std::string* error) {
+  if (options.peer_source.empty() && options.torrent_base.empty()) return true;
+  std::string relative = file.substr(options.server_dir.size() + 1);
   SwarmletMeta meta;
   meta.name = file.substr(file.rfind('\\') + 1);
   meta.size = FileSize(file);
-  meta.sources.push_back(url);
+  meta.sources.push_back(PublishedUrl(
+      options.peer_source.empty() ? options.torrent_base : options.peer_source, relative));
+  // A torrent cannot describe an empty file; the swarm engine makes one
+  // from the meta file's size alone.
+  if (!options.torrent_base.empty() && meta.size > 0) {
+    std::string web_seed = PublishedUrl(options.torrent_base, relative);
+    std::string torrent;
+    if (!MakeTorrent(file, web_seed, &torrent, error) ||
+        !WriteAtomically(file + ".torrent", torrent, error))
+      return false;
+    summary->written.push_back(file + ".torrent");
+    meta.torrent = meta.name + ".torrent";
+  }
   std::string text = WriteSwarmletMeta(meta);
   if (text.empty()) {
     *error = "cannot describe " + file + " for the peer engine";

@@ -6,7 +6,8 @@
 //   dist/<project>/<folder>/<package>.zip          packages, whole
 //   dist/<project>/__npk_entity/<folder>/<package>_npk/<entity>.zip
 //                                                  each entity's plain content
-// with, when asked, a peer-engine meta file "<file>.swarmlet" beside each,
+// with, when asked, a peer-engine meta file "<file>.swarmlet" and a
+// "<file>.torrent" beside each,
 // and, when asked, the list-patch format:
 //   vrl/newvrl/<project>.pul and dist/<project>/patch_<version>.zip
 // Output depends only on the release (and the previous one): names are
@@ -30,6 +31,12 @@ struct PublishOptions {
   // Non-empty ("http://host:port"): a meta file of the peer engine beside
   // every published file, naming that server as its source.
   std::string peer_source;
+  // Non-empty (a web seed base URL, http://host:port[/path], the server of
+  // SERVER_DIR): "<file>.torrent" beside every published file, whose web
+  // seed is the file's URL under this base, named in the meta file (which
+  // is then written too, with that URL as the source unless peer_source
+  // names another).
+  std::string torrent_base;
   // Non-empty: a minisign secret key file (unencrypted); the tree then gets
   // "<list>.manifest" and its signature "<list>.manifest.minisig".
   std::string sign_key_file;

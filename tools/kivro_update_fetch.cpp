@@ -10,6 +10,7 @@
 #include "platform/console.h"
 #include "platform/internet_parse.h"
 #include "platform/paths.h"
+#include "platform/thread.h"
 #include "update/last_error.h"
 #include "update/launcher_manager.h"
 #include "update/own_roles.h"
@@ -32,6 +33,8 @@ const char kUsage[] =
     "  --password P      password of methods 2-4\n"
     "  --peer            through the peer-to-peer engine Swarmlet.dll beside this\n"
     "                    program (meta file: URL + \".swarmlet\")\n"
+    "  --seed SECONDS    with --peer: after the file is complete, keep the engine\n"
+    "                    running this long so that other players fetch it from here\n"
     "\n"
     "LOCAL_PATH may be a POSIX path or a Windows path (X:\\...). Exit code 0 when\n"
     "the file is complete; 2 usage error; otherwise the result code (1 stopped),\n"
@@ -76,6 +79,7 @@ int FetchCommand(int argc, char** argv) {
   bool peer = false;
   std::string server, user, password;
   int port = -1;
+  int seed_seconds = 0;
   int positional = 0;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
@@ -100,6 +104,11 @@ int FetchCommand(int argc, char** argv) {
         long n = std::strtol(v.c_str(), &end, 10);
         if (v.empty() || *end != '\0' || n < 0 || n > 65535) return Usage("--port takes 0..65535");
         port = static_cast<int>(n);
+      } else if (a == "--seed") {
+        char* end = nullptr;
+        long n = std::strtol(v.c_str(), &end, 10);
+        if (v.empty() || *end != '\0' || n < 0 || n > 86400) return Usage("--seed takes 0..86400 seconds");
+        seed_seconds = static_cast<int>(n);
       } else if (a == "--user") {
         user = v;
       } else if (a == "--password") {
@@ -153,9 +162,12 @@ int FetchCommand(int argc, char** argv) {
   }
   std::string windows_path = FetchLocalPath(local);
   int32_t result = manager->DownloadFile(windows_path.c_str(), url.c_str());
+  EndBar();
+  // The engine seeds what it completed as long as it runs; it ends with the
+  // adapter below.
+  if (peer && result == 0 && seed_seconds > 0) platform::Sleep(static_cast<uint32_t>(seed_seconds) * 1000);
   manager->SetDownloader(nullptr);
   if (engine != nullptr) engine->Release();
-  EndBar();
   if (result == 0) return 0;
   LastErrorRecord e = GetLastErrorInfo();
   if (result == 1) {

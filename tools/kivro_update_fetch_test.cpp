@@ -5,6 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+#include "tools/kivro_publish_torrent.h"
+#include "tools/kivro_update_swarm_support.h"
 
 #include "transfer/swarmlet_meta.h"
 #include "transfer/test_support/test_servers.h"
@@ -13,16 +18,35 @@ namespace {
 
 using kivro_test::TempDir;
 
+// Settings of the swarm engine for tests: loopback only, no discovery.
+const char kLoopbackSettings[] = "listen = 127.0.0.1:0\ndht = 0\nlsd = 0\nsame_ip_peers = 1\n";
+
+bool HaveTorrentEngine() {
+#ifdef KIVRO_TORRENT_ENGINE
+  return true;
+#else
+  return false;
+#endif
+}
+
+std::vector<std::string> Engines() {
+  std::vector<std::string> engines = {KIVRO_REFERENCE_ENGINE};
+#ifdef KIVRO_TORRENT_ENGINE
+  engines.push_back(KIVRO_TORRENT_ENGINE);
+#endif
+  return engines;
+}
+
 struct RunResult {
   int exit_code = -1;
   std::string output;  // stdout and stderr
 };
 
 // Runs the program through the shell; the exit code comes back in a file.
-RunResult RunFetch(const TempDir& scratch, const std::string& arguments) {
+RunResult RunProgram(const std::string& program, const TempDir& scratch, const std::string& arguments) {
   std::string out = scratch.PosixPath("out.txt");
   std::string code = scratch.PosixPath("code.txt");
-  std::string command = std::string("'") + KIVRO_UPDATE_PROGRAM + "' fetch " + arguments + " >'" +
+  std::string command = "'" + program + "' fetch " + arguments + " >'" +
                         out + "' 2>&1 </dev/null; echo $? >'" + code + "'";
   RunResult run;
   std::system(command.c_str());
@@ -31,6 +55,10 @@ RunResult RunFetch(const TempDir& scratch, const std::string& arguments) {
   run.exit_code = text.empty() ? -1 : std::atoi(text.c_str());
   kivro_test::ReadPosixFile(out, &run.output);
   return run;
+}
+
+RunResult RunFetch(const TempDir& scratch, const std::string& arguments) {
+  return RunProgram(KIVRO_UPDATE_PROGRAM, scratch, arguments);
 }
 
 TEST(FetchArguments, LocalPathsMayBePosixOrWindows) {
@@ -87,21 +115,61 @@ TEST_F(FetchTool, FailureExitsWithTheResultCodeAndTheLastError) {
             std::string::npos);
 }
 
-TEST_F(FetchTool, PeerFetchGoesThroughTheEngineBesideTheProgram) {
+// Both engines read the same published tree: the meta file names the
+// HTTP source (the reference engine) and the torrent (the swarm engine).
+TEST_F(FetchTool, PeerFetchGoesThroughWhicheverEngineIsBesideTheProgram) {
   SwarmletMeta meta;
   meta.name = "a.zip";
   meta.size = content_.size();
   meta.sources = {nginx_.BaseUrl() + "/dist/a.zip"};
+  std::string torrent, error;
+  if (HaveTorrentEngine()) {
+    ASSERT_TRUE(MakeTorrent(www_.WinPath("dist/a.zip"), meta.sources[0], &torrent, &error)) << error;
+    ASSERT_TRUE(kivro_test::WritePosixFile(www_.PosixPath("dist/a.zip.torrent"), torrent));
+    meta.torrent = "a.zip.torrent";
+  }
   ASSERT_TRUE(kivro_test::WritePosixFile(www_.PosixPath("dist/a.zip.swarmlet"), WriteSwarmletMeta(meta)));
-  RunResult run = RunFetch(scratch_, nginx_.BaseUrl() + "/dist/a.zip " + dir_.PosixPath("p/a.zip") + " --peer");
-  EXPECT_EQ(run.exit_code, 0) << run.output;
-  EXPECT_EQ(Local("p/a.zip"), content_);
+  for (const std::string& engine : Engines()) {
+    SCOPED_TRACE(engine);
+    TempDir folder("fetchprog");
+    std::string program = PlaceProgram(folder, engine, kLoopbackSettings);
+    // The engine names the file as the meta file does, in the local path's folder.
+    std::string name = "p/" + std::filesystem::path(engine).parent_path().filename().string() + "/a.zip";
+    RunResult run = RunProgram(program, scratch_, nginx_.BaseUrl() + "/dist/a.zip " + dir_.PosixPath(name) + " --peer");
+    EXPECT_EQ(run.exit_code, 0) << run.output;
+    EXPECT_TRUE(Local(name) == content_);
+  }
+}
+
+TEST_F(FetchTool, PeerFetchOfAMissingFileExitsWithTheEnginesError) {
+  for (const std::string& engine : Engines()) {
+    SCOPED_TRACE(engine);
+    TempDir folder("fetchprog");
+    RunResult run = RunProgram(PlaceProgram(folder, engine, kLoopbackSettings), scratch_,
+                               nginx_.BaseUrl() + "/dist/none.zip " + dir_.PosixPath("n.zip") + " --peer");
+    EXPECT_EQ(run.exit_code, 24);
+    EXPECT_NE(run.output.find("SWARMLET CORE ERROR[1]"), std::string::npos) << run.output;
+  }
+}
+
+// A settings file that does not read stops the swarm engine's start: the
+// adapter answers 22 and nothing is fetched.
+TEST_F(FetchTool, PeerFetchWithAFaultySettingsFileExitsWith22) {
+  if (!HaveTorrentEngine()) GTEST_SKIP() << "built without the swarm engine";
+#ifdef KIVRO_TORRENT_ENGINE
+  TempDir folder("fetchprog");
+  RunResult run = RunProgram(PlaceProgram(folder, KIVRO_TORRENT_ENGINE, "dht = perhaps\n"), scratch_,
+                             nginx_.BaseUrl() + "/dist/a.zip " + dir_.PosixPath("f/a.zip") + " --peer");
+  EXPECT_EQ(run.exit_code, 22) << run.output;
+  EXPECT_FALSE(kivro_test::PosixFileExists(dir_.PosixPath("f/a.zip")));
+#endif
 }
 
 TEST_F(FetchTool, UsageErrorsExitWith2) {
   EXPECT_EQ(RunFetch(scratch_, "").exit_code, 2);
   EXPECT_EQ(RunFetch(scratch_, "http://h/a " + dir_.PosixPath("a") + " --method 5").exit_code, 2);
   EXPECT_EQ(RunFetch(scratch_, "http://h/a " + dir_.PosixPath("a") + " --port x").exit_code, 2);
+  EXPECT_EQ(RunFetch(scratch_, "http://h/a " + dir_.PosixPath("a") + " --peer --seed -1").exit_code, 2);
 }
 
 TEST(FetchToolFtp, FetchesWithResumableFtp) {

@@ -10,11 +10,20 @@
 //   size 1048576              its length in bytes (below 4 GiB)
 //   source http://host/a.zip  one or more HTTP URLs holding the whole file,
 //   source http://mirror/a.zip   tried in this order
+//   torrent a.zip.torrent     optional: the file's BitTorrent metainfo,
+//                             a name beside the meta file (same folder URL)
+//
+// The swarm engine (swarmlet_engine/torrent_engine.cpp) needs the torrent
+// line: it fetches that .torrent (v1, with the file's HTTP URL as web seed)
+// and joins the swarm. The meta file stays the one thing the adapter asks
+// for, so both engines read the same published tree: the reference engine
+// skips the torrent line and fetches from the sources.
 //
 // Unknown keys are skipped, so later versions can add some. Everything in a
 // meta file comes from the network and is checked: the name is one plain
 // file name (no folder separators, drive colon, "." or "..", control bytes),
-// the size a decimal number, a source an http:// URL; at most 16 sources.
+// the size a decimal number, a source an http:// URL; at most 16 sources;
+// the torrent a plain file name like the name.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -25,6 +34,7 @@ struct SwarmletMeta {
   std::string name;
   uint64_t size = 0;
   std::vector<std::string> sources;
+  std::string torrent;  // "" when the release has no torrents
 };
 
 constexpr size_t kSwarmletMetaMaxBytes = 64 * 1024;
@@ -63,6 +73,10 @@ inline std::string WriteSwarmletMeta(const SwarmletMeta& meta) {
   for (const std::string& source : meta.sources) {
     if (!SwarmletMetaSourceOk(source)) return std::string();
     text += "source " + source + "\n";
+  }
+  if (!meta.torrent.empty()) {
+    if (!SwarmletMetaNameOk(meta.torrent)) return std::string();
+    text += "torrent " + meta.torrent + "\n";
   }
   return text;
 }
@@ -111,6 +125,9 @@ inline bool ReadSwarmletMeta(const char* data, size_t size, SwarmletMeta* meta, 
       if (!SwarmletMetaSourceOk(value)) return fail("bad source");
       if (m.sources.size() >= kSwarmletMetaMaxSources) return fail("too many sources");
       m.sources.push_back(value);
+    } else if (key == "torrent") {
+      if (!m.torrent.empty() || !SwarmletMetaNameOk(value)) return fail("bad torrent");
+      m.torrent = value;
     }
   }
   if (!magic) return fail("empty meta file");

@@ -20,6 +20,24 @@ TEST(SwarmletMeta, WrittenMetaReadsBack) {
   EXPECT_EQ(back.name, meta.name);
   EXPECT_EQ(back.size, meta.size);
   EXPECT_EQ(back.sources, meta.sources);
+  EXPECT_EQ(back.torrent, "");
+}
+
+TEST(SwarmletMeta, TorrentNameReadsBackAndIsAPlainName) {
+  SwarmletMeta meta;
+  meta.name = "a.zip";
+  meta.size = 5;
+  meta.sources = {"http://h/a.zip"};
+  meta.torrent = "a.zip.torrent";
+  SwarmletMeta back;
+  ASSERT_TRUE(Read(WriteSwarmletMeta(meta), &back));
+  EXPECT_EQ(back.torrent, "a.zip.torrent");
+  meta.torrent = "../a.torrent";
+  EXPECT_EQ(WriteSwarmletMeta(meta), "");
+  std::string head = "KIVRO-SWARMLET 1\nname a\nsize 1\nsource http://h/a\n";
+  EXPECT_FALSE(Read(head + "torrent ../x.torrent\n", &back));
+  EXPECT_FALSE(Read(head + "torrent /x.torrent\n", &back));
+  EXPECT_FALSE(Read(head + "torrent a.torrent\ntorrent b.torrent\n", &back));
 }
 
 TEST(SwarmletMeta, ToleratesCommentsCrLfAndUnknownKeys) {

@@ -288,7 +288,7 @@ void CReleaseGuard::OnReceiveStart(const std::string& file, uint32_t offset) {
   tapped_ = true;
   tap_failed_ = false;
   // A resumed partial file is hashed whole before its rest arrives.
-  if (offset > 0 && !HashFilePrefix(file, offset, &hash_)) tap_failed_ = true;
+  if (offset > 0 && !hash_.HashFilePrefix(file, offset)) tap_failed_ = true;
 }
 
 void CReleaseGuard::OnReceived(const void* data, uint32_t size) { hash_.Update(data, size); }

@@ -28,6 +28,7 @@
 #include "update/receive_tap.h"
 #include "update/release_manifest.h"
 #include "update/roles.h"
+#include "update/sha256_pipe.h"
 
 // Codes the guard stores in the last-error record.
 enum ReleaseGuardError : int32_t {
@@ -126,8 +127,8 @@ class CReleaseGuard : public I_Download, private I_ReceiveTap {
   std::unique_ptr<ReleaseManifest> manifest_;
   std::string tree_prefix_;
 
-  // Hashing on arrival.
-  Sha256Stream hash_;
+  // Hashing on arrival, beside the download rather than inside it.
+  Sha256Pipe hash_;
   bool tapped_ = false;
   bool tap_failed_ = false;
 };

@@ -5,6 +5,8 @@
 
 #include <cerrno>
 
+#include "platform/posix/folder_names.h"
+
 namespace platform {
 
 bool WriteAll(int fd, const void* data, size_t length) {
@@ -62,6 +64,7 @@ bool ReadPosixFile(const std::string& path, std::string* content, bool missing_i
 bool ReplaceFileContent(const std::string& temp, const std::string& path,
                         const std::string& content, bool* write_failed) {
   if (write_failed != nullptr) *write_failed = false;
+  FolderChange change(temp, path);
   int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   bool written = WriteAll(fd, content.data(), content.size()) && fsync(fd) == 0;

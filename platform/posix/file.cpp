@@ -14,6 +14,7 @@
 #include "platform/paths.h"
 #include "platform/posix/errno_map.h"
 #include "platform/posix/fd_io.h"
+#include "platform/posix/folder_names.h"
 
 namespace platform {
 
@@ -143,6 +144,7 @@ bool SetFileTimes(const std::string& path, const FileTime* creation, const FileT
 bool MovePath(const std::string& from, const std::string& to) {
   std::string src = ToPosixPath(from);
   std::string dst = ToPosixPath(to);
+  FolderChange change(src, dst);
   if (renameat2(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS) return FailWithErrno();
   // File systems without RENAME_NOREPLACE: a hard link fails when the target
@@ -153,7 +155,10 @@ bool MovePath(const std::string& from, const std::string& to) {
 }
 
 bool ReplacePath(const std::string& from, const std::string& to) {
-  return rename(ToPosixPath(from).c_str(), ToPosixPath(to).c_str()) == 0 || FailWithErrno();
+  std::string src = ToPosixPath(from);
+  std::string dst = ToPosixPath(to);
+  FolderChange change(src, dst);
+  return rename(src.c_str(), dst.c_str()) == 0 || FailWithErrno();
 }
 
 bool RemoveFile(const std::string& path) {
@@ -165,14 +170,27 @@ bool RemoveFile(const std::string& path) {
     return false;
   }
   if ((st.st_mode & S_IWUSR) == 0) chmod(posix.c_str(), (st.st_mode & 07777) | S_IWUSR);
+  FolderChange change(posix);
   return unlink(posix.c_str()) == 0 || FailWithErrno();
 }
 
 bool MakeDirectory(const std::string& path) {
-  return mkdir(ToPosixPath(path).c_str(), 0755) == 0 || FailWithErrno();
+  std::string posix = ToPosixPath(path);
+  FolderChange change(posix);
+  return mkdir(posix.c_str(), 0755) == 0 || FailWithErrno();
 }
 
-bool RemoveTree(const std::string& path) { return RemoveTreePosix(ToPosixPath(path)); }
+bool RemoveEmptyDirectory(const std::string& path) {
+  std::string posix = ToPosixPath(path);
+  FolderChange change(posix);
+  return rmdir(posix.c_str()) == 0 || FailWithErrno();
+}
+
+bool RemoveTree(const std::string& path) {
+  std::string posix = ToPosixPath(path);
+  FolderChange change(posix);
+  return RemoveTreePosix(posix);
+}
 
 bool CreateDirectoryChain(const std::string& dir_path) {
   std::string posix = ToPosixPath(dir_path);
@@ -192,6 +210,7 @@ bool CreateDirectoryChain(const std::string& dir_path) {
       }
       continue;
     }
+    FolderChange change(prefix);
     if (mkdir(prefix.c_str(), 0755) != 0 && errno != EEXIST) return FailWithErrno();
   }
   return true;
@@ -268,7 +287,12 @@ bool File::Open(const std::string& path, int access, Mode mode) {
     SetLastSystemError(kErrorPathNotFound);
     return false;
   }
-  handle_ = open(posix.c_str(), flags, 0644);
+  {
+    // Only creating opens change the folder.
+    std::string no_change;
+    FolderChange change((flags & O_CREAT) ? posix : no_change);
+    handle_ = open(posix.c_str(), flags, 0644);
+  }
   if (handle_ < 0) {
     if (errno == EEXIST) {
       SetLastSystemError(kErrorFileExists);

@@ -11,6 +11,7 @@
 #include "platform/paths.h"
 #include "platform/posix/errno_map.h"
 #include "platform/posix/fd_io.h"
+#include "platform/posix/folder_names.h"
 #include "platform/thread.h"
 
 namespace platform {
@@ -35,7 +36,10 @@ bool RangeFile::Create(const std::string& path, bool replace) {
     SetLastSystemError(kErrorPathNotFound);
     return false;
   }
-  handle_ = open(posix.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | (replace ? O_TRUNC : O_EXCL), 0644);
+  {
+    FolderChange change(posix);
+    handle_ = open(posix.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | (replace ? O_TRUNC : O_EXCL), 0644);
+  }
   if (handle_ < 0 && errno == EEXIST) {
     SetLastSystemError(kErrorFileExists);
     return false;

@@ -1,6 +1,5 @@
 #include "platform/paths.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "platform/codepage.h"
+#include "platform/posix/folder_names.h"
 
 namespace platform {
 
@@ -27,21 +27,6 @@ std::string StripTrailing(std::string s, char sep) {
 bool Exists(const std::string& posix) {
   struct stat st;
   return lstat(posix.c_str(), &st) == 0;
-}
-
-// Finds `name` in folder `dir` without regard to case; empty when missing.
-std::string FindNoCase(const std::string& dir, const std::string& name) {
-  DIR* d = opendir(dir.empty() ? "/" : dir.c_str());
-  if (d == nullptr) return std::string();
-  std::string found;
-  while (dirent* e = readdir(d)) {
-    if (EqualsNoCase(e->d_name, name)) {
-      found = e->d_name;
-      break;
-    }
-  }
-  closedir(d);
-  return found;
 }
 
 std::string JoinPosix(const std::string& base, const std::string& name) {
@@ -135,7 +120,7 @@ std::string ToPosixPath(const std::string& windows_path) {
       cur = exact;
       continue;
     }
-    std::string match = FindNoCase(cur, parts[i]);
+    std::string match = FindNameNoCase(cur, parts[i]);
     if (match.empty()) break;
     cur = JoinPosix(cur, match);
   }

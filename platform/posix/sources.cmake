@@ -5,7 +5,7 @@ pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2 SDL2_ttf)
 set(_posix ${CMAKE_CURRENT_LIST_DIR})
 
 set(KIVRO_BACKEND_CORE
-  ${_posix}/error.cpp ${_posix}/codepage.cpp ${_posix}/paths.cpp ${_posix}/filetime.cpp
+  ${_posix}/error.cpp ${_posix}/codepage.cpp ${_posix}/paths.cpp ${_posix}/folder_names.cpp ${_posix}/filetime.cpp
   ${_posix}/file.cpp ${_posix}/fd_io.cpp ${_posix}/thread.cpp
   ${_posix}/debug.cpp ${_posix}/dynlib.cpp ${_posix}/initialize.cpp)
 set(KIVRO_BACKEND_CORE_LIBS ${CMAKE_DL_LIBS})

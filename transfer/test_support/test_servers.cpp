@@ -202,7 +202,10 @@ bool NginxServer::Start(const std::string& root, std::string* why,
   for (int attempt = 0; attempt < 5 && !running_; ++attempt) {
     port_ = platform::FindFreeLoopbackPort();
     std::ofstream conf(d + "/nginx.conf", std::ios::trunc);
-    conf << NginxConfig(d, port_, root, "$connection $request $status", extra_server);
+    conf << NginxConfig(d, port_, root,
+                        log_bytes_ ? "$connection $request $status $body_bytes_sent"
+                                   : "$connection $request $status",
+                        extra_server);
     conf.close();
     std::string cmd = program + " -p " + Quote(d + "/") + " -c " + Quote(d + "/nginx.conf") +
                       " -e " + Quote(d + "/error.log") + " >>" + Quote(d + "/start.log") + " 2>&1";
@@ -236,6 +239,15 @@ std::string NginxServer::AccessLog() const {
 size_t NginxServer::LoggedRequests() const {
   std::string log = AccessLog();
   return static_cast<size_t>(std::count(log.begin(), log.end(), '\n'));
+}
+
+uint64_t NginxServer::ServedBytes(const std::string& path) const {
+  std::istringstream log(AccessLog());
+  std::string connection, verb, target, version, status;
+  uint64_t bytes = 0, sum = 0;
+  while (log >> connection >> verb >> target >> version >> status >> bytes)
+    if (target == path) sum += bytes;
+  return sum;
 }
 
 bool NginxServer::WaitForLoggedRequests(size_t count) const {

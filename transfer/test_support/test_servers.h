@@ -69,6 +69,12 @@ class NginxServer {
   // block (locations, returns). Fills `*why` on failure.
   bool Start(const std::string& root, std::string* why, const std::string& extra_server = "");
   void Stop();
+  // Before Start: log the body bytes sent too, for ServedBytes (the access
+  // log lines then end in " <bytes>").
+  void LogBytes() { log_bytes_ = true; }
+  // Body bytes sent for requests of `path` so far (needs LogBytes; as
+  // with AccessLog, the last request may not be logged yet).
+  uint64_t ServedBytes(const std::string& path) const;
   uint16_t Port() const { return port_; }
   std::string BaseUrl() const { return "http://127.0.0.1:" + std::to_string(port_); }
   // The access log, one line per request: "<connection> <request line> <status>".
@@ -83,6 +89,7 @@ class NginxServer {
   TempDir* dir_ = nullptr;
   uint16_t port_ = 0;
   bool running_ = false;
+  bool log_bytes_ = false;
 };
 
 class FtpServer {
