@@ -84,7 +84,7 @@ int32_t CPulPatchInfo::BuildDownloadList() {
     auto item = std::make_unique<CBDownloadFileInfo>();
     auto record = new CVrelApplyInfo;
     item->apply_record = record;
-    item->kind = 1;
+    item->kind = kTransferFetch;
     item->size = 0;
     record->apply_kind = kApplyUnpackArchive;
     if (!CopyText(item->local_path, local.c_str()) || !CopyText(item->url, url.c_str()) ||

@@ -49,7 +49,7 @@ class PendingItems {
   bool Fetch(const std::string& local_path, const std::string& url, uint32_t archive_size,
              std::unique_ptr<CVrelApplyInfo> record) {
     auto item = std::make_unique<CBDownloadFileInfo>();
-    item->kind = 1;
+    item->kind = kTransferFetch;
     item->size = static_cast<int32_t>(archive_size);
     if (!CopyText(item->local_path, local_path.c_str()) || !CopyText(item->url, url.c_str()) ||
         !CopyText(record->source_path, local_path.c_str()))
@@ -60,7 +60,7 @@ class PendingItems {
   }
   void ApplyOnly(std::unique_ptr<CVrelApplyInfo> record) {
     auto item = std::make_unique<CBDownloadFileInfo>();
-    item->kind = 2;
+    item->kind = kTransferApplyOnly;
     item->size = 0;
     item->apply_record = record.release();
     items_.push_back(std::move(item));
