@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "update/i_manager.h"
+
 namespace launcher {
 
 // The download server's host ("host" or "host:port"), fixed at build time:
@@ -33,16 +35,10 @@ LauncherPaths FormLauncherPaths(const std::string& windows_directory, const std:
 // built-in host.
 LauncherPaths CurrentLauncherPaths();
 
-constexpr int32_t kPatchInfoKind = 0;       // the ".vrl" reader
-constexpr int32_t kDownloaderKind = 0;      // the HTTP/FTP engine
+constexpr int32_t kPatchInfoKind = kPatchInfoVrel;
+constexpr int32_t kDownloaderKind = kDownloaderNet;
 constexpr const char* kSubdirMode = "N_SUBDIR";  // flat URLs
 
-struct VerifyRule {
-  const char* extension;
-  int32_t flags;
-};
-// Added in this order.
-constexpr VerifyRule kVerifyRules[] = {{"exe", 0x111}, {"dll", 0x11}, {"map", 0x11}};
 
 // The framework's registry key (kept for the record: nothing is stored
 // under it by this program).

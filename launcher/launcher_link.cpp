@@ -9,6 +9,7 @@
 #include "update/launcher_manager.h"
 #include "update/own_roles.h"
 #include "update/release_guard.h"
+#include "update/verify_rules.h"
 
 namespace {
 
@@ -59,7 +60,7 @@ void CLauncherLink::InitWith(I_Manager* manager) {
   paths_ = launcher::CurrentLauncherPaths();
   Configure();
   RegisterCallbacks();
-  for (const launcher::VerifyRule& rule : launcher::kVerifyRules) {
+  for (const StandardVerifyRule& rule : kStandardVerifyRules) {
     manager_->AddVerifyRule(rule.extension, rule.flags);
   }
 }

@@ -2,6 +2,7 @@
 add_library(kivro_patch STATIC
   file_byte_sum.cpp
   stamp_file_time.cpp
+  verify_checks.cpp
   install_path_guard.cpp
   folder_listing_cache.cpp
   zip_file_io.cpp
@@ -16,6 +17,7 @@ target_link_libraries(kivro_patch PUBLIC kivro_vrl kivro_npk kivro_update kivro_
 
 kivro_add_test(patch_info_test
   SOURCES file_byte_sum_test.cpp vrel_miniunz_test.cpp vrel_patch_info_test.cpp zip_file_io_test.cpp
+          verify_checks_test.cpp
           vrel_apply_test.cpp pul_patch_info_test.cpp
           patch_info_test_support.cpp
   LIBS kivro_patch kivro_publish_core)

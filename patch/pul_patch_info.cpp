@@ -5,6 +5,7 @@
 #include "patch/file_byte_sum.h"
 #include "patch/install_path_guard.h"
 #include "patch/stamp_file_time.h"
+#include "patch/verify_checks.h"
 #include "patch/vrel_apply_info.h"
 #include "platform/file.h"
 #include "update/last_error.h"
@@ -84,7 +85,7 @@ int32_t CPulPatchInfo::BuildDownloadList() {
     auto item = std::make_unique<CBDownloadFileInfo>();
     auto record = new CVrelApplyInfo;
     item->apply_record = record;
-    item->kind = 1;
+    item->kind = kTransferFetch;
     item->size = 0;
     record->apply_kind = kApplyUnpackArchive;
     if (!CopyText(item->local_path, local.c_str()) || !CopyText(item->url, url.c_str()) ||
@@ -124,9 +125,10 @@ int32_t CPulPatchInfo::Verify() {
     if (IsSafeListDirectory(file->directory, 0) && IsSafeRelativeName(file->name) &&
         platform::GetFileInfo(path, &info) && !(info.attributes & platform::kAttrDirectory)) {
       missing = false;
-      if (static_cast<uint32_t>(info.size) != file->size) failed |= 0x010;
-      if (!SameMinute(file->time, info.write)) failed |= 0x001;
-      if (FileByteSum(path.c_str()) != file->checksum) failed |= 0x100;
+      // Every comparison, so the mismatch names each that fails.
+      failed = FailedVerifyChecks(VERIFY_TIME | VERIFY_SIZE | VERIFY_CHECKSUM, path, info.size,
+                                  info.write, {file->size, file->time, file->checksum},
+                                  VerifyReport::kEveryFailure);
     }
     if (!missing && failed == 0) continue;
     auto mismatch = std::make_unique<PulMismatch>();

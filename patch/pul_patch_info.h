@@ -25,7 +25,7 @@
 struct PulMismatch {
   char path[kTextSize] = {};
   char note[kTextSize] = {};
-  int32_t failed = 0;  // 0 missing, else the OR of 0x010 size, 0x001 time, 0x100 checksum
+  int32_t failed = 0;  // 0 missing, else the VERIFY_* flags whose comparison failed
 };
 
 class CPulPatchInfo : public I_PatchInfo, public CPulBase {

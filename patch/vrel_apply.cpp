@@ -43,8 +43,8 @@ int32_t CVrelApply::Apply(CBApplyFileInfo* record) {
   }
   int32_t result = ApplyRecord(*info);
   // A stop while an entity waits for its package is not an error.
-  bool entity_stop = info->apply_kind == kApplyUnpackEntity && result == 1;
-  if (result != 0 && !entity_stop) SetLastErrorInfo(result, 0, nullptr);
+  bool entity_stop = info->apply_kind == kApplyUnpackEntity && result == kRoleStopped;
+  if (result != kRoleDone && !entity_stop) SetLastErrorInfo(result, 0, nullptr);
   return result;
 }
 

@@ -12,18 +12,12 @@
 #include <memory>
 
 #include "patch/npk/npk.h"
+#include "patch/patch_codes.h"
 #include "patch/vrel_apply_info.h"
 #include "patch/vrel_miniunz.h"
 #include "update/fixed_text.h"
 #include "update/roles.h"
 #include "update/work_lists.h"
-
-// Codes of Apply and Finish besides 0, 1 and the extractor's codes.
-enum ApplyCode : int32_t {
-  kApplyPackageFailed = 100,  // package cannot be opened or the previous one saved
-  kApplyEntityFailed = 101,   // entity not found (kind 4) or not added (kind 2)
-  kApplyUnknownRecord = 102,  // not a CVrelApplyInfo (or none)
-};
 
 class CVrelApply : public I_Apply {
  public:

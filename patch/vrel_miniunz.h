@@ -12,20 +12,9 @@
 #pragma once
 #include <cstdint>
 
+#include "patch/patch_codes.h"
 #include "update/fixed_text.h"
 #include "update/roles.h"
-
-// Codes of ExtractArchive besides 0, 1 (stopped) and minizip's negative codes.
-enum MiniunzCode : int32_t {
-  kUnzCannotOpen = 71,        // archive cannot be opened
-  kUnzNoGlobalInfo = 72,      // its global information cannot be read
-  kUnzNoEntryInfo = 73,       // an entry's information cannot be read
-  kUnzCannotMoveNext = 74,    // cannot move to the next entry
-  kUnzWriteFailed = 75,       // write failure or read error while unpacking
-  kUnzOutOfMemory = 76,       // no unpack buffer
-  kUnzEntryNameRefused = 77,  // absolute, drive letter or ".." in an entry name
-  kUnzPathTooLong = 78,       // destination and entry name exceed 259 characters
-};
 
 class CVrelMiniunz {
  public:

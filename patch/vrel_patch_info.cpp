@@ -8,6 +8,7 @@
 #include "patch/install_path_guard.h"
 #include "patch/npk/npk.h"
 #include "patch/stamp_file_time.h"
+#include "patch/verify_checks.h"
 #include "patch/vrel_apply_info.h"
 #include "platform/codepage.h"
 #include "platform/file.h"
@@ -30,6 +31,13 @@ std::string Extension(const char* name) {
   return platform::ToLowerAscii(dot + 1);
 }
 
+// What the list comparison checks of a plain file: size and time, and the
+// checksum of programs and libraries.
+int32_t ListComparison(const char* name) {
+  std::string ext = Extension(name);
+  return VERIFY_TIME | VERIFY_SIZE | ((ext == "exe" || ext == "dll") ? VERIFY_CHECKSUM : 0);
+}
+
 // "^" in listed entity names stands for the backslash inside the package.
 std::string EntityNameInPackage(const char* listed) {
   std::string name = listed;
@@ -49,7 +57,7 @@ class PendingItems {
   bool Fetch(const std::string& local_path, const std::string& url, uint32_t archive_size,
              std::unique_ptr<CVrelApplyInfo> record) {
     auto item = std::make_unique<CBDownloadFileInfo>();
-    item->kind = 1;
+    item->kind = kTransferFetch;
     item->size = static_cast<int32_t>(archive_size);
     if (!CopyText(item->local_path, local_path.c_str()) || !CopyText(item->url, url.c_str()) ||
         !CopyText(record->source_path, local_path.c_str()))
@@ -60,7 +68,7 @@ class PendingItems {
   }
   void ApplyOnly(std::unique_ptr<CVrelApplyInfo> record) {
     auto item = std::make_unique<CBDownloadFileInfo>();
-    item->kind = 2;
+    item->kind = kTransferApplyOnly;
     item->size = 0;
     item->apply_record = record.release();
     items_.push_back(std::move(item));
@@ -200,13 +208,10 @@ int32_t CVrelPatchInfo::BuildDownloadList() {
     for (const VrelFileRecord& file : dir->files) {
       std::string local = LocalPath(dir->keyword, dir->path, file.name);
       const FolderListingCache::Entry* found = disk.Find(local);
-      bool differs = found == nullptr || static_cast<uint32_t>(found->size) != file.size ||
-                     !SameMinute(file.time, found->write);
-      if (!differs) {
-        std::string ext = Extension(file.name);
-        if ((ext == "exe" || ext == "dll") && FileByteSum(local.c_str()) != file.checksum)
-          differs = true;
-      }
+      bool differs = found == nullptr ||
+                     FailedVerifyChecks(ListComparison(file.name), local, found->size, found->write,
+                                        {file.size, file.time, file.checksum},
+                                        VerifyReport::kFirstFailure) != 0;
       if (!differs) continue;
       std::string url = FileUrl(dir->keyword, dir->path, file.name, per_directory_urls_ != 0);
       auto record = std::make_unique<CVrelApplyInfo>();
@@ -329,27 +334,23 @@ bool CVrelPatchInfo::VerifyFile(const std::string& path, int32_t flags, uint32_t
   platform::FileInfo info;
   if (!platform::GetFileInfo(path, &info) || (info.attributes & platform::kAttrDirectory))
     return false;
-  if (flags & VERIFY_SIZE) {
-    uint32_t disk_size = static_cast<uint32_t>(info.size);
-    if (package != nullptr) {
-      // A package saved here is version 18 (with a 16-byte key) even when
-      // the list describes an older file, and the other way round.
-      NpkFile npk;
-      NpkSetProgress(&npk, nullptr, 0);
-      if (NpkOpen(&npk, path.c_str()) < 0) return false;
-      uint32_t disk_version = npk.header.version;
-      NpkClose(&npk);
-      uint32_t listed_version = package->header.version;
-      if (disk_version >= kNpkKeyedVersion && listed_version < kNpkKeyedVersion)
-        disk_size -= 16;
-      else if (disk_version < kNpkKeyedVersion && listed_version >= kNpkKeyedVersion)
-        disk_size += 16;
-    }
-    if (disk_size != size) return false;
+  uint32_t disk_size = static_cast<uint32_t>(info.size);
+  if ((flags & VERIFY_SIZE) && package != nullptr) {
+    // A package saved here is version 18 (with a 16-byte key) even when
+    // the list describes an older file, and the other way round.
+    NpkFile npk;
+    NpkSetProgress(&npk, nullptr, 0);
+    if (NpkOpen(&npk, path.c_str()) < 0) return false;
+    uint32_t disk_version = npk.header.version;
+    NpkClose(&npk);
+    uint32_t listed_version = package->header.version;
+    if (disk_version >= kNpkKeyedVersion && listed_version < kNpkKeyedVersion)
+      disk_size -= 16;
+    else if (disk_version < kNpkKeyedVersion && listed_version >= kNpkKeyedVersion)
+      disk_size += 16;
   }
-  if ((flags & VERIFY_TIME) && !SameMinute(time, info.write)) return false;
-  if ((flags & VERIFY_CHECKSUM) && FileByteSum(path.c_str()) != checksum) return false;
-  return true;
+  return FailedVerifyChecks(flags, path, disk_size, info.write, {size, time, checksum},
+                            VerifyReport::kFirstFailure) == 0;
 }
 
 int32_t CVrelPatchInfo::Verify() {

@@ -17,22 +17,12 @@
 #include <vector>
 
 #include "patch/folder_listing_cache.h"
+#include "patch/patch_codes.h"
 #include "patch/vrel_base.h"
 #include "update/fixed_text.h"
 #include "update/roles.h"
+#include "update/verify_rules.h"
 #include "update/work_lists.h"
-
-constexpr int32_t VERIFY_TIME = 0x001;
-constexpr int32_t VERIFY_SIZE = 0x010;
-constexpr int32_t VERIFY_CHECKSUM = 0x100;
-
-// Codes of the patch infos (also stored in the last-error record).
-enum PatchInfoCode : int32_t {
-  kPatchListUnreadable = 2,
-  kPatchListUnsafeName = 3,   // a name leads outside the install folder
-  kPatchListPathTooLong = 4,  // a local path or URL exceeds 259 characters
-  kInstalledFilesMismatch = 500,
-};
 
 // The install folder's sub-folder where entity archives are staged.
 constexpr char kNpkEntityFolder[] = "__npk_entity";

@@ -16,6 +16,7 @@
 #include "update/launcher_manager.h"
 #include "update/own_roles.h"
 #include "update/release_guard.h"
+#include "update/verify_rules.h"
 
 #ifndef KIVRO_RELEASE_PUBKEY
 #define KIVRO_RELEASE_PUBKEY ""
@@ -205,7 +206,7 @@ const char* RunUpdateUsage() { return kUsage; }
 
 int RunUpdateCommand(int argc, char** argv) {
   std::string local_base, list_url, url_base, list_path;
-  int32_t method = 1;
+  int32_t method = kMethodUrl;
   bool sequential = false, per_directory = false;
   std::vector<VerifyArg> rules;
   std::string key_text = KIVRO_RELEASE_PUBKEY;
@@ -265,8 +266,11 @@ int RunUpdateCommand(int argc, char** argv) {
   } else {
     list_path = WindowsPath(list_path);
   }
-  if (rules.empty()) rules = {{"exe", 0x111}, {"dll", 0x11}, {"map", 0x11}};
-  if (!mirrors.empty() && method != 1) return Usage("--mirror works with --method 1 only");
+  if (rules.empty()) {
+    for (const StandardVerifyRule& rule : kStandardVerifyRules)
+      rules.push_back({rule.extension, rule.flags});
+  }
+  if (!mirrors.empty() && method != kMethodUrl) return Usage("--mirror works with --method 1 only");
   // Lives as long as the manager, which keeps a pointer to it.
   static CReleaseGuard guard;
   if (!key_text.empty() || !mirrors.empty()) {
@@ -283,13 +287,13 @@ int RunUpdateCommand(int argc, char** argv) {
 
   SetRoleFactory(&OwnRoleFactory());
   CLauncherManager* manager = GetLauncherManager();
-  manager->SetPatchInfoKind(0);
+  manager->SetPatchInfoKind(kPatchInfoVrel);
   manager->SetSubdirMode(per_directory ? "Y_SUBDIR" : "N_SUBDIR");
-  manager->SetDownloaderKind(0);
+  manager->SetDownloaderKind(kDownloaderNet);
   manager->SetLocalBase(local_base.c_str());
   manager->SetUrlBase(url_base.c_str());
   manager->SetTransferMethod(method);
-  if (method != 1) {
+  if (method != kMethodUrl) {
     UrlServer server;
     if (!ParseServer(list_url, &server)) return Usage("cannot take the server from --list-url");
     manager->SetServerName(server.host.c_str());

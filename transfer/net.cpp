@@ -100,7 +100,7 @@ void CNet::CloseHandles() {
   ftp_.reset();  // says QUIT
   http_.reset();
   session_.reset();
-  state_ = 0;
+  state_ = kNetClosed;
 }
 
 void CNet::CloseUrlSession() { CloseHandles(); }
@@ -118,7 +118,7 @@ int32_t CNet::OpenSession(const char* agent) {
 int32_t CNet::OpenUrlSession(const char* agent) {
   int32_t r = OpenSession(agent);
   if (r != kNetDone) return r;
-  state_ = 1;
+  state_ = kNetSessionOpen;
   return kNetDone;
 }
 
@@ -145,7 +145,7 @@ int32_t CNet::Connect(const char* agent, const char* server, const char* user,
     CloseHandles();
     return Fail(kNetConnectFailed, error, text.c_str());
   }
-  state_ = ftp ? 2 : 1;
+  state_ = ftp ? kNetFtpOpen : kNetSessionOpen;
   return kNetDone;
 }
 
@@ -275,7 +275,7 @@ int32_t CNet::OpenTemporary(const std::string& temporary, int32_t create_failed,
 }
 
 int32_t CNet::FetchUrl(const std::string& local_path, const std::string& url) {
-  if (state_ != 1 || !session_) return Fail(kNetWrongState, 0);
+  if (state_ != kNetSessionOpen || !session_) return Fail(kNetWrongState, 0);
   std::unique_ptr<platform::InternetRequest> request;
   for (int attempt = 0; attempt < kOpenAttempts && !request; ++attempt)
     request = platform::OpenUrl(session_.get(), url, "");
@@ -304,7 +304,7 @@ int32_t CNet::FetchUrl(const std::string& local_path, const std::string& url) {
 }
 
 int32_t CNet::FetchHttp(const std::string& local_path, const std::string& path) {
-  if (state_ != 1 || !http_) return Fail(kNetWrongState, 0);
+  if (state_ != kNetSessionOpen || !http_) return Fail(kNetWrongState, 0);
   std::unique_ptr<platform::HttpRequest> request = http_->OpenRequest("GET", path);
   if (!request) return Fail(kNetOpenRequestFailed, platform::GetLastSystemError());
 
@@ -390,7 +390,7 @@ int32_t CNet::FetchHttp(const std::string& local_path, const std::string& path) 
 }
 
 int32_t CNet::FetchFtp(const std::string& local_path, const std::string& path) {
-  if (state_ != 2 || !ftp_) return Fail(kNetWrongState, 0);
+  if (state_ != kNetFtpOpen || !ftp_) return Fail(kNetWrongState, 0);
   std::string server_path;
   if (!platform::FtpCommandPath(path, &server_path)) return Fail(kNetBadUrl, 0);
   std::unique_ptr<platform::FtpDataStream> data;
@@ -409,7 +409,7 @@ int32_t CNet::FetchFtp(const std::string& local_path, const std::string& path) {
 }
 
 int32_t CNet::FetchFtpResume(const std::string& local_path, const std::string& path) {
-  if (state_ != 2 || !ftp_) return Fail(kNetWrongState, 0);
+  if (state_ != kNetFtpOpen || !ftp_) return Fail(kNetWrongState, 0);
   std::string server_path;
   if (!platform::FtpCommandPath(path, &server_path)) return Fail(kNetBadUrl, 0);
 

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "transfer/transfer_codes.h"
 #include "update/receive_tap.h"
 #include "update/roles.h"
 
@@ -26,29 +27,11 @@ class InternetStream;
 class File;
 }  // namespace platform
 
-// Result codes of CNet (besides 0 done and 1 stopped).
-enum NetResult : int32_t {
-  kNetDone = 0,
-  kNetStopped = 1,
-  kNetMoveFailed = 11,
-  kNetBadUrl = 12,
-  kNetCreateFileFailed = 13,
-  kNetOpenTempFailed = 14,
-  kNetSeekFailed = 15,
-  kNetWriteFailed = 16,
-  kNetWrongState = 31,
-  kNetSessionFailed = 32,
-  kNetOpenFailed = 33,
-  kNetNoLength = 34,
-  kNetReadFailed = 35,
-  kNetConnectFailed = 36,
-  // The server declared a file of 4 GiB or more, beyond the 32-bit counters.
-  kNetFileTooLarge = 37,
-  kNetOpenRequestFailed = 40,
-  kNetSendFailed = 41,
-  kNetQueryFailed = 42,
-  kNetFtpCommandFailed = 50,
-  kNetFtpReplyFailed = 51,
+// Connection states of CNet.
+enum NetState : int32_t {
+  kNetClosed = 0,
+  kNetSessionOpen = 1,  // an HTTP connection or a URL session
+  kNetFtpOpen = 2,
 };
 
 class CNet : public I_Download, public I_ReceiveTapHost {
@@ -90,7 +73,7 @@ class CNet : public I_Download, public I_ReceiveTapHost {
   void SetReceiveTap(I_ReceiveTap* tap) override { tap_ = tap; }
 
   // For tests and tools.
-  int32_t State() const { return state_; }
+  int32_t State() const { return state_; }  // a NetState
   uint32_t Total() const { return total_; }
   uint32_t Received() const { return received_; }
 
@@ -121,7 +104,7 @@ class CNet : public I_Download, public I_ReceiveTapHost {
   uint32_t total_ = 0;
   uint32_t received_ = 0;
   int32_t last_percent_ = 0;
-  int32_t state_ = 0;  // 0 closed, 1 HTTP or URL session open, 2 FTP connection open
+  int32_t state_ = kNetClosed;  // a NetState
   CancelCheckFn cancel_check_ = nullptr;
   DownloadProgressFn progress_ = nullptr;
   PercentFn percent_ = nullptr;

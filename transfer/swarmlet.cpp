@@ -20,7 +20,13 @@ namespace {
 // Process-wide state shared by all adapters.
 std::mutex g_module_mutex;  // adapter count and module start/stop
 int g_adapter_count = 0;
-std::atomic<int32_t> g_module_state{0};  // 0 not answered, 1 failed, 2 initialised
+// How the engine answered the module start.
+enum ModuleState : int32_t {
+  kModuleUnanswered = 0,
+  kModuleFailed = 1,
+  kModuleReady = 2,
+};
+std::atomic<int32_t> g_module_state{kModuleUnanswered};
 std::mutex g_map_mutex;
 std::map<uint32_t, CSwarmlet*> g_handles;
 
@@ -86,16 +92,16 @@ CSwarmlet::CSwarmlet() : library_(std::make_unique<platform::DynamicLibrary>()) 
   std::lock_guard<std::mutex> lock(g_module_mutex);
   if (g_adapter_count == 0) {
     Trace("모듈 초기화\n");
-    g_module_state = 0;
+    g_module_state = kModuleUnanswered;
     engine_.module_init(&CSwarmlet::OnModuleInit, 0);
     uint32_t waited = 0;
-    while (g_module_state.load() == 0 && waited < g_init_wait_limit_ms.load()) {
+    while (g_module_state.load() == kModuleUnanswered && waited < g_init_wait_limit_ms.load()) {
       platform::Sleep(kInitPollMs);
       waited += kInitPollMs;
     }
-    int32_t expected = 0;
-    g_module_state.compare_exchange_strong(expected, 1);  // no answer in time: failed
-    if (g_module_state.load() == 2) {
+    int32_t expected = kModuleUnanswered;
+    g_module_state.compare_exchange_strong(expected, kModuleFailed);  // no answer in time: failed
+    if (g_module_state.load() == kModuleReady) {
       Trace("모듈 초기화 완료\n");
       engine_.set_download_rate_limit(-1);
       engine_.set_upload_rate_limit(-1);
@@ -118,8 +124,8 @@ CSwarmlet::~CSwarmlet() {
 
 void CSwarmlet::OnModuleInit(uint32_t result, uint32_t) {
   // Only the first answer counts; one after the wait gave up changes nothing.
-  int32_t expected = 0;
-  g_module_state.compare_exchange_strong(expected, result == 0 ? 2 : 1);
+  int32_t expected = kModuleUnanswered;
+  g_module_state.compare_exchange_strong(expected, result == 0 ? kModuleReady : kModuleFailed);
 }
 
 void CSwarmlet::OnDownloadComplete(uint32_t handle, uint32_t) {
@@ -163,7 +169,7 @@ int32_t CSwarmlet::Open() {
     FailLoad();
     return kSwarmletLoadFailed;
   }
-  if (g_module_state.load() == 1) return kSwarmletInitFailed;
+  if (g_module_state.load() == kModuleFailed) return kSwarmletInitFailed;
   Trace("Swarmlet 접속\n");
   return 0;
 }

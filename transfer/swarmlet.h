@@ -15,20 +15,12 @@
 #include <memory>
 
 #include "transfer/swarmlet_api.h"
+#include "transfer/transfer_codes.h"
 #include "update/roles.h"
 
 namespace platform {
 class DynamicLibrary;
 }
-
-enum SwarmletResult : int32_t {
-  kSwarmletStopped = 1,
-  kSwarmletLoadFailed = 21,     // library missing, or an entry point missing
-  kSwarmletInitFailed = 22,     // the engine refused (or never answered) the module start
-  kSwarmletCreateFailed = 23,   // CreateSingleSwarmlet returned 0
-  kSwarmletEngineError = 24,    // the engine reported an error
-  kSwarmletFtpUnsupported = 25,
-};
 
 class CSwarmlet : public I_Download {
  public:

@@ -10,6 +10,8 @@
 #pragma once
 #include <cstdint>
 
+#include "transfer/transfer_codes.h"
+
 extern "C" {
 
 // (first, second): ModuleInit's callback gets (result 0 = ready, else
@@ -36,6 +38,14 @@ typedef int32_t (*SwarmletStatusFn)(uint32_t handle, uint32_t* state, uint32_t* 
 typedef int32_t (*SwarmletSetCallbackFn)(uint32_t handle, SwarmletCallback callback);
 
 }  // extern "C"
+
+// Download states an engine's status call reports.
+enum SwarmletState : uint32_t {
+  kSwarmletStateIdle = 0,
+  kSwarmletStateRunning = 1,
+  kSwarmletStateDone = 2,
+  kSwarmletStateFailed = 3,
+};
 
 // The export names, in the order the adapter looks them up.
 constexpr const char* kSwarmletExports[14] = {

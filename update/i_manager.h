@@ -5,23 +5,8 @@
 #pragma once
 #include <cstdint>
 
+#include "update/result_codes.h"
 #include "update/roles.h"
-
-// Result codes passed to the result callback.
-enum ManagerResult : int32_t {
-  RESULT_CHECK_DONE = 1,
-  RESULT_CHECK_FAILED = 2,
-  RESULT_UPDATE_DONE = 3,
-  RESULT_UPDATE_CANCELED = 4,
-  RESULT_UPDATE_FAILED = 5,
-  RESULT_FILES_TAMPERED = 6,
-  RESULT_FILE_DONE = 10,
-  RESULT_FILE_CANCELED = 11,
-  RESULT_FILE_FAILED = 12,
-  RESULT_PACKAGE_DONE = 21,
-  RESULT_PACKAGE_CANCELED = 22,
-  RESULT_PACKAGE_FAILED = 23,
-};
 
 // First argument of ReportPhase.
 enum UpdatePhase : int32_t {
@@ -37,6 +22,18 @@ enum PhaseState : int32_t {
   kStateCanceled = 3,
   kStateFailed = 4,
   kStateTampered = 5,  // apply phase only: the installed files failed verification
+};
+
+// Values of SetPatchInfoKind; any other value selects the ".vrl" reader.
+enum PatchInfoKind : int32_t {
+  kPatchInfoVrel = 0,
+  kPatchInfoPul = 1,  // the list-patch reader
+};
+
+// Values of SetDownloaderKind; any other value selects the HTTP/FTP engine.
+enum DownloaderKind : int32_t {
+  kDownloaderNet = 0,
+  kDownloaderSwarmlet = 1,  // the peer-to-peer engine
 };
 
 typedef void (*CountFn)(int32_t total, int32_t done);  // download and apply counts
@@ -56,9 +53,9 @@ class I_Manager {
   virtual void SetApplyPercentCallback(PercentFn callback) = 0;
   virtual void SetApplyBytesCallback(ApplyProgressFn callback) = 0;
   virtual void SetResultCallback(ResultFn callback) = 0;
-  virtual void SetPatchInfoKind(int32_t kind) = 0;    // 1 list-patch reader, else ".vrl"
-  virtual void SetDownloaderKind(int32_t kind) = 0;   // 1 peer-to-peer, else HTTP/FTP
-  virtual void SetTransferMethod(int32_t method) = 0; // 1 URL, 2 FTP, 3 HTTP resume, 4 FTP resume
+  virtual void SetPatchInfoKind(int32_t kind) = 0;     // a PatchInfoKind
+  virtual void SetDownloaderKind(int32_t kind) = 0;    // a DownloaderKind
+  virtual void SetTransferMethod(int32_t method) = 0;  // a TransferMethod
   virtual void SetServerName(const char* name) = 0;
   virtual void SetUserName(const char* name) = 0;
   virtual void SetPassword(const char* password) = 0;

@@ -201,7 +201,7 @@ I_PatchInfo* CLauncherManager::ObtainPatchInfo() {
   CLock lock(&role_lock_);
   if (external_patch_info_ != nullptr) return external_patch_info_;
   const RoleFactory& roles = manager_internal::OwnRoles();
-  if (patch_info_kind_ == 1) {
+  if (patch_info_kind_ == kPatchInfoPul) {
     if (own_pul_patch_info_ == nullptr) own_pul_patch_info_ = roles.pul_patch_info();
     return own_pul_patch_info_;
   }
@@ -214,7 +214,7 @@ I_Download* CLauncherManager::ObtainDownloader() {
   I_Download* engine = external_downloader_;
   if (engine == nullptr) {
     const RoleFactory& roles = manager_internal::OwnRoles();
-    if (downloader_kind_ == 1) {
+    if (downloader_kind_ == kDownloaderSwarmlet) {
       if (own_swarmlet_ == nullptr) own_swarmlet_ = roles.swarmlet();
       engine = own_swarmlet_;
     } else {
@@ -256,10 +256,10 @@ int32_t CLauncherManager::RoleMissing(const char* role) {
 
 int32_t CLauncherManager::OpenTransfer(I_Download* downloader) {
   switch (transfer_method_) {
-    case 1: return downloader->OpenUrlSession(kAgent);
-    case 2: return downloader->ConnectFtp(kAgent, server_name_, user_name_, password_, port_);
-    case 3: return downloader->ConnectHttp(kAgent, server_name_, user_name_, password_, port_);
-    case 4:
+    case kMethodUrl: return downloader->OpenUrlSession(kAgent);
+    case kMethodFtp: return downloader->ConnectFtp(kAgent, server_name_, user_name_, password_, port_);
+    case kMethodHttp: return downloader->ConnectHttp(kAgent, server_name_, user_name_, password_, port_);
+    case kMethodFtpResume:
       return downloader->ConnectFtpResume(kAgent, server_name_, user_name_, password_, port_);
     default: return kManagerErrorBadMethod;
   }
@@ -268,20 +268,20 @@ int32_t CLauncherManager::OpenTransfer(I_Download* downloader) {
 int32_t CLauncherManager::FetchTransfer(I_Download* downloader, const char* local_path,
                                         const char* url) {
   switch (transfer_method_) {
-    case 1: return downloader->DownloadUrl(local_path, url, 0);
-    case 2: return downloader->DownloadFtp(local_path, url, 0);
-    case 3: return downloader->DownloadHttp(local_path, url, 0);
-    case 4: return downloader->DownloadFtpResume(local_path, url, 0);
+    case kMethodUrl: return downloader->DownloadUrl(local_path, url, 0);
+    case kMethodFtp: return downloader->DownloadFtp(local_path, url, 0);
+    case kMethodHttp: return downloader->DownloadHttp(local_path, url, 0);
+    case kMethodFtpResume: return downloader->DownloadFtpResume(local_path, url, 0);
     default: return kManagerErrorBadMethod;
   }
 }
 
 void CLauncherManager::CloseTransfer(I_Download* downloader) {
   switch (transfer_method_) {
-    case 1: downloader->CloseUrlSession(); break;
-    case 2: downloader->CloseFtp(); break;
-    case 3: downloader->CloseHttp(); break;
-    case 4: downloader->CloseFtpResume(); break;
+    case kMethodUrl: downloader->CloseUrlSession(); break;
+    case kMethodFtp: downloader->CloseFtp(); break;
+    case kMethodHttp: downloader->CloseHttp(); break;
+    case kMethodFtpResume: downloader->CloseFtpResume(); break;
     default: break;
   }
 }
@@ -316,7 +316,7 @@ int32_t CLauncherManager::FetchOne(I_Download* downloader, const char* local_pat
 int32_t CLauncherManager::DownloadFile(const char* local_path, const char* url) {
   I_Download* downloader = ObtainDownloader();
   if (downloader == nullptr) return RoleMissing("DOWNLOAD ENGINE");
-  if (transfer_method_ < 1 || transfer_method_ > 4) return kManagerErrorBadMethod;
+  if (transfer_method_ < kMethodUrl || transfer_method_ > kMethodFtpResume) return kManagerErrorBadMethod;
   int32_t open = OpenTransfer(downloader);
   if (open != 0) return open;  // a failed open is not closed
   int32_t result = FetchOne(downloader, local_path, url);

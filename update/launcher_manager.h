@@ -19,19 +19,9 @@
 #include "update/fixed_text.h"
 #include "update/i_manager.h"
 #include "update/release_guard.h"
+#include "update/result_codes.h"
 #include "update/roles.h"
 #include "update/work_lists.h"
-
-// Codes the manager itself stores in the last-error record (besides the
-// roles' own codes, which it passes on unchanged).
-enum ManagerError : int32_t {
-  kManagerErrorBadMethod = 32,     // transfer method outside 1..4 (not recorded)
-  kManagerErrorNoRole = 60,        // a role object could not be created
-  kManagerErrorNoThread = 61,      // a worker thread could not be started
-  kManagerErrorTextTooLong = 62,   // a path, URL or setting over 259 characters
-  kManagerErrorBadUrl = 63,        // the canonicaliser refused the URL
-  kManagerErrorBadItem = 64,       // a download item is missing or malformed
-};
 
 class CLauncherManager : public I_Manager {
  public:
@@ -136,12 +126,12 @@ class CLauncherManager : public I_Manager {
   int32_t stop_flag_ = 0;
   // Configuration: written on the client's thread before workers run.
   int32_t parallel_ = 1;
-  int32_t patch_info_kind_ = 0;
-  int32_t downloader_kind_ = 1;
+  int32_t patch_info_kind_ = kPatchInfoVrel;
+  int32_t downloader_kind_ = kDownloaderSwarmlet;
   char list_path_[kTextSize] = {};
   char list_url_[kTextSize] = {};
   bool list_text_too_long_ = false;
-  int32_t transfer_method_ = 1;
+  int32_t transfer_method_ = kMethodUrl;
   char server_name_[kTextSize] = {};
   char user_name_[kTextSize] = {};
   char password_[kTextSize] = {};

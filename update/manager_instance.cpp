@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstdlib>
 
+#include "patch/npk/npk_progress.h"
 #include "platform/thread.h"
 #include "update/launcher_manager.h"
 #include "update/lock_guard.h"
@@ -60,7 +61,7 @@ int32_t IsStopRequested() { return GetLauncherManager()->StopRequested(); }
 
 bool PackageProgressHook(int32_t kind, int32_t event, const char* /*ignored*/, int32_t done,
                          int32_t total) {
-  if (kind == 1 && event == 4) GetLauncherManager()->OnPackageSaveProgress(done, total);
+  if (kind == kNpkWriting && event == kNpkStageSaving) GetLauncherManager()->OnPackageSaveProgress(done, total);
   return true;
 }
 

@@ -295,9 +295,9 @@ void CReleaseGuard::OnReceived(const void* data, uint32_t size) { hash_.Update(d
 
 int32_t CReleaseGuard::FetchFrom(int method, const char* local_path, const char* url) {
   switch (method) {
-    case 1: return inner_->DownloadUrl(local_path, url, 0);
-    case 2: return inner_->DownloadFtp(local_path, url, 0);
-    case 3: return inner_->DownloadHttp(local_path, url, 0);
+    case kMethodUrl: return inner_->DownloadUrl(local_path, url, 0);
+    case kMethodFtp: return inner_->DownloadFtp(local_path, url, 0);
+    case kMethodHttp: return inner_->DownloadHttp(local_path, url, 0);
     default: return inner_->DownloadFtpResume(local_path, url, 0);
   }
 }
@@ -310,7 +310,7 @@ int32_t CReleaseGuard::Fetch(int method, const char* local_path, const char* url
   // Mirrors replace the URL's host, which only the whole-URL method uses;
   // the other methods take their server from the connection.
   std::vector<std::string> hosts{HostOf(address)};
-  if (method == 1) hosts.insert(hosts.end(), mirrors_.begin(), mirrors_.end());
+  if (method == kMethodUrl) hosts.insert(hosts.end(), mirrors_.begin(), mirrors_.end());
   const size_t count = hosts.size();
   const size_t first = count > 1 ? preferred_.load() % count : 0;
   I_ReceiveTapHost* tap_host = dynamic_cast<I_ReceiveTapHost*>(inner_);
@@ -343,7 +343,7 @@ void CReleaseGuard::SetProgressCallback(DownloadProgressFn callback) {
 void CReleaseGuard::SetPercentCallback(PercentFn callback) { inner_->SetPercentCallback(callback); }
 int32_t CReleaseGuard::OpenUrlSession(const char* agent) { return inner_->OpenUrlSession(agent); }
 int32_t CReleaseGuard::DownloadUrl(const char* local_path, const char* url, int32_t) {
-  return Fetch(1, local_path, url);
+  return Fetch(kMethodUrl, local_path, url);
 }
 void CReleaseGuard::CloseUrlSession() { inner_->CloseUrlSession(); }
 int32_t CReleaseGuard::ConnectHttp(const char* agent, const char* server, const char* user,
@@ -351,7 +351,7 @@ int32_t CReleaseGuard::ConnectHttp(const char* agent, const char* server, const 
   return inner_->ConnectHttp(agent, server, user, password, port);
 }
 int32_t CReleaseGuard::DownloadHttp(const char* local_path, const char* url, int32_t) {
-  return Fetch(3, local_path, url);
+  return Fetch(kMethodHttp, local_path, url);
 }
 void CReleaseGuard::CloseHttp() { inner_->CloseHttp(); }
 int32_t CReleaseGuard::ConnectFtp(const char* agent, const char* server, const char* user,
@@ -359,7 +359,7 @@ int32_t CReleaseGuard::ConnectFtp(const char* agent, const char* server, const c
   return inner_->ConnectFtp(agent, server, user, password, port);
 }
 int32_t CReleaseGuard::DownloadFtp(const char* local_path, const char* url, int32_t) {
-  return Fetch(2, local_path, url);
+  return Fetch(kMethodFtp, local_path, url);
 }
 void CReleaseGuard::CloseFtp() { inner_->CloseFtp(); }
 int32_t CReleaseGuard::ConnectFtpResume(const char* agent, const char* server, const char* user,
@@ -367,7 +367,7 @@ int32_t CReleaseGuard::ConnectFtpResume(const char* agent, const char* server, c
   return inner_->ConnectFtpResume(agent, server, user, password, port);
 }
 int32_t CReleaseGuard::DownloadFtpResume(const char* local_path, const char* url, int32_t) {
-  return Fetch(4, local_path, url);
+  return Fetch(kMethodFtpResume, local_path, url);
 }
 void CReleaseGuard::CloseFtpResume() { inner_->CloseFtpResume(); }
 // The guard belongs to whoever configured it; the manager never deletes it.

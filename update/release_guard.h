@@ -27,20 +27,9 @@
 #include "update/minisign.h"
 #include "update/receive_tap.h"
 #include "update/release_manifest.h"
+#include "update/result_codes.h"
 #include "update/roles.h"
 #include "update/sha256_pipe.h"
-
-// Codes the guard stores in the last-error record.
-enum ReleaseGuardError : int32_t {
-  kReleaseUnsigned = 80,        // manifest or signature could not be fetched
-  kReleaseBadSignature = 81,    // malformed, or does not verify
-  kReleaseWrongKey = 82,        // signed by another key
-  kReleaseBadManifest = 83,     // the signed text is out of form
-  kReleaseReplayed = 84,        // older than a release accepted before
-  kReleaseListMismatch = 85,    // the patch list is not the one signed
-  kReleaseNotInManifest = 86,   // a file the manifest does not name
-  kReleaseFileMismatch = 87,    // a file whose hash or size differs
-};
 
 class CReleaseGuard : public I_Download, private I_ReceiveTap {
  public:

@@ -5,6 +5,8 @@
 #pragma once
 #include <cstdint>
 
+#include "update/result_codes.h"
+
 class CBDownloadList;
 class CBApplyFileInfo;
 
@@ -13,6 +15,15 @@ typedef void (*DownloadProgressFn)(uint32_t total, uint32_t received);  // after
 typedef void (*PercentFn)(int32_t percent);                           // when it changes
 typedef void (*FileTextFn)(const char* text);                         // file about to be handled
 typedef void (*ApplyProgressFn)(int32_t size, int32_t done);          // while unpacking
+
+// The four call families of I_Download, as the manager's transfer method
+// names them.
+enum TransferMethod : int32_t {
+  kMethodUrl = 1,        // OpenUrlSession, DownloadUrl: the whole URL
+  kMethodFtp = 2,        // ConnectFtp, DownloadFtp
+  kMethodHttp = 3,       // ConnectHttp, DownloadHttp (resumes)
+  kMethodFtpResume = 4,  // ConnectFtpResume, DownloadFtpResume
+};
 
 class I_PatchInfo {
  public:

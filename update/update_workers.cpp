@@ -28,14 +28,14 @@ int32_t MissingItem(int32_t index, const char* what) {
 // apply side and the item would be skipped silently).
 int32_t CheckItem(CBDownloadFileInfo* item, int32_t index) {
   if (item == nullptr) return MissingItem(index, "MISSING");
-  if (item->kind != 1 && item->kind != 2) return MissingItem(index, "OF UNKNOWN KIND");
+  if (item->kind != kTransferFetch && item->kind != kTransferApplyOnly) return MissingItem(index, "OF UNKNOWN KIND");
   if (item->apply_record == nullptr) return MissingItem(index, "WITHOUT APPLY RECORD");
   return 0;
 }
 
 int32_t StateOf(int32_t result) {
-  if (result == 0) return kStateDone;
-  return result == 1 ? kStateCanceled : kStateFailed;
+  if (result == kRoleDone) return kStateDone;
+  return result == kRoleStopped ? kStateCanceled : kStateFailed;
 }
 
 }  // namespace
@@ -159,7 +159,7 @@ void CLauncherManager::DownloadWorker() {
     EndUpdatePhase(kPhaseDownload, kStateFailed);
     return;
   }
-  if (transfer_method_ < 1 || transfer_method_ > 4 || OpenTransfer(downloader) != 0) {
+  if (transfer_method_ < kMethodUrl || transfer_method_ > kMethodFtpResume || OpenTransfer(downloader) != 0) {
     EndUpdatePhase(kPhaseDownload, kStateFailed);  // a failed open is not closed
     return;
   }
@@ -169,7 +169,7 @@ void CLauncherManager::DownloadWorker() {
       state = kStateFailed;
       break;
     }
-    if (item->kind == 1) {
+    if (item->kind == kTransferFetch) {
       FileTextFn on_file = file_name_callback_.load();
       if (on_file != nullptr) on_file(item->local_path);
       int32_t r = FetchOne(downloader, item->local_path, item->url);
@@ -242,7 +242,7 @@ void CLauncherManager::ApplyWorker() {
     }
   }
   int32_t f = applier->Finish();
-  if (f != 0 && f != 1) {
+  if (f != kRoleDone && f != kRoleStopped) {
     state = kStateFailed;
   } else if (state == kStateDone) {
     info->Uninstall();
@@ -267,7 +267,7 @@ void CLauncherManager::SequentialWorker() {
     return;
   }
   bool opened = false;
-  if (transfer_method_ < 1 || transfer_method_ > 4) {
+  if (transfer_method_ < kMethodUrl || transfer_method_ > kMethodFtpResume) {
     b = kManagerErrorBadMethod;
   } else {
     b = OpenTransfer(downloader);
@@ -278,7 +278,7 @@ void CLauncherManager::SequentialWorker() {
       CBDownloadFileInfo* item = download_list_->GetAt(download_index_);
       b = CheckItem(item, download_index_);
       if (b != 0) break;
-      if (item->kind == 1) {
+      if (item->kind == kTransferFetch) {
         FileTextFn on_file = file_name_callback_.load();
         if (on_file != nullptr) on_file(item->local_path);
         b = FetchOne(downloader, item->local_path, item->url);
@@ -300,10 +300,10 @@ void CLauncherManager::SequentialWorker() {
     }
     CloseTransfer(downloader);
   }
-  int32_t result = b == 0 ? RESULT_UPDATE_DONE
-                          : (b == 1 ? RESULT_UPDATE_CANCELED : RESULT_UPDATE_FAILED);
+  int32_t result = b == kRoleDone ? RESULT_UPDATE_DONE
+                          : (b == kRoleStopped ? RESULT_UPDATE_CANCELED : RESULT_UPDATE_FAILED);
   int32_t f = applier->Finish();
-  if (f != 0 && f != 1) {
+  if (f != kRoleDone && f != kRoleStopped) {
     result = RESULT_UPDATE_FAILED;
   } else if (result == RESULT_UPDATE_DONE) {
     info->Uninstall();
@@ -344,7 +344,7 @@ void CLauncherManager::FileDownloadWorker() {
     r = DownloadFile(file_download_path_, file_download_url_);
   }
   file_download_busy_ = 0;
-  DeliverResult(r == 0 ? RESULT_FILE_DONE : (r == 1 ? RESULT_FILE_CANCELED : RESULT_FILE_FAILED));
+  DeliverResult(r == kRoleDone ? RESULT_FILE_DONE : (r == kRoleStopped ? RESULT_FILE_CANCELED : RESULT_FILE_FAILED));
 }
 
 int32_t CLauncherManager::ApplyPackageAsync(const char* source_path, const char* target_path) {
@@ -391,13 +391,13 @@ void CLauncherManager::PackageApplyWorker() {
       state = StateOf(r);
     }
     f = applier->Finish();
-    if (f != 0 && f != 1) state = kStateFailed;
+    if (f != kRoleDone && f != kRoleStopped) state = kStateFailed;
     delete record;  // the applier has let go of it with Finish
   }
   ReportPhase(kPhaseApply, state);
   package_apply_busy_ = 0;
-  DeliverResult(f == 0 ? RESULT_PACKAGE_DONE
-                       : (f == 1 ? RESULT_PACKAGE_CANCELED : RESULT_PACKAGE_FAILED));
+  DeliverResult(f == kRoleDone ? RESULT_PACKAGE_DONE
+                       : (f == kRoleStopped ? RESULT_PACKAGE_CANCELED : RESULT_PACKAGE_FAILED));
 }
 
 // ---- package progress ----

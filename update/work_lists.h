@@ -20,13 +20,19 @@ class CBApplyFileInfo {
   virtual ~CBApplyFileInfo() = default;
 };
 
+// Transfer kinds of a download item.
+enum TransferKind : int32_t {
+  kTransferFetch = 1,      // fetch the archive, then apply its record
+  kTransferApplyOnly = 2,  // nothing to fetch: apply the record only
+};
+
 // One item of the download list. Owns its apply record.
 class CBDownloadFileInfo {
  public:
   virtual ~CBDownloadFileInfo() { delete apply_record; }
 
-  int32_t kind = 1;  // 1 fetch, then apply; 2 apply only
-  int32_t size = 0;  // archive size (0 for kind 2)
+  int32_t kind = kTransferFetch;  // a TransferKind
+  int32_t size = 0;               // archive size (0 when apply-only)
   char local_path[kTextSize] = {};
   char url[kTextSize] = {};
   CBApplyFileInfo* apply_record = nullptr;  // owned

@@ -61,7 +61,7 @@ class TableReader {
       size_t want =
           static_cast<size_t>(std::min<uint64_t>(std::max<size_t>(length, 1 << 20), remaining()));
       window_.resize(want);
-      *code = ReadAt(package_, &package_->file, cursor_, window_.data(), want, 1, nullptr);
+      *code = ReadAt(package_, &package_->file, cursor_, window_.data(), want, kNpkStageEntityRecord, nullptr);
       if (*code != NPK_SUCCESS) return nullptr;
       window_start_ = cursor_;
     }
@@ -177,7 +177,7 @@ int32_t NpkOpen(NpkFile* package, const char* path) {
     code = NPK_ERROR_FILE_OPEN;
   } else if (uint64_t(size) < kNpkHeaderSize) {
     code = NPK_ERROR_NOT_A_PACKAGE;
-  } else if ((code = ReadAt(package, &package->file, 0, head, kNpkHeaderSize, 3, path)) ==
+  } else if ((code = ReadAt(package, &package->file, 0, head, kNpkHeaderSize, kNpkStageHeader, path)) ==
              NPK_SUCCESS) {
     if (memcmp(head, "NPAK", 4) != 0) {
       code = NPK_ERROR_NOT_A_PACKAGE;
@@ -310,7 +310,7 @@ int32_t NpkReadEntity(NpkFile* package, NpkFileEntity* entity, std::vector<uint8
       return Result(NPK_ERROR_OUT_OF_MEMORY);
     }
     return Result(
-        ReadAt(package, &source, 0, content->data(), content->size(), 2, entity->name.c_str()));
+        ReadAt(package, &source, 0, content->data(), content->size(), kNpkStageEntityData, entity->name.c_str()));
   }
   if (!package->file.IsOpen()) return Result(NPK_ERROR_FILE_OPEN);
   std::vector<uint8_t> block;

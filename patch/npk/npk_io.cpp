@@ -55,14 +55,14 @@ int32_t ReadAt(NpkFile* package, platform::File* file, uint64_t offset, void* bu
   size_t done = 0;
   auto* out = static_cast<uint8_t*>(buffer);
   while (done < length) {
-    if (!Report(package, 0, stage, name, done, length)) return NPK_ERROR_STOPPED;
+    if (!Report(package, kNpkReading, stage, name, done, length)) return NPK_ERROR_STOPPED;
     size_t want = std::min(piece, length - done);
     int64_t got = file->ReadAt(out + done, want, offset + done);
     if (got < 0) return ReadErrorCode();
     if (got == 0) return NPK_ERROR_SHORT_READ;
     done += static_cast<size_t>(got);
   }
-  if (!Report(package, 0, stage, name, done, length)) return NPK_ERROR_STOPPED;
+  if (!Report(package, kNpkReading, stage, name, done, length)) return NPK_ERROR_STOPPED;
   return NPK_SUCCESS;
 }
 
@@ -133,12 +133,12 @@ int32_t Writer::WriteThrough(const void* data, size_t length, int32_t stage, con
   size_t done = 0;
   const auto* in = static_cast<const uint8_t*>(data);
   while (done < length) {
-    if (!Report(package_, 1, stage, name, done, length)) return NPK_ERROR_STOPPED;
+    if (!Report(package_, kNpkWriting, stage, name, done, length)) return NPK_ERROR_STOPPED;
     size_t n = std::min(piece, length - done);
     if (!file_->WriteAt(in + done, n, file_position_ + done)) return WriteErrorCode();
     done += n;
   }
-  if (!Report(package_, 1, stage, name, done, length)) return NPK_ERROR_STOPPED;
+  if (!Report(package_, kNpkWriting, stage, name, done, length)) return NPK_ERROR_STOPPED;
   return NPK_SUCCESS;
 }
 

@@ -3,8 +3,19 @@
 #pragma once
 #include <cstdint>
 
-// direction: 0 reading, 1 writing. stage: 1 entity record, 2 entity data,
-// 3 header, 4 saving (done and total count entities). name: the entity's or
-// package's, or null. Returns true to go on, false to stop.
+enum NpkProgressDirection : int32_t {
+  kNpkReading = 0,
+  kNpkWriting = 1,
+};
+
+enum NpkProgressStage : int32_t {
+  kNpkStageEntityRecord = 1,
+  kNpkStageEntityData = 2,
+  kNpkStageHeader = 3,
+  kNpkStageSaving = 4,  // done and total count entities
+};
+
+// direction: an NpkProgressDirection; stage: an NpkProgressStage. name: the
+// entity's or package's, or null. Returns true to go on, false to stop.
 typedef bool (*NpkProgressFn)(int32_t direction, int32_t stage, const char* name, int32_t done,
                               int32_t total);

@@ -24,7 +24,7 @@ int32_t Result(int32_t code) {
 }
 
 bool Report(NpkFile* package, int32_t stage, const char* name, int32_t done, int32_t total) {
-  return package->progress == nullptr || package->progress(1, stage, name, done, total);
+  return package->progress == nullptr || package->progress(kNpkWriting, stage, name, done, total);
 }
 
 // Copies `length` bytes of `source` at `offset` to the writer: inside the
@@ -43,9 +43,9 @@ int32_t CopyBytes(NpkFile* package, platform::File* source, platform::RangeFile*
   uint64_t done = 0;
   while (done < length) {
     size_t n = static_cast<size_t>(std::min<uint64_t>(piece.size(), length - done));
-    int32_t code = ReadAt(package, source, offset + done, piece.data(), n, 2, name);
+    int32_t code = ReadAt(package, source, offset + done, piece.data(), n, kNpkStageEntityData, name);
     if (code != NPK_SUCCESS) return code;
-    code = writer->Write(piece.data(), n, 2, name);
+    code = writer->Write(piece.data(), n, kNpkStageEntityData, name);
     if (code != NPK_SUCCESS) return code;
     done += n;
   }
@@ -59,7 +59,7 @@ int32_t ReadAll(NpkFile* package, platform::File* source, uint64_t offset, uint3
   } catch (const std::bad_alloc&) {
     return NPK_ERROR_OUT_OF_MEMORY;
   }
-  return ReadAt(package, source, offset, bytes->data(), length, 2, name);
+  return ReadAt(package, source, offset, bytes->data(), length, kNpkStageEntityData, name);
 }
 
 // Writes one entity's block; `record` receives its new table record.
@@ -113,7 +113,7 @@ int32_t WriteBlock(NpkFile* package, NpkFileEntity* entity, Writer* writer,
   if (code != NPK_SUCCESS) return code;
   if (block.size() > UINT32_MAX) return NPK_ERROR_NO_PLACE;
   record->stored_size = static_cast<uint32_t>(block.size());
-  return writer->Write(block.data(), block.size(), 2, name);
+  return writer->Write(block.data(), block.size(), kNpkStageEntityData, name);
 }
 
 struct Planned {
@@ -139,11 +139,11 @@ int32_t WritePackage(NpkFile* package, platform::RangeFile* out, bool in_place,
   size_t i = 0;
   for (NpkFileEntity* e = package->first; e != nullptr; e = e->next, ++i) {
     auto index = static_cast<int32_t>(std::min<size_t>(i, INT32_MAX));
-    if (!Report(package, 4, e->name.c_str(), index, total)) return NPK_ERROR_STOPPED;
+    if (!Report(package, kNpkStageSaving, e->name.c_str(), index, total)) return NPK_ERROR_STOPPED;
     int32_t code = WriteBlock(package, e, &writer, &package_source, &(*plan)[i].record);
     if (code != NPK_SUCCESS) return code;
     if (writer.position() > UINT32_MAX) return NPK_ERROR_NO_PLACE;  // offsets are 32-bit
-    if (!Report(package, 4, e->name.c_str(), index + 1, total)) return NPK_ERROR_STOPPED;
+    if (!Report(package, kNpkStageSaving, e->name.c_str(), index + 1, total)) return NPK_ERROR_STOPPED;
   }
   *table_offset = static_cast<uint32_t>(writer.position());
   i = 0;
@@ -161,9 +161,9 @@ int32_t WritePackage(NpkFile* package, platform::RangeFile* out, bool in_place,
     PutU32(r + 20, p.record.modified.high);
     PutU16(r + 24, p.record.name_length);
     PutU16(r + 26, p.record.reserved);
-    int32_t code = writer.Write(r, sizeof r, 1, e->name.c_str());
+    int32_t code = writer.Write(r, sizeof r, kNpkStageEntityRecord, e->name.c_str());
     if (code == NPK_SUCCESS)
-      code = writer.Write(e->name.data(), e->name.size(), 1, e->name.c_str());
+      code = writer.Write(e->name.data(), e->name.size(), kNpkStageEntityRecord, e->name.c_str());
     if (code != NPK_SUCCESS) return code;
   }
   int32_t code = writer.Flush();
@@ -177,7 +177,7 @@ int32_t WritePackage(NpkFile* package, platform::RangeFile* out, bool in_place,
   PutU32(head + 16, kNpkDataOffset);
   for (int k = 0; k < 4; ++k) PutU32(head + 20 + 4 * k, package->new_key[k]);
   Writer header_writer(package, out, 0);
-  code = header_writer.Write(head, sizeof head, 3, package->path.c_str());
+  code = header_writer.Write(head, sizeof head, kNpkStageHeader, package->path.c_str());
   if (code == NPK_SUCCESS) code = header_writer.Flush();
   if (code != NPK_SUCCESS) return code;
   if (!out->Sync()) return WriteErrorCode();

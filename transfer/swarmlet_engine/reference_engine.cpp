@@ -7,7 +7,7 @@
 // complete. No peers yet: a swarm engine can replace this one behind the
 // same exports.
 //
-// Error codes given to the error callback: see EngineError below.
+// Error codes given to the error callback: SwarmletEngineError.
 //
 // Thread safety: every export may be called from any thread; the table of
 // downloads is guarded, each download's counters are atomics, and Stop waits
@@ -29,16 +29,6 @@
 
 namespace {
 
-enum EngineError : uint32_t {
-  kErrorMetaUnreachable = 1,  // the meta file could not be fetched
-  kErrorMetaInvalid = 2,      // it is not a meta file
-  kErrorSourcesFailed = 3,    // no source delivered the file
-  kErrorWriteFailed = 4,      // the target folder refused the file
-  kErrorBadArguments = 5,     // StartDownload without a meta URL or a folder
-};
-
-enum EngineState : uint32_t { kStateIdle = 0, kStateRunning = 1, kStateDone = 2, kStateFailed = 3 };
-
 constexpr uint32_t kChunk = 256 * 1024;
 constexpr uint32_t kReceiveTimeoutMs = 10000;
 
@@ -48,7 +38,7 @@ struct Download {
   SwarmletCallback on_error = nullptr;
   std::thread worker;
   std::atomic<bool> stop{false};
-  std::atomic<uint32_t> state{kStateIdle};
+  std::atomic<uint32_t> state{kSwarmletStateIdle};
   std::atomic<uint32_t> total{0};
   std::atomic<uint32_t> downloaded{0};
   std::atomic<uint32_t> rate{0};
@@ -173,19 +163,19 @@ SourceResult FetchSource(Download* d, platform::InternetSession* session, const 
 
 void Run(std::shared_ptr<Download> d, std::string meta_url, std::string directory) {
   auto fail = [&](uint32_t code) {
-    d->state = kStateFailed;
+    d->state = kSwarmletStateFailed;
     if (!d->stop && d->on_error != nullptr) d->on_error(d->handle, code);
   };
   platform::InternetSession session("Swarmlet");
   session.SetReceiveTimeout(kReceiveTimeoutMs);
   std::string text;
-  if (!FetchSmall(&session, meta_url, &text)) return fail(kErrorMetaUnreachable);
+  if (!FetchSmall(&session, meta_url, &text)) return fail(kSwarmletErrorMetaUnreachable);
   SwarmletMeta meta;
-  if (!ReadSwarmletMeta(text.data(), text.size(), &meta, nullptr)) return fail(kErrorMetaInvalid);
+  if (!ReadSwarmletMeta(text.data(), text.size(), &meta, nullptr)) return fail(kSwarmletErrorMetaInvalid);
   d->total = static_cast<uint32_t>(meta.size);
   d->sources = static_cast<uint32_t>(meta.sources.size());
 
-  if (!platform::CreateDirectoryChain(directory)) return fail(kErrorWriteFailed);
+  if (!platform::CreateDirectoryChain(directory)) return fail(kSwarmletErrorWriteFailed);
   std::string target = directory + "\\" + meta.name;
   std::string part = target + ".part";
   std::vector<char> buffer(kChunk);
@@ -195,11 +185,11 @@ void Run(std::shared_ptr<Download> d, std::string meta_url, std::string director
     if (result != SourceResult::kFailed) break;
   }
   if (result == SourceResult::kStopped) return;
-  if (result == SourceResult::kWriteFailed) return fail(kErrorWriteFailed);
-  if (result == SourceResult::kFailed) return fail(kErrorSourcesFailed);
-  if (!platform::ReplacePath(part, target)) return fail(kErrorWriteFailed);
+  if (result == SourceResult::kWriteFailed) return fail(kSwarmletErrorWriteFailed);
+  if (result == SourceResult::kFailed) return fail(kSwarmletErrorNoSource);
+  if (!platform::ReplacePath(part, target)) return fail(kSwarmletErrorWriteFailed);
   d->downloaded = static_cast<uint32_t>(meta.size);
-  d->state = kStateDone;
+  d->state = kSwarmletStateDone;
   if (!d->stop && d->on_complete != nullptr) d->on_complete(d->handle, 0);
 }
 
@@ -264,11 +254,11 @@ SWARMLET_EXPORT int32_t StartDownload(uint32_t handle, const char* meta_url, con
                                       const char*, const char* directory, int32_t, int32_t) {
   std::shared_ptr<Download> d = Find(handle);
   if (!d || d->worker.joinable()) return -1;
-  d->state = kStateRunning;
+  d->state = kSwarmletStateRunning;
   if (meta_url == nullptr || directory == nullptr || *meta_url == '\0' || *directory == '\0') {
     d->worker = std::thread([d] {
-      d->state = kStateFailed;
-      if (d->on_error != nullptr) d->on_error(d->handle, kErrorBadArguments);
+      d->state = kSwarmletStateFailed;
+      if (d->on_error != nullptr) d->on_error(d->handle, kSwarmletErrorBadArguments);
     });
     return 0;
   }

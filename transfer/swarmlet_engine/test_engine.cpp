@@ -185,7 +185,7 @@ SWARMLET_EXPORT int32_t GetTotalDownloadStatus(uint32_t handle, uint32_t* state,
     std::lock_guard<std::mutex> lock(g_mutex);
     n = ++g_poll_count;
   }
-  *state = 1;
+  *state = kSwarmletStateRunning;
   *total = g_total;
   uint64_t done = static_cast<uint64_t>(g_step) * n;
   *downloaded = static_cast<uint32_t>(done > 0xFFFFFFFFull ? 0xFFFFFFFFull : done);

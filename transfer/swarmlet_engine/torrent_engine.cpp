@@ -64,16 +64,6 @@
 
 namespace {
 
-enum EngineError : uint32_t {
-  kErrorMetaUnreachable = 1,
-  kErrorMetaInvalid = 2,
-  kErrorNoSource = 3,
-  kErrorWriteFailed = 4,
-  kErrorBadArguments = 5,
-};
-
-enum EngineState : uint32_t { kStateIdle = 0, kStateRunning = 1, kStateDone = 2, kStateFailed = 3 };
-
 constexpr uint32_t kReceiveTimeoutMs = 10000;      // meta file and .torrent, as CNet
 constexpr size_t kTorrentMaxBytes = 8 * 1024 * 1024;  // a 4 GiB file in 16 KiB pieces is 5 MiB
 constexpr uint32_t kWatchMs = 100;
@@ -85,7 +75,7 @@ struct Download {
   SwarmletCallback on_error = nullptr;
   std::thread worker;
   std::atomic<bool> stop{false};
-  std::atomic<uint32_t> state{kStateIdle};
+  std::atomic<uint32_t> state{kSwarmletStateIdle};
   std::atomic<uint32_t> total{0};
   std::atomic<uint32_t> downloaded{0};
   std::atomic<uint32_t> down_rate{0};
@@ -243,13 +233,13 @@ bool FetchSmall(platform::InternetSession* session, const std::string& url, size
 std::shared_ptr<lt::torrent_info> LoadTorrent(platform::InternetSession* http,
                                               const std::string& meta_url,
                                               const SwarmletMeta& meta, uint32_t* error) {
-  *error = kErrorMetaInvalid;
+  *error = kSwarmletErrorMetaInvalid;
   if (meta.torrent.empty()) return nullptr;  // a release published without torrents
   size_t slash = meta_url.rfind('/');
   std::string url = meta_url.substr(0, slash + 1) + meta.torrent;
   std::string body;
   if (!FetchSmall(http, url, kTorrentMaxBytes, &body)) {
-    *error = kErrorMetaUnreachable;
+    *error = kSwarmletErrorMetaUnreachable;
     return nullptr;
   }
   lt::error_code ec;
@@ -389,11 +379,11 @@ WatchResult Watch(Download* d, const lt::torrent_handle& torrent, const lt::torr
 void RunDownload(const std::shared_ptr<Download>& d, const std::string& meta_url,
                  const std::string& directory) {
   auto fail = [&](uint32_t code) {
-    d->state = kStateFailed;
+    d->state = kSwarmletStateFailed;
     if (!d->stop && d->on_error != nullptr) d->on_error(d->handle, code);
   };
   std::shared_ptr<lt::session> session = Session();
-  if (!session) return fail(kErrorBadArguments);
+  if (!session) return fail(kSwarmletErrorBadArguments);
   SwarmletSettings settings;
   {
     std::lock_guard<std::mutex> lock(g_mutex);
@@ -403,9 +393,9 @@ void RunDownload(const std::shared_ptr<Download>& d, const std::string& meta_url
   platform::InternetSession http("Swarmlet");
   http.SetReceiveTimeout(kReceiveTimeoutMs);
   std::string text;
-  if (!FetchSmall(&http, meta_url, kSwarmletMetaMaxBytes, &text)) return fail(kErrorMetaUnreachable);
+  if (!FetchSmall(&http, meta_url, kSwarmletMetaMaxBytes, &text)) return fail(kSwarmletErrorMetaUnreachable);
   SwarmletMeta meta;
-  if (!ReadSwarmletMeta(text.data(), text.size(), &meta, nullptr)) return fail(kErrorMetaInvalid);
+  if (!ReadSwarmletMeta(text.data(), text.size(), &meta, nullptr)) return fail(kSwarmletErrorMetaInvalid);
   d->total = static_cast<uint32_t>(meta.size);
   if (meta.size == 0) {
     // Nothing to share (a torrent cannot describe an empty file): an empty
@@ -414,8 +404,8 @@ void RunDownload(const std::shared_ptr<Download>& d, const std::string& meta_url
     if (!platform::CreateDirectoryChain(directory) ||
         !empty.Open(directory + "\\" + meta.name, platform::File::kWrite,
                     platform::File::Mode::kCreateAlways))
-      return fail(kErrorWriteFailed);
-    d->state = kStateDone;
+      return fail(kSwarmletErrorWriteFailed);
+    d->state = kSwarmletStateDone;
     if (!d->stop && d->on_complete != nullptr) d->on_complete(d->handle, 0);
     return;
   }
@@ -425,7 +415,7 @@ void RunDownload(const std::shared_ptr<Download>& d, const std::string& meta_url
   d->sources = static_cast<uint32_t>(ti->web_seeds().size());
   if (d->stop) return;
 
-  if (!platform::CreateDirectoryChain(directory)) return fail(kErrorWriteFailed);
+  if (!platform::CreateDirectoryChain(directory)) return fail(kSwarmletErrorWriteFailed);
   std::string target = directory + "\\" + meta.name;
   std::string part = target + ".part";
   TakeOverSameTorrent(session.get(), *ti);
@@ -440,17 +430,17 @@ void RunDownload(const std::shared_ptr<Download>& d, const std::string& meta_url
   lt::torrent_handle torrent = session->add_torrent(std::move(params), ec);
   if (ec) {
     Trace("add_torrent: " + ec.message());
-    return fail(kErrorMetaInvalid);
+    return fail(kSwarmletErrorMetaInvalid);
   }
   ConnectPeers(torrent, settings.peers);
   WatchResult result =
       Watch(d.get(), torrent, *ti, static_cast<uint32_t>(settings.stall_seconds) * 1000);
   RemoveTorrent(session.get(), torrent);  // the part file stays for the next attempt
   if (result == WatchResult::kStopped) return;
-  if (result == WatchResult::kStalled) return fail(kErrorNoSource);
-  if (result == WatchResult::kFileError) return fail(kErrorWriteFailed);
+  if (result == WatchResult::kStalled) return fail(kSwarmletErrorNoSource);
+  if (result == WatchResult::kFileError) return fail(kSwarmletErrorWriteFailed);
 
-  if (!platform::ReplacePath(part, target)) return fail(kErrorWriteFailed);
+  if (!platform::ReplacePath(part, target)) return fail(kSwarmletErrorWriteFailed);
   d->downloaded = static_cast<uint32_t>(meta.size);
   if (settings.seed_seconds != 0) {
     // Seed the finished file under its own name; seed mode skips a second
@@ -470,7 +460,7 @@ void RunDownload(const std::shared_ptr<Download>& d, const std::string& meta_url
       g_seeding.push_back(Seeding{seeding, until});
     }
   }
-  d->state = kStateDone;
+  d->state = kSwarmletStateDone;
   if (!d->stop && d->on_complete != nullptr) d->on_complete(d->handle, 0);
 }
 
@@ -481,8 +471,8 @@ void Run(std::shared_ptr<Download> d, std::string meta_url, std::string director
     RunDownload(d, meta_url, directory);
   } catch (const std::exception& e) {
     Trace(std::string("download: ") + e.what());
-    d->state = kStateFailed;
-    if (!d->stop && d->on_error != nullptr) d->on_error(d->handle, kErrorNoSource);
+    d->state = kSwarmletStateFailed;
+    if (!d->stop && d->on_error != nullptr) d->on_error(d->handle, kSwarmletErrorNoSource);
   }
 }
 
@@ -638,11 +628,11 @@ SWARMLET_EXPORT int32_t StartDownload(uint32_t handle, const char* meta_url, con
                                       const char*, const char* directory, int32_t, int32_t) {
   std::shared_ptr<Download> d = Find(handle);
   if (!d || d->worker.joinable()) return -1;
-  d->state = kStateRunning;
+  d->state = kSwarmletStateRunning;
   if (meta_url == nullptr || directory == nullptr || *meta_url == '\0' || *directory == '\0') {
     d->worker = std::thread([d] {
-      d->state = kStateFailed;
-      if (d->on_error != nullptr) d->on_error(d->handle, kErrorBadArguments);
+      d->state = kSwarmletStateFailed;
+      if (d->on_error != nullptr) d->on_error(d->handle, kSwarmletErrorBadArguments);
     });
     return 0;
   }
