@@ -14,7 +14,6 @@
 // for the download's thread, after which no callback for it comes.
 #include <atomic>
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -24,6 +23,7 @@
 #include "platform/internet.h"
 #include "platform/thread.h"
 #include "transfer/swarmlet_api.h"
+#include "transfer/swarmlet_engine/download_table.h"
 #include "transfer/swarmlet_engine/engine_exports.h"
 #include "transfer/swarmlet_meta.h"
 
@@ -45,9 +45,8 @@ struct Download {
   std::atomic<uint32_t> sources{0};
 };
 
-std::mutex g_mutex;
-std::map<uint32_t, std::shared_ptr<Download>> g_downloads;
-uint32_t g_next_handle = 0;
+std::mutex g_mutex;  // g_init_thread
+DownloadTable<Download> g_downloads;
 std::thread g_init_thread;
 
 void StopDownload(const std::shared_ptr<Download>& d);
@@ -56,23 +55,14 @@ void StopDownload(const std::shared_ptr<Download>& d);
 // process ends): the engine's threads are then ended when the library is.
 struct EngineThreadsEnd {
   ~EngineThreadsEnd() {
-    std::map<uint32_t, std::shared_ptr<Download>> all;
-    {
-      std::lock_guard<std::mutex> lock(g_mutex);
-      all.swap(g_downloads);
-    }
-    for (auto& entry : all) StopDownload(entry.second);
+    for (auto& d : g_downloads.TakeAll()) StopDownload(d);
     if (g_init_thread.joinable()) g_init_thread.join();
   }
 } g_threads_end;
 std::atomic<int32_t> g_download_limit{-1};  // bytes per second, -1 none
 std::atomic<int32_t> g_upload_limit{-1};
 
-std::shared_ptr<Download> Find(uint32_t handle) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  auto it = g_downloads.find(handle);
-  return it == g_downloads.end() ? nullptr : it->second;
-}
+std::shared_ptr<Download> Find(uint32_t handle) { return g_downloads.Find(handle); }
 
 void StopDownload(const std::shared_ptr<Download>& d) {
   d->stop = true;
@@ -206,12 +196,7 @@ SWARMLET_EXPORT int32_t ModuleInit(SwarmletCallback on_init, int32_t) {
 }
 
 SWARMLET_EXPORT int32_t ModuleUninit() {
-  std::map<uint32_t, std::shared_ptr<Download>> all;
-  {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    all.swap(g_downloads);
-  }
-  for (auto& entry : all) StopDownload(entry.second);
+  for (auto& d : g_downloads.TakeAll()) StopDownload(d);
   std::lock_guard<std::mutex> lock(g_mutex);
   if (g_init_thread.joinable()) g_init_thread.join();
   return 0;
@@ -228,24 +213,11 @@ SWARMLET_EXPORT int32_t SetDownloadRateLimit(int32_t limit) {
 }
 SWARMLET_EXPORT int32_t GetDownloadRateLimit() { return g_download_limit; }
 
-SWARMLET_EXPORT uint32_t CreateSingleSwarmlet() {
-  auto d = std::make_shared<Download>();
-  std::lock_guard<std::mutex> lock(g_mutex);
-  if (++g_next_handle == 0) ++g_next_handle;  // 0 means failure
-  d->handle = g_next_handle;
-  g_downloads[d->handle] = d;
-  return d->handle;
-}
+SWARMLET_EXPORT uint32_t CreateSingleSwarmlet() { return g_downloads.Add()->handle; }
 
 SWARMLET_EXPORT int32_t DestroySingleSwarmlet(uint32_t handle) {
-  std::shared_ptr<Download> d;
-  {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    auto it = g_downloads.find(handle);
-    if (it == g_downloads.end()) return -1;
-    d = it->second;
-    g_downloads.erase(it);
-  }
+  std::shared_ptr<Download> d = g_downloads.Take(handle);
+  if (!d) return -1;
   StopDownload(d);
   return 0;
 }

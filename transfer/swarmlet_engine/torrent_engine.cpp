@@ -29,7 +29,6 @@
 // thread, after which no callback for it comes.
 #include <atomic>
 #include <chrono>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -58,6 +57,7 @@
 #include "platform/paths.h"
 #include "platform/thread.h"
 #include "transfer/swarmlet_api.h"
+#include "transfer/swarmlet_engine/download_table.h"
 #include "transfer/swarmlet_engine/engine_exports.h"
 #include "transfer/swarmlet_engine/engine_settings.h"
 #include "transfer/swarmlet_meta.h"
@@ -89,9 +89,8 @@ struct Seeding {
   std::chrono::steady_clock::time_point until;  // max(): until the engine is closed
 };
 
-std::mutex g_mutex;  // g_downloads, g_next_handle, g_seeding, g_settings
-std::map<uint32_t, std::shared_ptr<Download>> g_downloads;
-uint32_t g_next_handle = 0;
+std::mutex g_mutex;  // g_seeding, g_settings
+DownloadTable<Download> g_downloads;
 std::vector<Seeding> g_seeding;
 SwarmletSettings g_settings;
 
@@ -112,11 +111,7 @@ void StopDownload(const std::shared_ptr<Download>& d) {
   if (d->worker.joinable() && d->worker.get_id() != std::this_thread::get_id()) d->worker.join();
 }
 
-std::shared_ptr<Download> Find(uint32_t handle) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  auto it = g_downloads.find(handle);
-  return it == g_downloads.end() ? nullptr : it->second;
-}
+std::shared_ptr<Download> Find(uint32_t handle) { return g_downloads.Find(handle); }
 
 std::shared_ptr<lt::session> Session() {
   std::lock_guard<std::mutex> lock(g_session_mutex);
@@ -504,13 +499,12 @@ bool LoadSettings(SwarmletSettings* settings) {
 // Ends every download and seeding torrent and the session; the session's
 // destructor waits for libtorrent's threads.
 void CloseEngine() {
-  std::map<uint32_t, std::shared_ptr<Download>> all;
+  std::vector<std::shared_ptr<Download>> all = g_downloads.TakeAll();
   {
     std::lock_guard<std::mutex> lock(g_mutex);
-    all.swap(g_downloads);
     g_seeding.clear();
   }
-  for (auto& entry : all) StopDownload(entry.second);
+  for (auto& d : all) StopDownload(d);
   {
     std::lock_guard<std::mutex> lock(g_init_mutex);
     if (g_init_thread.joinable()) g_init_thread.join();
@@ -603,23 +597,12 @@ SWARMLET_EXPORT int32_t GetDownloadRateLimit() { return g_download_limit; }
 
 SWARMLET_EXPORT uint32_t CreateSingleSwarmlet() {
   if (!Session()) return 0;  // no engine without its session
-  auto d = std::make_shared<Download>();
-  std::lock_guard<std::mutex> lock(g_mutex);
-  if (++g_next_handle == 0) ++g_next_handle;  // 0 means failure
-  d->handle = g_next_handle;
-  g_downloads[d->handle] = d;
-  return d->handle;
+  return g_downloads.Add()->handle;
 }
 
 SWARMLET_EXPORT int32_t DestroySingleSwarmlet(uint32_t handle) {
-  std::shared_ptr<Download> d;
-  {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    auto it = g_downloads.find(handle);
-    if (it == g_downloads.end()) return -1;
-    d = it->second;
-    g_downloads.erase(it);
-  }
+  std::shared_ptr<Download> d = g_downloads.Take(handle);
+  if (!d) return -1;
   StopDownload(d);
   return 0;
 }
