@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <unordered_set>
 
 #include "patch/file_byte_sum.h"
 #include "patch/folder_listing_cache.h"
@@ -12,6 +13,8 @@
 #include "patch/vrel_apply_info.h"
 #include "platform/codepage.h"
 #include "platform/file.h"
+#include "platform/file_inside.h"
+#include "platform/paths.h"
 #include "update/last_error.h"
 
 namespace kivro {
@@ -92,8 +95,9 @@ std::string FolderOf(const std::string& path) {
 }
 
 int32_t Refuse(int32_t code, const std::string& what) {
-  std::string text = (code == kPatchListUnsafeName ? "name leads outside the install folder: "
-                                                   : "path too long: ") +
+  std::string text = (code == kPatchListUnsafeName      ? "name leads outside the install folder: "
+                      : code == kPatchListNameCollision ? "two items name the same file: "
+                                                        : "path too long: ") +
                      what;
   SetLastErrorInfo(code, 0, text.c_str());
   return code;
@@ -154,6 +158,10 @@ std::string CVrelPatchInfo::LocalPath(int32_t keyword, const char* folder, const
   return path;
 }
 
+std::string CVrelPatchInfo::BaseOf(int32_t keyword, const char* folder) const {
+  return keyword == 1 ? std::string(folder) : std::string(local_base_);
+}
+
 std::string CVrelPatchInfo::FileUrl(int32_t keyword, const char* folder, const char* name,
                                     bool per_directory) const {
   std::string url;
@@ -201,6 +209,24 @@ int32_t CVrelPatchInfo::BuildDownloadList() {
     return Refuse(kPatchListPathTooLong, "install folder or URL base");
   std::string offender;
   if (CheckNames(&offender) != 0) return Refuse(kPatchListUnsafeName, offender);
+  // Names are compared without regard to case, as the disk does: two items
+  // that fold to one file would overwrite each other on every run.
+  {
+    std::unordered_set<std::string> seen;
+    for (const auto& dir : install_directories)
+      for (const VrelFileRecord& file : dir->files) {
+        std::string local = LocalPath(dir->keyword, dir->path, file.name);
+        if (!seen.insert(platform::ToLowerAscii(local)).second)
+          return Refuse(kPatchListNameCollision, local);
+      }
+    for (const auto& bag : package_install_bags)
+      for (const auto& package : bag->packages) {
+        if (package->entities.empty()) continue;
+        std::string local = LocalPath(bag->keyword, bag->path, package->name);
+        if (!seen.insert(platform::ToLowerAscii(local)).second)
+          return Refuse(kPatchListNameCollision, local);
+      }
+  }
 
   FolderListingCache disk;
   PendingItems pending;
@@ -215,6 +241,9 @@ int32_t CVrelPatchInfo::BuildDownloadList() {
                                         {file.size, file.time, file.checksum},
                                         VerifyReport::kFirstFailure) != 0;
       if (!differs) continue;
+      // A link on the way to a file to be written would lead elsewhere.
+      if (!platform::NoLinkInside(BaseOf(dir->keyword, dir->path), local))
+        return Refuse(kPatchListUnsafeName, local);
       std::string url = FileUrl(dir->keyword, dir->path, file.name, per_directory_urls_ != 0);
       auto record = std::make_unique<CVrelApplyInfo>();
       record->apply_kind = kApplyUnpackFile;
@@ -237,6 +266,9 @@ int32_t CVrelPatchInfo::BuildDownloadList() {
       if (found != nullptr && static_cast<uint32_t>(found->size) == package->size &&
           SameMinute(package->time, found->write))
         continue;  // same: not even opened
+      if (!platform::NoLinkInside(BaseOf(bag->keyword, bag->path), local) ||
+          !platform::NoLinkInside(local_base_, PackageWorkFolder()))
+        return Refuse(kPatchListUnsafeName, local);
 
       NpkFile npk;
       NpkSetProgress(&npk, nullptr, 0);  // the table in one read, not 10-byte pieces
@@ -402,9 +434,11 @@ void CVrelPatchInfo::Uninstall() {
     if (!IsSafeListDirectory(dir->path, dir->keyword)) continue;
     for (const VrelFileRecord& file : dir->files) {
       if (!IsSafeRelativeName(file.name)) continue;
+      // Removed below its folder only, never through a link (file_inside.h).
       std::string local = LocalPath(dir->keyword, dir->path, file.name);
-      platform::SetPathAttributes(local, platform::kAttrNormal);
-      platform::RemoveFile(local);
+      std::string base = BaseOf(dir->keyword, dir->path);
+      platform::SetAttributesInside(base, local, platform::kAttrNormal);
+      platform::RemoveFileInside(base, local);
     }
   }
   for (const auto& bag : package_uninstall_bags) {
@@ -412,11 +446,13 @@ void CVrelPatchInfo::Uninstall() {
     for (const auto& package : bag->packages) {
       if (!IsSafeRelativeName(package->name)) continue;
       std::string local = LocalPath(bag->keyword, bag->path, package->name);
+      std::string base = BaseOf(bag->keyword, bag->path);
       if (package->entities.empty()) {
-        platform::SetPathAttributes(local, platform::kAttrNormal);
-        platform::RemoveFile(local);
+        platform::SetAttributesInside(base, local, platform::kAttrNormal);
+        platform::RemoveFileInside(base, local);
         continue;
       }
+      if (!platform::NoLinkInside(base, local)) continue;
       NpkFile npk;
       NpkSetProgress(&npk, nullptr, 0);
       if (NpkOpen(&npk, local.c_str()) < 0) continue;
@@ -428,7 +464,7 @@ void CVrelPatchInfo::Uninstall() {
         }
       }
       if (removed > 0 && NpkSave(&npk, nullptr, true) < 0) {
-        platform::RemoveFile(local + "_");  // the save's temporary file
+        platform::RemoveFileInside(base, local + "_");  // the save's temporary file
         removed = 0;
       }
       NpkClose(&npk);
