@@ -94,6 +94,21 @@ std::string FolderOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
+// A run killed at the wrong moment leaves its temporaries beside a file
+// that is complete by now: the archive (or its part) after unpacking, the
+// unpack file, a package save's "_". Nothing fetches them again, so they
+// are removed here. `disk` knows the folder already: no extra reads.
+// Names the list itself gives (`listed`, folded) are files, not temporaries.
+void SweepTemporaries(FolderListingCache* disk, const std::unordered_set<std::string>& listed,
+                      const std::string& base, const std::string& local) {
+  for (const char* suffix : {".zip", ".zip.dwn", ".kvpart", "_"}) {
+    std::string stale = local + suffix;
+    if (disk->Find(stale) == nullptr || listed.count(platform::ToLowerAscii(stale)) != 0) continue;
+    platform::SetAttributesInside(base, stale, platform::kAttrNormal);
+    platform::RemoveFileInside(base, stale);
+  }
+}
+
 int32_t Refuse(int32_t code, const std::string& what) {
   std::string text = (code == kPatchListUnsafeName      ? "name leads outside the install folder: "
                       : code == kPatchListNameCollision ? "two items name the same file: "
@@ -211,8 +226,8 @@ int32_t CVrelPatchInfo::BuildDownloadList() {
   if (CheckNames(&offender) != 0) return Refuse(kPatchListUnsafeName, offender);
   // Names are compared without regard to case, as the disk does: two items
   // that fold to one file would overwrite each other on every run.
+  std::unordered_set<std::string> seen;
   {
-    std::unordered_set<std::string> seen;
     for (const auto& dir : install_directories)
       for (const VrelFileRecord& file : dir->files) {
         std::string local = LocalPath(dir->keyword, dir->path, file.name);
@@ -230,6 +245,7 @@ int32_t CVrelPatchInfo::BuildDownloadList() {
 
   FolderListingCache disk;
   PendingItems pending;
+  bool stages_entities = false;
 
   // Plain files.
   for (const auto& dir : install_directories) {
@@ -240,7 +256,10 @@ int32_t CVrelPatchInfo::BuildDownloadList() {
                      FailedVerifyChecks(ListComparison(file.name), local, found->size, found->write,
                                         {file.size, file.time, file.checksum},
                                         VerifyReport::kFirstFailure) != 0;
-      if (!differs) continue;
+      if (!differs) {
+        SweepTemporaries(&disk, seen, BaseOf(dir->keyword, dir->path), local);
+        continue;
+      }
       // A link on the way to a file to be written would lead elsewhere.
       if (!platform::NoLinkInside(BaseOf(dir->keyword, dir->path), local))
         return Refuse(kPatchListUnsafeName, local);
@@ -264,8 +283,10 @@ int32_t CVrelPatchInfo::BuildDownloadList() {
       std::string url = FileUrl(bag->keyword, bag->path, package->name, true);
       const FolderListingCache::Entry* found = disk.Find(local);
       if (found != nullptr && static_cast<uint32_t>(found->size) == package->size &&
-          SameMinute(package->time, found->write))
+          SameMinute(package->time, found->write)) {
+        SweepTemporaries(&disk, seen, BaseOf(bag->keyword, bag->path), local);
         continue;  // same: not even opened
+      }
       if (!platform::NoLinkInside(BaseOf(bag->keyword, bag->path), local) ||
           !platform::NoLinkInside(local_base_, PackageWorkFolder()))
         return Refuse(kPatchListUnsafeName, local);
@@ -317,6 +338,7 @@ int32_t CVrelPatchInfo::BuildDownloadList() {
           std::string archive_url = std::string(url_base_) + staging + "/" + entity->name + ".zip";
           Replace(&archive_url, '\\', '/');
           record->apply_kind = kApplyUnpackEntity;
+          stages_entities = true;
           record->checksum = entity->checksum;
           record->size = entity->size;
           record->time = entity->time;
@@ -330,6 +352,14 @@ int32_t CVrelPatchInfo::BuildDownloadList() {
       }
       NpkClose(&npk);
     }
+  }
+
+  // Entity archives staged by a run that was killed, when this run stages
+  // none (a run that does removes the folder when it ends).
+  if (!stages_entities) {
+    const std::string work = PackageWorkFolder();
+    if (platform::DirectoryExists(work) && platform::NoLinkInside(local_base_, work))
+      platform::RemoveTree(work);
   }
 
   // Removals are carried out after an update only: a release that only
