@@ -460,6 +460,24 @@ TEST_F(UpdateFlowTest, KoreanNameDifferingInCaseReplacesTheFileOnDisk) {
   EXPECT_EQ(ReadFile(install_ + "/" + names[0]), "new content");
 }
 
+// Before: a run killed after unpacking left these for ever, since no later
+// run had anything to fetch for the files beside them.
+TEST_F(UpdateFlowTest, TemporariesOfAKilledRunAreSweptByTheNextCheck) {
+  InstallFirstRelease();
+  for (const char* stale : {"/readme.txt.zip", "/readme.txt.zip.dwn", "/readme.txt.kvpart",
+                            "/data/sound.npk_", "/data/maps/board.map.zip"})
+    WriteFile(install_ + stale, "stale");
+  WriteFile(install_ + "/" + kNpkEntityFolder + "/data/sound.npk_npk/bgm.ogg.zip", "stale");
+  EXPECT_EQ(CheckAndUpdate(), 0);
+  for (const auto& e : fs::recursive_directory_iterator(install_)) {
+    if (!e.is_regular_file()) continue;
+    std::string name = e.path().string();
+    EXPECT_EQ(ReadFile(name).find("stale"), std::string::npos) << name;
+  }
+  EXPECT_FALSE(Exists(install_ + "/" + kNpkEntityFolder));
+  ExpectInstalled(release_);
+}
+
 }  // namespace
 }  // namespace patch_test
 
