@@ -437,7 +437,7 @@ TEST_F(UpdateFlowTest, TargetThatCannotBeReplacedFailsTheUpdate) {
 // run, and the run failed half-way.
 TEST_F(UpdateFlowTest, ListNamesThatDifferInCaseOnlyAreRefusedBeforeFetching) {
   WriteFile(server_ + "/vrl/newvrl/gobanvista.vrl",
-            "[INSTALL]\n\\\nA.txt\t1\t1\t1\t20070101-000000\na.txt\t1\t1\t1\t20070101-000000\n");
+            "[INSTALL]\n/data\nA.txt\t1,2,3,070101-000000\na.txt\t1,2,3,070101-000000\n");
   SetLastErrorInfo(0, 0, nullptr);
   EXPECT_EQ(Check(), RESULT_CHECK_FAILED);
   EXPECT_EQ(LastErrorCode(), kPatchListNameCollision);
