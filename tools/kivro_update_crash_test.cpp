@@ -12,6 +12,7 @@
 #include <string>
 
 #include "launcher/launcher_e2e_support.h"
+#include "patch/npk/npk.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/thread.h"
@@ -27,11 +28,32 @@ using launcher_e2e::Quote;
 using launcher_e2e::ReadFile;
 using launcher_e2e::Shell;
 
+// A package by what it holds (an updated package is laid out differently
+// from a freshly published one): each entity's name, flags and content.
+std::string PackageContent(const std::string& posix) {
+  NpkFile package;
+  if (NpkOpen(&package, platform::ToWindowsPath(posix).c_str()) != NPK_SUCCESS) return "unreadable";
+  std::map<std::string, std::string> entities;
+  for (NpkFileEntity* e = package.first; e != nullptr; e = e->next) {
+    std::vector<uint8_t> content;
+    if (NpkReadEntity(&package, e, &content) != NPK_SUCCESS) return "damaged entity " + e->name;
+    entities[e->name] = std::to_string(e->info.flags) + ":" + std::string(content.begin(), content.end());
+  }
+  NpkClose(&package);
+  std::string out;
+  for (const auto& [name, value] : entities) out += name + "=" + value + "\n";
+  return out;
+}
+
 // Every file below `dir` by relative path, with its content.
 std::map<std::string, std::string> Tree(const std::string& dir) {
   std::map<std::string, std::string> files;
-  for (const auto& e : fs::recursive_directory_iterator(dir))
-    if (!e.is_directory()) files[fs::relative(e.path(), dir).string()] = ReadFile(e.path().string());
+  for (const auto& e : fs::recursive_directory_iterator(dir)) {
+    if (e.is_directory()) continue;
+    std::string path = e.path().string();
+    bool package = path.size() > 4 && path.compare(path.size() - 4, 4, ".npk") == 0;
+    files[fs::relative(e.path(), dir).string()] = package ? PackageContent(path) : ReadFile(path);
+  }
   return files;
 }
 

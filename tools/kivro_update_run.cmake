@@ -27,7 +27,7 @@ add_dependencies(kivro_update_signed_test kivro-update npk kivro-publish)
 # exactly as the release, without temporaries.
 kivro_add_test(kivro_update_crash_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/kivro_update_crash_test.cpp
-  LIBS kivro_launcher_e2e kivro_test_servers kivro_process
+  LIBS kivro_launcher_e2e kivro_test_servers kivro_process kivro_npk
   LABELS integration
   TIMEOUT 600)
 target_compile_definitions(kivro_update_crash_test PRIVATE
