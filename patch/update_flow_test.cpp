@@ -398,8 +398,7 @@ TEST_F(UpdateThroughLinksTest, LinkAtARemovedNameLeavesItsTargetAlone) {
   InstallFirstRelease();
   CopyRelease(release_, dir_ + "/release2");
   fs::remove(dir_ + "/release2/readme.txt");
-  fs::remove_all(server_);
-  Publish(dir_ + "/release2", server_);
+  Publish(dir_ + "/release2", server_, release_);
   fs::remove(install_ + "/readme.txt");
   fs::create_symlink(outside_ + "/victim.txt", install_ + "/readme.txt");
   CheckAndUpdate();
