@@ -7,6 +7,19 @@
 
 namespace kivro {
 
+namespace {
+
+bool EndsWith(const std::string& name, const char* suffix, size_t length) {
+  return name.size() >= length && platform::EqualsNoCase(name.substr(name.size() - length), suffix);
+}
+
+bool LooksTemporary(const std::string& name) {
+  return EndsWith(name, ".zip", 4) || EndsWith(name, ".dwn", 4) || EndsWith(name, ".kvpart", 7) ||
+         EndsWith(name, "_", 1);
+}
+
+}  // namespace
+
 const FolderListingCache::Folder& FolderListingCache::Load(const std::string& folder) {
   std::string key = platform::ToLowerAscii(folder);
   auto it = folders_.find(key);
@@ -21,6 +34,7 @@ const FolderListingCache::Folder& FolderListingCache::Load(const std::string& fo
       entry.size = e.size;
       entry.write = e.write;
       entry.directory = (e.attributes & platform::kAttrDirectory) != 0;
+      loaded->temporaries = loaded->temporaries || LooksTemporary(e.name);
       auto placed = loaded->exact.emplace(std::move(e.name), entry).first;
       loaded->folded.emplace(platform::ToLowerAscii(placed->first), &placed->second);
     }
@@ -37,6 +51,12 @@ const FolderListingCache::Entry* FolderListingCache::Find(const std::string& pat
   if (exact != folder.exact.end()) return &exact->second;
   auto folded = folder.folded.find(platform::ToLowerAscii(name));
   return folded == folder.folded.end() ? nullptr : folded->second;
+}
+
+bool FolderListingCache::FolderMayHoldTemporaries(const std::string& path) {
+  size_t slash = path.find_last_of("\\/");
+  if (slash == std::string::npos) return false;
+  return Load(path.substr(0, slash)).temporaries;
 }
 
 }  // namespace kivro

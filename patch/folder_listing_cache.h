@@ -24,9 +24,14 @@ class FolderListingCache {
   // The entry for a Windows file path; null when there is none (missing).
   // Names are matched exactly first, then without regard to case.
   const Entry* Find(const std::string& path);
+  // Whether the folder of `path` holds a name ending like a temporary of the
+  // update (".zip", ".dwn", ".kvpart", "_"): most folders hold none, and
+  // their files need no search for one.
+  bool FolderMayHoldTemporaries(const std::string& path);
 
  private:
   struct Folder {
+    bool temporaries = false;
     std::unordered_map<std::string, Entry> exact;
     std::unordered_map<std::string, const Entry*> folded;
   };

@@ -101,6 +101,7 @@ std::string FolderOf(const std::string& path) {
 // Names the list itself gives (`listed`, folded) are files, not temporaries.
 void SweepTemporaries(FolderListingCache* disk, const std::unordered_set<std::string>& listed,
                       const std::string& base, const std::string& local) {
+  if (!disk->FolderMayHoldTemporaries(local)) return;
   for (const char* suffix : {".zip", ".zip.dwn", ".kvpart", "_"}) {
     std::string stale = local + suffix;
     if (disk->Find(stale) == nullptr || listed.count(platform::ToLowerAscii(stale)) != 0) continue;
