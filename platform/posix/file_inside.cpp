@@ -5,7 +5,6 @@
 #include "platform/file_inside.h"
 
 #include <fcntl.h>
-#include <stdio.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
