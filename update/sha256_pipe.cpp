@@ -1,5 +1,7 @@
 #include "update/sha256_pipe.h"
 
+#include "update/release_manifest.h"
+
 Sha256Pipe::~Sha256Pipe() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -44,10 +46,10 @@ bool Sha256Pipe::HashFilePrefix(const std::string& path, uint64_t limit) {
   return read;
 }
 
-void Sha256Pipe::Final(uint8_t out[32]) {
+bool Sha256Pipe::Final(uint8_t out[32]) {
   std::unique_lock<std::mutex> lock(mutex_);
   WaitIdle(lock);
-  stream_.Final(out);
+  return stream_.Final(out);
 }
 
 void Sha256Pipe::Run() {

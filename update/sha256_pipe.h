@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "update/release_manifest.h"
+#include "update/sha256_stream.h"
 
 class Sha256Pipe {
  public:
@@ -33,8 +33,9 @@ class Sha256Pipe {
   // Hashes the first `limit` bytes of a file, after what was fed before;
   // false when it cannot be read that far.
   bool HashFilePrefix(const std::string& path, uint64_t limit);
-  // Waits for every byte fed so far and gives the digest of them all.
-  void Final(uint8_t out[32]);
+  // Waits for every byte fed so far and gives the digest of them all;
+  // false when the hash library failed (see Sha256Stream::Final).
+  [[nodiscard]] bool Final(uint8_t out[32]);
   // Bytes fed since Reset.
   uint64_t Size() const { return fed_; }
 

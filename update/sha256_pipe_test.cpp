@@ -21,7 +21,7 @@ std::string Digest(const std::string& bytes) {
 
 std::string Final(Sha256Pipe& pipe) {
   uint8_t out[32];
-  pipe.Final(out);
+  EXPECT_TRUE(pipe.Final(out));
   return std::string(reinterpret_cast<char*>(out), 32);
 }
 
