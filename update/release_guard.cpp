@@ -166,8 +166,7 @@ void CReleaseGuard::RemoveCheckFiles() {
     platform::RemoveFile(*p);
 }
 
-int32_t CReleaseGuard::FetchList(
-    const std::function<int32_t(const char*, const char*)>& download) {
+int32_t CReleaseGuard::FetchList(const std::function<int32_t(const char*, const char*)>& download) {
   if (!has_key_) return download(list_path_.c_str(), list_url_.c_str());
   if (key_broken_) {
     RemoveCheckFiles();
@@ -215,8 +214,8 @@ int32_t CReleaseGuard::CheckSignedList(
   if (r != 0 && !AnotherHostMayHelp(r)) return r;
   if (r != 0)
     return Record(kReleaseUnsigned,
-                       "NO SIGNED RELEASE MANIFEST AT [%.150s] (CODE %d): THE SERVER IS NOT SIGNED",
-                       manifest_url_.c_str(), r);
+                  "NO SIGNED RELEASE MANIFEST AT [%.150s] (CODE %d): THE SERVER IS NOT SIGNED",
+                  manifest_url_.c_str(), r);
   std::string text, signature_text, error;
   if (!ReadBounded(signature_path_, 4096, &signature_text))
     return Record(kReleaseBadSignature, "RELEASE MANIFEST SIGNATURE CANNOT BE READ");
@@ -225,13 +224,13 @@ int32_t CReleaseGuard::CheckSignedList(
   MinisignSignature signature;
   if (!ParseMinisignSignature(signature_text, &signature, &error))
     return Record(kReleaseBadSignature, "RELEASE MANIFEST SIGNATURE IS MALFORMED: %.150s",
-                       error.c_str());
+                  error.c_str());
   switch (VerifyMinisign(key_, signature, text.data(), text.size())) {
     case SignatureCheck::kGood: break;
     case SignatureCheck::kWrongKey:
       return Record(kReleaseWrongKey, "RELEASE MANIFEST IS SIGNED WITH KEY %s, NOT WITH KEY %s",
-                         MinisignKeyIdText(signature.key_id).c_str(),
-                         MinisignKeyIdText(key_.key_id).c_str());
+                    MinisignKeyIdText(signature.key_id).c_str(),
+                    MinisignKeyIdText(key_.key_id).c_str());
     case SignatureCheck::kBad:
       return Record(kReleaseBadSignature, "RELEASE MANIFEST SIGNATURE DOES NOT VERIFY");
   }
@@ -241,30 +240,31 @@ int32_t CReleaseGuard::CheckSignedList(
   int64_t accepted = AcceptedPublication();
   if (manifest->published < accepted)
     return Record(kReleaseReplayed,
-                       "RELEASE PUBLISHED AT %" PRId64 " IS OLDER THAN ONE ACCEPTED BEFORE (%" PRId64
-                       "): REFUSED AS A REPLAY",
-                       manifest->published, accepted);
+                  "RELEASE PUBLISHED AT %" PRId64 " IS OLDER THAN ONE ACCEPTED BEFORE (%" PRId64
+                  "): REFUSED AS A REPLAY",
+                  manifest->published, accepted);
   // The list's entry tells where the described tree sits on the server: the
   // longest entry that ends the list's URL path.
   const ManifestEntry* list_entry = nullptr;
   for (const ManifestEntry& e : manifest->entries) {
     const std::string& p = list_url_path_;
-    if (p.size() > e.path.size() && p.compare(p.size() - e.path.size(), e.path.size(), e.path) == 0 &&
+    if (p.size() > e.path.size() &&
+        p.compare(p.size() - e.path.size(), e.path.size(), e.path) == 0 &&
         p[p.size() - e.path.size() - 1] == '/' &&
         (list_entry == nullptr || e.path.size() > list_entry->path.size()))
       list_entry = &e;
   }
   if (list_entry == nullptr)
     return Record(kReleaseListMismatch, "PATCH LIST [%.150s] IS NOT NAMED BY THE SIGNED MANIFEST",
-                       list_url_path_.c_str());
+                  list_url_path_.c_str());
   Sha256Stream hash;
   uint8_t digest[32];
   bool read = HashFilePrefix(list_path_, UINT64_MAX, &hash);
   read = hash.Final(digest) && read;
   if (!read || hash.Size() != list_entry->size || std::memcmp(digest, list_entry->sha256, 32) != 0)
     return Record(kReleaseListMismatch,
-                       "PATCH LIST [%.150s] DOES NOT MATCH THE SIGNED MANIFEST (SHA-256)",
-                       list_entry->path.c_str());
+                  "PATCH LIST [%.150s] DOES NOT MATCH THE SIGNED MANIFEST (SHA-256)",
+                  list_entry->path.c_str());
   tree_prefix_ = list_url_path_.substr(0, list_url_path_.size() - list_entry->path.size());
   if (manifest->published > accepted) StoreAccepted(manifest->published);
   platform::DebugPrintf("[release] manifest published at %" PRId64 " verified, %zu files\n",
