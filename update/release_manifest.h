@@ -16,6 +16,8 @@
 
 #include "update/sha256_stream.h"
 
+namespace kivro {
+
 struct ManifestEntry {
   std::string path;
   uint64_t size = 0;
@@ -45,3 +47,5 @@ std::string HexText(const uint8_t* data, size_t size);
 // Hashes the first `limit` bytes of a file (all of it when `limit` is
 // UINT64_MAX); false when it cannot be read that far.
 bool HashFilePrefix(const std::string& path, uint64_t limit, Sha256Stream* hash);
+
+}  // namespace kivro

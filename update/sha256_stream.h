@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <memory>
 
+namespace kivro {
+
 class Sha256Stream {
  public:
   Sha256Stream();
@@ -36,3 +38,5 @@ class Sha256Stream {
   std::unique_ptr<State> state_;
   uint64_t size_ = 0;
 };
+
+}  // namespace kivro

@@ -6,6 +6,8 @@
 
 #include "update/sha256_stream.h"
 
+namespace kivro {
+
 namespace {
 
 // Fetched once: an implicit fetch on every Init would look the algorithm
@@ -52,3 +54,5 @@ bool Sha256Stream::Final(uint8_t out[32]) {
 }
 
 const char* Sha256Stream::Backend() { return "libcrypto"; }
+
+}  // namespace kivro

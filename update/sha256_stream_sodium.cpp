@@ -5,6 +5,8 @@
 
 #include "update/sha256_stream.h"
 
+namespace kivro {
+
 struct Sha256Stream::State {
   crypto_hash_sha256_state context;
   bool finished = false;
@@ -35,3 +37,5 @@ bool Sha256Stream::Final(uint8_t out[32]) {
 }
 
 const char* Sha256Stream::Backend() { return "libsodium"; }
+
+}  // namespace kivro

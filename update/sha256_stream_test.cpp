@@ -10,6 +10,8 @@
 #include <random>
 #include <string>
 
+namespace kivro {
+
 namespace {
 
 std::string Hex(const uint8_t* data, size_t size) {
@@ -89,3 +91,5 @@ TEST(Sha256Stream, AFinishedStreamGivesNoSecondDigestUntilReset) {
 }
 
 }  // namespace
+
+}  // namespace kivro
