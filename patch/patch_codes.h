@@ -31,6 +31,8 @@ enum MiniunzCode : int32_t {
   kUnzOutOfMemory = 76,       // no unpack buffer
   kUnzEntryNameRefused = 77,  // absolute, drive letter or ".." in an entry name
   kUnzPathTooLong = 78,       // destination and entry name exceed 259 characters
+  kUnzNamedFileMissing = 79,  // the archive does not hold the file the list names
+  kUnzEntryTooLarge = 80,     // an entry unpacks to more than the list (or its header) gives
 };
 
 }  // namespace kivro
