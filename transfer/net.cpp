@@ -114,6 +114,7 @@ int32_t CNet::OpenSession(const char* agent) {
   CloseHandles();
   session_ = std::make_unique<platform::InternetSession>(Text(agent));
   session_->SetReceiveTimeout(receive_timeout_ms_);
+  if (stall_window_ms_ != 0) session_->SetStallRule(stall_window_ms_, stall_min_bytes_);
   return kNetDone;
 }
 
