@@ -22,6 +22,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,7 @@ constexpr int kMaxInterimReplies = 5;
 // any working line.
 constexpr uint32_t kDefaultStallWindowMs = 30000;
 constexpr uint32_t kDefaultStallMinBytes = 4096;
+constexpr uint32_t kCancelPollMs = 200;
 
 // Counts bytes against the stall rule.
 class StallWatch {
@@ -77,6 +79,11 @@ class InternetSession {
     stall_min_bytes_ = min_bytes;
   }
   void StartStallWatch(StallWatch* watch) const { watch->Start(stall_window_ms_, stall_min_bytes_); }
+  // Asked every kCancelPollMs while a request waits for its answer's head
+  // (a server may take the whole receive time-out to answer); true ends the
+  // wait with kErrorInternetOperationCancelled.
+  void SetCancelCheck(std::function<bool()> check) { cancel_check_ = std::move(check); }
+  bool Cancelled() const { return cancel_check_ && cancel_check_(); }
   const std::string& Agent() const { return agent_; }
   const ProxySettings& Proxies() const { return proxies_; }
 
@@ -94,6 +101,7 @@ class InternetSession {
   uint32_t receive_timeout_ms_ = kDefaultReceiveTimeoutMs;
   uint32_t stall_window_ms_ = kDefaultStallWindowMs;
   uint32_t stall_min_bytes_ = kDefaultStallMinBytes;
+  std::function<bool()> cancel_check_;
   struct Idle {
     std::string key;
     std::unique_ptr<TcpSocket> socket;

@@ -101,6 +101,7 @@ class CNet : public I_Download, public I_ReceiveTapHost {
   // `*offset` receives its length.
   int32_t OpenTemporary(const std::string& temporary, int32_t create_failed, platform::File* file,
                         uint64_t* offset);
+  int32_t SendFailed();
   int32_t FetchUrl(const std::string& local_path, const std::string& url);
   int32_t FetchHttp(const std::string& local_path, const std::string& path);
   int32_t FetchFtp(const std::string& local_path, const std::string& path);

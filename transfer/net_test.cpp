@@ -282,6 +282,37 @@ TEST(NetHttpFaults, TrickleBelowTheStallRuleEndsWith35) {
   EXPECT_EQ(ReadFile(dir, "f.zip.dwn"), files.content.substr(0, net.Received()));
 }
 
+// A server that takes the request and never answers: before the fix a
+// cancel was seen only after the receive time-out (here 5 s; 10 s in use).
+TEST(NetHttpFaults, CancelReachesARequestWaitingForItsAnswer) {
+  std::atomic<bool> quit{false};
+  ScriptedServer server;
+  ASSERT_TRUE(server.Start([&](platform::TcpSocket* c, int) {
+    std::string head;
+    ReadRequestHead(c, &head, 3000);
+    while (!quit) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }));
+  TempDir dir;
+  for (int method = 0; method < 2; ++method) {
+    SCOPED_TRACE(method);
+    CNet net;
+    Wire(&net, 5000);
+    Rec().cancel_after = 0;  // the first question is answered "stop"
+    auto start = std::chrono::steady_clock::now();
+    if (method == 0) {
+      ASSERT_EQ(net.OpenUrlSession("LAUNCHER"), 0);
+      EXPECT_EQ(net.DownloadUrl(dir.WinPath("f.zip").c_str(), (server.BaseUrl() + "/f.zip").c_str(), 0),
+                kNetStopped);
+    } else {
+      ASSERT_EQ(net.ConnectHttp("LAUNCHER", "127.0.0.1", "", "", server.Port()), 0);
+      EXPECT_EQ(net.DownloadHttp(dir.WinPath("f.zip").c_str(), (server.BaseUrl() + "/f.zip").c_str(), 0),
+                kNetStopped);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+  }
+  quit = true;
+}
+
 TEST(NetHttpFaults, NotFoundIs33ForTheUrlMethodAnd41ForTheHttpMethod) {
   FileServer files;
   files.content = "x";

@@ -76,8 +76,25 @@ bool HttpRequest::FillBuffer() {
     buffer_start_ = 0;
   }
   if (buffer_end_ == buffer_.size()) return Fail(kErrorHttpInvalidServerResponse);
-  int64_t n = socket_->Receive(buffer_.data() + buffer_end_, buffer_.size() - buffer_end_,
-                               session_->ReceiveTimeout());
+  int64_t n = -1;
+  if (have_response_) {
+    n = socket_->Receive(buffer_.data() + buffer_end_, buffer_.size() - buffer_end_,
+                         session_->ReceiveTimeout());
+  } else {
+    // Waiting for the head: the receive time-out in slices, the session's
+    // cancel check asked between them.
+    uint32_t left = session_->ReceiveTimeout();
+    for (;;) {
+      uint32_t slice = std::min(left, kCancelPollMs);
+      n = socket_->Receive(buffer_.data() + buffer_end_, buffer_.size() - buffer_end_, slice);
+      if (n >= 0 || GetLastSystemError() != kErrorInternetTimeout || slice == left) break;
+      left -= slice;
+      if (session_->Cancelled()) {
+        SetLastSystemError(kErrorInternetOperationCancelled);
+        return false;
+      }
+    }
+  }
   if (n < 0) return false;
   if (n == 0) {
     SetLastSystemError(kErrorInternetConnectionAborted);
