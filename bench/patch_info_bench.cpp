@@ -5,7 +5,11 @@
 //     `unzip -o -q` (time ratio; at most 1.3 wanted);
 //  3. ReadList + BuildDownloadList of an up-to-date install of 50,000 files
 //     in 200 folders and 20 packages of 5,000 entities vs
-//     `find DIR -printf '%s %T@\n' >/dev/null` (time ratio; at most 2 wanted).
+//     `find DIR -printf '%s %T@\n' >/dev/null` (time ratio; at most 2 wanted);
+//  4. the peak memory of checking a list of kVrelMaxRecords files against an
+//     empty install folder (every file a download item: the worst case), and
+//     of a list of 1,000,000 records (refused); each in a process of its own,
+//     peak resident size from getrusage (under 600 MiB wanted).
 // Each case takes the best of three runs of both sides.
 #include <chrono>
 #include <cstdio>
@@ -26,6 +30,7 @@
 #include "patch/vrel_patch_info.h"
 #include "platform/file.h"
 #include "platform/filetime.h"
+#include "platform/internet_measure.h"
 #include "platform/paths.h"
 #include "platform/thread.h"
 
@@ -240,6 +245,43 @@ void CheckCase(const std::string& work) {
   fs::remove(list_path);
 }
 
+// Child side of case 4: checks a list of `records` files in 1,000 folders
+// against an empty install folder and prints the peak resident size.
+void ListPeakChild(const std::string& work, int records) {
+  std::string list = "[HEADER]\nPRJNAME bench\n[INSTALL]\n";
+  for (int i = 0; i < records; ++i) {
+    if (i % (records / 1000 + 1) == 0) list += "/data/folder" + std::to_string(i) + "\n";
+    list += "some_game_file_" + std::to_string(i) + ".dat\t1234\t5678\t910\t20240101-120000\n";
+  }
+  std::string list_path = work + "/peak.vrl";
+  WriteBytes(list_path, list);
+  list = std::string();
+  std::string install = work + "/empty-install";
+  fs::create_directories(install);
+  platform::CriticalSection lock;
+  CBDownloadList items;
+  items.SetLock(&lock);
+  int32_t code = 0;
+  {
+    CVrelPatchInfo info;
+    info.SetDownloadList(&items);
+    info.SetLocalBase(Win(install).c_str());
+    info.SetUrlBase("http://127.0.0.1/dist/gobanvista/");
+    info.SetSubdirMode("N_SUBDIR");
+    code = info.ReadList(Win(list_path).c_str());
+    if (code == 0) code = info.BuildDownloadList();
+  }
+  std::printf("check of a %d-record list: result %d, %d items, peak %.0f MiB (< 600 wanted)\n",
+              records, code, items.GetCount(),
+              static_cast<double>(platform::PeakResidentBytes()) / (1024 * 1024));
+}
+
+void ListPeakCase(const char* self) {
+  std::fflush(stdout);
+  Shell(std::string("'") + self + "' list-peak-child " + std::to_string(kVrelMaxRecords));
+  Shell(std::string("'") + self + "' list-peak-child 1000000");
+}
+
 }  // namespace
 
 }  // namespace kivro
@@ -256,6 +298,8 @@ int main(int argc, char** argv) {
   if (only.empty() || only == "sum") ByteSumCase(work);
   if (only.empty() || only == "unzip") UnzipCase(work);
   if (only.empty() || only == "check") CheckCase(work);
+  if (only == "list-peak-child" && argc > 2) ListPeakChild(work, std::atoi(argv[2]));
+  if (only.empty() || only == "list-peak") ListPeakCase(argv[0]);
   fs::remove_all(work);
   return 0;
 }

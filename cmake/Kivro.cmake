@@ -5,7 +5,13 @@
 # the label "integration".
 function(kivro_add_test name)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
-  add_executable(${name} ${T_SOURCES})
+  # With BUILD_TESTING off (the fuzz build) the test still exists for the
+  # rules that name it, but is built only on request.
+  if(BUILD_TESTING)
+    add_executable(${name} ${T_SOURCES})
+  else()
+    add_executable(${name} EXCLUDE_FROM_ALL ${T_SOURCES})
+  endif()
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES

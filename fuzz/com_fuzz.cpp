@@ -1,8 +1,11 @@
-// Fuzzes the texts a plug-in file brings with it: registrar scripts (run in
-// removal mode on an empty registry, so nothing is written), type libraries,
-// GUIDs, and Windows command lines. The first byte picks the parser.
+// Fuzzes the texts a plug-in file brings with it: registrar scripts (run to
+// register, then to remove, on a scratch registry emptied after each input),
+// type libraries, GUIDs, and Windows command lines. The first byte picks the
+// parser.
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
+#include <vector>
 #include <string>
 
 #include "platform/com.h"
@@ -17,8 +20,12 @@ namespace {
 struct EmptyRoot {
   EmptyRoot() {
     char dir[] = "/tmp/kivro-fuzz-com-XXXXXX";
-    if (mkdtemp(dir) != nullptr) setenv("KIVRO_ROOT", dir, 1);
+    if (mkdtemp(dir) != nullptr) {
+      setenv("KIVRO_ROOT", dir, 1);
+      path = dir;
+    }
   }
+  std::string path;
 };
 
 }  // namespace
@@ -33,9 +40,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
   switch (data[0] % 4) {
     case 0: {
-      platform::HRESULT hr =
-          platform::RunRegistrarScript(text, {{"MODULE", "C:\\a''b.dll"}, {"APPID", "{X}"}}, false);
+      const std::vector<platform::RegistrarReplacement> vars = {{"MODULE", "C:\\a''b.dll"},
+                                                               {"APPID", "{X}"}};
+      // Removal on the empty registry writes nothing and cannot fail but on
+      // the script itself.
+      platform::HRESULT hr = platform::RunRegistrarScript(text, vars, false);
       if (hr != S_OK && hr != DISP_E_EXCEPTION) abort();
+      // Registering writes; a failure of the registry (a name it refuses) is
+      // an answer, not a fault. The scratch registry is emptied after.
+      platform::RunRegistrarScript(text, vars, true);
+      std::filesystem::remove_all(root.path + "/registry");
       break;
     }
     case 1: {

@@ -103,5 +103,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckHead(text, size);
   CheckChunked(text, size);
   CheckFtp(text, size);
+  // Redirect targets: the address classes take any host text; the same
+  // host in brackets is classed the same.
+  std::string host(text, size);
+  if (host.find_first_of("[]") == std::string::npos &&
+      platform::IsInternalAddress(host) != platform::IsInternalAddress("[" + host + "]"))
+    abort();
   return 0;
 }

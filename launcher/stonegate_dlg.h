@@ -24,7 +24,9 @@ namespace kivro {
 class CLauncherLink;
 class I_Manager;
 
-class CStonegateDlg : public I_LauncherWindow {
+// Final: owners delete it by its own type (the interface's destructor is
+// protected and not virtual).
+class CStonegateDlg final : public I_LauncherWindow {
  public:
   // Control ids of the buttons.
   enum : int32_t { kIdUpdate = 1008, kIdCancel = 1009, kIdStart = 1010, kIdExit = 1011 };

@@ -34,6 +34,9 @@ enum MiniunzCode : int32_t {
   kUnzEntryNameRefused = 77,  // absolute, drive letter or ".." in an entry name, or a
                               // UTF-8 name that code page 949 cannot hold
   kUnzPathTooLong = 78,       // destination and entry name exceed 259 characters
+  kUnzNamedFileMissing = 79,  // the archive does not hold the file the list names
+  // 80-87 are the release check's (update/result_codes.h): the next free value.
+  kUnzEntryTooLarge = 88,     // an entry unpacks to more than the list (or its header) gives
 };
 
 }  // namespace kivro

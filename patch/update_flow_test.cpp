@@ -323,6 +323,50 @@ TEST_F(UpdateFlowTest, ArchiveEntriesLeavingTheFolderAreRefused) {
   EXPECT_FALSE(Exists(fs::path(dir_).parent_path().string() + "/escape.txt"));
 }
 
+// A hostile download server answering with archives that do not hold what
+// the list names. Before the fix the first reported RESULT_UPDATE_DONE
+// (another name installed) and the third wrote 8 MiB for a file the list
+// gives 22 bytes; the empty archive already failed at open. Each now ends the update with its failure result,
+// and once the server is sound again the next run installs the release.
+class HostileServerFlowTest : public UpdateFlowTest {
+ protected:
+  void ExpectFailsThenRetriesCleanly(int32_t code) {
+    m_->SetParallel(0);  // one record after the other: the failure is readme's
+    SetLastErrorInfo(0, 0, nullptr);
+    ASSERT_EQ(CheckAndUpdate(), RESULT_UPDATE_FAILED);
+    EXPECT_EQ(LastErrorCode(), code);
+    EXPECT_FALSE(Exists(install_ + "/readme.txt"));
+    EXPECT_FALSE(Exists(install_ + "/other.txt"));
+    for (const auto& e : fs::recursive_directory_iterator(install_))
+      EXPECT_NE(e.path().extension(), ".kvpart") << e.path();
+    Publish(release_, server_);
+    ASSERT_EQ(CheckAndUpdate(), RESULT_UPDATE_DONE);
+    ExpectInstalled(release_);
+  }
+};
+
+TEST_F(HostileServerFlowTest, ArchiveHoldingAnotherNameFailsTheUpdate) {
+  MakeRelease(release_);
+  Publish(release_, server_);
+  MakeZip(server_ + "/dist/gobanvista/readme.txt.zip", {{"other.txt", "Welcome to Gobanvista\n"}});
+  ExpectFailsThenRetriesCleanly(kUnzNamedFileMissing);
+}
+
+TEST_F(HostileServerFlowTest, EmptyArchiveFailsTheUpdate) {
+  MakeRelease(release_);
+  Publish(release_, server_);
+  MakeZip(server_ + "/dist/gobanvista/readme.txt.zip", {});
+  // Debian's minizip refuses it at open (71); 73 where a reader opens it.
+  ExpectFailsThenRetriesCleanly(kUnzCannotOpen);
+}
+
+TEST_F(HostileServerFlowTest, ArchiveLargerThanTheListedSizeFailsTheUpdate) {
+  MakeRelease(release_);
+  Publish(release_, server_);
+  MakeZip(server_ + "/dist/gobanvista/readme.txt.zip", {{"readme.txt", std::string(8 << 20, 'W')}});
+  ExpectFailsThenRetriesCleanly(kUnzEntryTooLarge);
+}
+
 TEST_F(UpdateFlowTest, ListNamesLeavingTheFolderFailTheCheck) {
   WriteFile(server_ + "/vrl/newvrl/gobanvista.vrl",
             "[INSTALL]\n/..\nescape.txt\t1\t1\t1\t20070101-000000\n");

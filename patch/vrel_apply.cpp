@@ -89,12 +89,16 @@ int32_t CVrelApply::Unpack(const CVrelApplyInfo& record) {
   if (!extractor_)
     extractor_ = std::make_unique<CVrelMiniunz>(stop_query_, file_callback_, progress_callback_,
                                                 percent_callback_);
-  int32_t r = extractor_->ExtractArchive(record.source_path, record.destination_folder);
+  // Each archive holds one entry named like the file: the archive's name
+  // without ".zip". For the kinds the list describes, an archive without
+  // that file, or with a larger one than the list gives, fails the item.
+  StripLastExtension(record.source_path, unpacked_path_);
+  bool listed = record.apply_kind == kApplyUnpackFile || record.apply_kind == kApplyUnpackEntity ||
+                record.apply_kind == kApplyUnpackPackage;
+  int32_t r = extractor_->ExtractArchive(record.source_path, record.destination_folder,
+                                         listed ? unpacked_path_ : nullptr, record.size);
   if (r != 0) return r;  // a failed unpack leaves the archive in place
   DeleteQuietly(record.source_path);
-  // Each archive holds one entry named like the file: the archive's name
-  // without ".zip".
-  StripLastExtension(record.source_path, unpacked_path_);
 
   switch (record.apply_kind) {
     case kApplyUnpackFile:

@@ -50,6 +50,7 @@ class VrelApplyTest : public PatchTest {
     CopyText(r.entity_name, name.c_str());
     r.entity_info.flags = flags;
     r.entity_info.unpacked_size = static_cast<uint32_t>(content.size());
+    r.size = static_cast<uint32_t>(content.size());
     platform::FileTime t = platform::UnixToFileTime(1600000000);
     r.entity_info.time_low = t.low;
     r.entity_info.time_high = t.high;
@@ -74,6 +75,7 @@ TEST_F(VrelApplyTest, UnpacksAFileDeletesTheArchiveAndStampsTheListTime) {
   CopyText(r.source_path, Win(archive).c_str());
   CopyText(r.destination_folder, Win(install_ + "/bin").c_str());
   r.time = kListTime;
+  r.size = 18;
   ASSERT_EQ(apply_.Apply(&r), 0);
   EXPECT_FALSE(Exists(archive));
   EXPECT_EQ(ReadFile(install_ + "/bin/run.sh"), "#!/bin/sh\necho hi\n");
@@ -92,6 +94,74 @@ TEST_F(VrelApplyTest, FailedUnpackKeepsTheArchiveAndRecordsTheCode) {
   EXPECT_EQ(apply_.Apply(&r), kUnzCannotOpen);
   EXPECT_EQ(LastErrorCode(), kUnzCannotOpen);
   EXPECT_TRUE(Exists(archive));
+}
+
+// A hostile download server: the archive is the only thing it controls, so
+// what it holds must match what the list names. Each of these installed the
+// wrong file and reported success (or wrote without bound) before the fix.
+class HostileArchiveTest : public VrelApplyTest {
+ protected:
+  CVrelApplyInfo FileRecord(const std::string& archive, uint32_t listed_size) {
+    CVrelApplyInfo r;
+    r.apply_kind = kApplyUnpackFile;
+    CopyText(r.source_path, Win(archive).c_str());
+    CopyText(r.destination_folder, Win(install_).c_str());
+    r.time = kListTime;
+    r.size = listed_size;
+    return r;
+  }
+};
+
+TEST_F(HostileArchiveTest, ArchiveWithoutTheNamedFileFailsAndWritesNothing) {
+  std::string archive = install_ + "/readme.txt.zip";
+  MakeZip(archive, {{"other.txt", "not the file the list names"}});
+  CVrelApplyInfo r = FileRecord(archive, 27);
+  SetLastErrorInfo(0, 0, nullptr);
+  EXPECT_EQ(apply_.Apply(&r), kUnzNamedFileMissing);
+  EXPECT_EQ(LastErrorCode(), kUnzNamedFileMissing);
+  EXPECT_FALSE(Exists(install_ + "/other.txt"));
+  EXPECT_FALSE(Exists(install_ + "/readme.txt"));
+  EXPECT_TRUE(Exists(archive));  // a failed unpack keeps the archive
+}
+
+// Debian's minizip refuses an archive without entries when it opens it
+// (71); a reader that opens one gets 73 from the walk. Either way the item
+// fails and nothing is installed.
+TEST_F(HostileArchiveTest, ArchiveWithoutEntriesFails) {
+  std::string archive = install_ + "/readme.txt.zip";
+  MakeZip(archive, {});
+  CVrelApplyInfo r = FileRecord(archive, 0);
+  int32_t code = apply_.Apply(&r);
+  EXPECT_TRUE(code == kUnzCannotOpen || code == kUnzNoEntryInfo) << code;
+  EXPECT_FALSE(Exists(install_ + "/readme.txt"));
+}
+
+// An archive holding only a folder has entries but not the file.
+TEST_F(HostileArchiveTest, ArchiveWithOnlyAFolderFails) {
+  std::string archive = install_ + "/readme.txt.zip";
+  MakeZip(archive, {{"readme.txt/", ""}});
+  CVrelApplyInfo r = FileRecord(archive, 0);
+  EXPECT_EQ(apply_.Apply(&r), kUnzNamedFileMissing);
+  EXPECT_FALSE(Exists(install_ + "/readme.txt"));
+}
+
+TEST_F(HostileArchiveTest, NamedFileLargerThanListedIsRefusedBeforeWriting) {
+  // 4 MiB of zeros pack into a few kilobytes; the list says 4 bytes.
+  std::string archive = install_ + "/tiny.txt.zip";
+  MakeZip(archive, {{"tiny.txt", std::string(4 << 20, '\0')}});
+  WriteFile(install_ + "/tiny.txt", "old!");
+  CVrelApplyInfo r = FileRecord(archive, 4);
+  EXPECT_EQ(apply_.Apply(&r), kUnzEntryTooLarge);
+  EXPECT_EQ(ReadFile(install_ + "/tiny.txt"), "old!");
+  EXPECT_FALSE(Exists(install_ + "/tiny.txt.kvpart"));
+}
+
+TEST_F(HostileArchiveTest, NamedFileIsFoundWithoutRegardToCaseAmongOtherEntries) {
+  std::string archive = install_ + "/Readme.TXT.zip";
+  MakeZip(archive, {{"extra/note.txt", "x"}, {"README.txt", "hello"}});
+  CVrelApplyInfo r = FileRecord(archive, 5);
+  EXPECT_EQ(apply_.Apply(&r), 0);
+  EXPECT_EQ(ReadFile(install_ + "/README.txt"), "hello");
 }
 
 TEST_F(VrelApplyTest, ConsecutiveEntitiesOfOnePackageOpenAndSaveItOnce) {

@@ -74,6 +74,7 @@ void CVrelBase::Reset() {
   total_archive_size = 0;
   total_file_count = 0;
   header_key_count = 0;
+  record_count = 0;
   current_directory = nullptr;
   current_package = nullptr;
   current_bag = nullptr;
@@ -109,10 +110,13 @@ void CVrelBase::ParseLine(const char* line) {
     case '!':
       break;
     default:
-      if (header_key_count != 6)
+      if (header_key_count != 6) {
         ParseHeaderKey();
-      else
-        ParseRecord();
+      } else if (record_count <= kVrelMaxRecords) {
+        // Past the limit nothing more is kept (the count stops one above
+        // it): memory stays bounded while the rest of a huge list streams by.
+        if (++record_count <= kVrelMaxRecords) ParseRecord();
+      }
       break;
   }
 }

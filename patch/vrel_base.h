@@ -32,6 +32,13 @@ enum SectionType : int32_t {
 // characters and a longer physical line continues as the next line.
 constexpr size_t kVrelLineBuffer = 4096;
 
+// A list holds at most this many records (files, packages and entities of
+// all sections together). Each record becomes a download item and an apply
+// record of about 1.7 KiB while an update is checked, so this keeps the
+// check well below 600 MiB; a larger list is refused as a whole. Real
+// releases hold a few thousand.
+constexpr int32_t kVrelMaxRecords = 250000;
+
 class CVrelBase {
  public:
   CVrelBase() = default;
@@ -59,6 +66,10 @@ class CVrelBase {
   uint32_t total_archive_size = 0;
   uint32_t total_file_count = 0;
   int32_t header_key_count = 0;
+  // Records read so far; past kVrelMaxRecords the rest are dropped and the
+  // list counts as too large.
+  int32_t record_count = 0;
+  bool TooLarge() const { return record_count > kVrelMaxRecords; }
   std::vector<std::unique_ptr<VrelDirectory>> install_directories;
   std::vector<std::unique_ptr<VrelDirectory>> uninstall_directories;
   VrelDirectory* current_directory = nullptr;

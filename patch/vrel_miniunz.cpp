@@ -63,6 +63,41 @@ uint64_t ArchiveTotal(unzFile zip) {
   return total;
 }
 
+// An entry's information and the Windows path it unpacks to.
+struct EntryTarget {
+  unz_file_info64 info{};
+  std::string name;    // as stored, in the system's code page
+  std::string target;  // destination folder, '\\', name ('/' turned into '\\')
+  bool is_folder = false;
+};
+
+// Reads the current entry's information and checks its name: 0, or 73
+// (unreadable), 77 (leaves the folder or cannot be held by the code page) or 78 (does not fit a path).
+int32_t ReadEntryTarget(unzFile zip, const char* folder, EntryTarget* out) {
+  unz_file_info64& info = out->info;
+  char raw_name[kNameBytes + 1] = {};
+  if (unzGetCurrentFileInfo64(zip, &info, raw_name, kNameBytes, nullptr, 0, nullptr, 0) != UNZ_OK)
+    return kUnzNoEntryInfo;
+  if (info.size_filename > kNameBytes) return kUnzPathTooLong;
+  // A NUL inside the stored name would hide the rest of it.
+  if (strlen(raw_name) != info.size_filename) return kUnzEntryNameRefused;
+  // Names flagged as UTF-8 are turned into the system's code page; others
+  // are taken as written (our archives carry code page 949 names). A name
+  // the code page cannot hold is refused: its '?' could make it another.
+  out->name = raw_name;
+  if ((info.flag & 0x800) && !platform::Utf8ToCp949Exact(raw_name, &out->name))
+    return kUnzEntryNameRefused;
+  const std::string& name = out->name;
+  if (!IsSafeRelativeName(name.c_str())) return kUnzEntryNameRefused;
+  out->target = std::string(folder) + "\\" + name;
+  for (char& c : out->target)
+    if (c == '/') c = '\\';
+  out->is_folder = name.back() == '/' || name.back() == '\\';
+  if (out->is_folder) out->target.pop_back();
+  if (out->target.size() >= kTextSize) return kUnzPathTooLong;
+  return 0;
+}
+
 }  // namespace
 
 CVrelMiniunz::CVrelMiniunz(CancelCheckFn stop_query, FileTextFn file_callback,
@@ -85,13 +120,18 @@ void CVrelMiniunz::ReportProgress() {
   }
 }
 
-int32_t CVrelMiniunz::ExtractArchive(const char* archive, const char* folder) {
+int32_t CVrelMiniunz::ExtractArchive(const char* archive, const char* folder,
+                                     const char* named_file, uint64_t named_size) {
   bytes_written_ = 0;
   last_percent_ = 0;
   archive_total_ = 0;
   archive_done_ = 0;
   if (!CopyText(destination_folder_, folder)) return kUnzPathTooLong;
   if (archive == nullptr) return kUnzCannotOpen;
+  named_file_ = named_file != nullptr ? named_file : "";
+  for (char& c : named_file_)
+    if (c == '/') c = '\\';
+  named_size_ = named_size;
 
   zlib_filefunc64_def functions;
   FillPlatformFileFunctions(&functions);
@@ -102,9 +142,18 @@ int32_t CVrelMiniunz::ExtractArchive(const char* archive, const char* folder) {
     unzClose(zip);
     return kUnzNoGlobalInfo;
   }
+  // An archive without entries installs nothing: the walk finds no first
+  // entry to read.
   if (global.number_entry == 0) {
     unzClose(zip);
-    return 0;
+    return kUnzNoEntryInfo;
+  }
+  if (!named_file_.empty()) {
+    int32_t found = FindNamedFile(zip);
+    if (found != 0) {
+      unzClose(zip);
+      return found;
+    }
   }
   archive_total_ = ArchiveTotal(zip);
 
@@ -128,33 +177,38 @@ int32_t CVrelMiniunz::ExtractArchive(const char* archive, const char* folder) {
   return result;
 }
 
+int32_t CVrelMiniunz::FindNamedFile(void* handle) {
+  unzFile zip = static_cast<unzFile>(handle);
+  int32_t result = kUnzNamedFileMissing;
+  for (int r = unzGoToFirstFile(zip); r == UNZ_OK; r = unzGoToNextFile(zip)) {
+    EntryTarget entry;
+    int32_t code = ReadEntryTarget(zip, destination_folder_, &entry);
+    if (code != 0) {
+      result = code;
+      break;
+    }
+    if (entry.is_folder || !platform::EqualsNoCase(entry.target, named_file_)) continue;
+    // Refused before a byte is written: the header already claims more
+    // than the list allows.
+    result = entry.info.uncompressed_size > named_size_ ? kUnzEntryTooLarge : 0;
+    break;
+  }
+  unzGoToFirstFile(zip);
+  return result;
+}
+
 int32_t CVrelMiniunz::ExtractEntry(void* handle, uint8_t* buffer, uint32_t buffer_size) {
   unzFile zip = static_cast<unzFile>(handle);
-  unz_file_info64 info;
-  char raw_name[kNameBytes + 1] = {};
-  if (unzGetCurrentFileInfo64(zip, &info, raw_name, kNameBytes, nullptr, 0, nullptr, 0) != UNZ_OK)
-    return kUnzNoEntryInfo;
-  if (info.size_filename > kNameBytes) return kUnzPathTooLong;
-  // A NUL inside the stored name would hide the rest of it.
-  if (strlen(raw_name) != info.size_filename) return kUnzEntryNameRefused;
-  // Names flagged as UTF-8 are turned into the system's code page; others
-  // are taken as written (our archives carry code page 949 names). A name
-  // the code page cannot hold is refused: its '?' could make it another.
-  std::string name = raw_name;
-  if ((info.flag & 0x800) && !platform::Utf8ToCp949Exact(raw_name, &name)) return kUnzEntryNameRefused;
-  if (!IsSafeRelativeName(name.c_str())) return kUnzEntryNameRefused;
-  CopyText(file_name_, name.c_str());
-
-  std::string target = std::string(destination_folder_) + "\\" + name;
-  for (char& c : target)
-    if (c == '/') c = '\\';
-  bool is_folder = name.back() == '/' || name.back() == '\\';
-  if (is_folder) target.pop_back();
-  if (target.size() >= kTextSize) return kUnzPathTooLong;
+  EntryTarget entry;
+  int32_t code = ReadEntryTarget(zip, destination_folder_, &entry);
+  if (code != 0) return code;
+  const unz_file_info64& info = entry.info;
+  const std::string& target = entry.target;
+  CopyText(file_name_, entry.name.c_str());
   // Everything is written below the destination folder and never through
   // a link standing in it (file_inside.h); a link in the way fails the entry.
   const std::string folder = destination_folder_;
-  if (is_folder) {
+  if (entry.is_folder) {
     platform::CreateDirectoryChain(folder);
     platform::CreateFoldersInside(folder, target);
     return 0;
@@ -184,6 +238,11 @@ int32_t CVrelMiniunz::ExtractEntry(void* handle, uint8_t* buffer, uint32_t buffe
     }
   }
 
+  // The most this entry may unpack to: the list's size for the file the
+  // list names, else the header's size (minizip itself stops there too).
+  uint64_t bound = info.uncompressed_size;
+  if (!named_file_.empty() && platform::EqualsNoCase(target, named_file_) && named_size_ < bound)
+    bound = named_size_;
   int32_t error = 0;
   uint64_t written = 0;
   for (;;) {
@@ -193,6 +252,10 @@ int32_t CVrelMiniunz::ExtractEntry(void* handle, uint8_t* buffer, uint32_t buffe
       break;
     }
     if (n == 0) break;
+    if (static_cast<uint64_t>(n) > bound - written) {
+      error = kUnzEntryTooLarge;
+      break;
+    }
     if (!out.Write(buffer, static_cast<size_t>(n))) {
       error = -1;
       break;

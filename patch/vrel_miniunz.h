@@ -8,9 +8,14 @@
 // into a temporary file beside its target and put in place only when its
 // CRC matched, so a corrupt archive never leaves a half-written file.
 //
+// Sizes are outside input too: an entry never unpacks to more than its
+// header gives, and the file the list names never to more than the list
+// gives, so a small hostile archive cannot fill the disk.
+//
 // Not shared between threads: the applier's thread owns it.
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "patch/patch_codes.h"
 #include "update/fixed_text.h"
@@ -24,10 +29,15 @@ class CVrelMiniunz {
                ApplyProgressFn progress_callback, PercentFn percent_callback);
 
   // Unpacks `archive` into `folder` (Windows paths). 0 done, 1 stopped, else
-  // a code above or a negative minizip code (bad archive, CRC mismatch).
-  int32_t ExtractArchive(const char* archive, const char* folder);
+  // a code above or a negative minizip code (bad archive, CRC mismatch). An
+  // archive without entries gives 73. With `named_file` (the full target
+  // path the list names) the archive must hold that file (79 before anything
+  // is written) and it may unpack to at most `named_size` bytes (80).
+  int32_t ExtractArchive(const char* archive, const char* folder,
+                         const char* named_file = nullptr, uint64_t named_size = 0);
 
  private:
+  int32_t FindNamedFile(void* zip);
   int32_t ExtractEntry(void* zip, uint8_t* buffer, uint32_t buffer_size);
   void ReportProgress();
 
@@ -35,6 +45,9 @@ class CVrelMiniunz {
   int32_t last_percent_ = 0;
   char destination_folder_[kTextSize] = {};
   char file_name_[kTextSize] = {};
+  // The file the list names (empty: none) and its listed size.
+  std::string named_file_;
+  uint64_t named_size_ = 0;
   CancelCheckFn stop_query_;
   FileTextFn file_callback_;
   ApplyProgressFn progress_callback_;

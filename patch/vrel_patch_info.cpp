@@ -151,6 +151,12 @@ int32_t CVrelPatchInfo::ReadList(const char* local_path) {
     SetLastErrorInfo(kPatchListUnreadable, 0, nullptr);
     return kPatchListUnreadable;
   }
+  if (TooLarge()) {
+    std::string text = "more than " + std::to_string(kVrelMaxRecords) + " records";
+    Reset();
+    SetLastErrorInfo(kPatchListUnreadable, 0, text.c_str());
+    return kPatchListUnreadable;
+  }
   return 0;
 }
 

@@ -278,6 +278,28 @@ TEST_F(VrelPatchInfoTest, UnreadableListGivesCode2) {
   EXPECT_EQ(LastErrorCode(), kPatchListUnreadable);
 }
 
+// A hostile list server: a list of millions of records made the check
+// hold gigabytes. Past kVrelMaxRecords the list is refused whole; before
+// the limit the 250,001-record list was read (and every record became a
+// download item of 1.7 KiB).
+TEST_F(VrelPatchInfoTest, ListAboveTheRecordLimitIsRefusedWhole) {
+  std::string records;
+  for (int32_t i = 0; i < kVrelMaxRecords; ++i)
+    records += "f" + std::to_string(i) + "\t1\t5\t7\t" + kListDate + "\n";
+  std::string path = dir_ + "/list.vrl";
+  WriteFile(path, "[INSTALL]\n/\n" + records);
+  ASSERT_EQ(info_.ReadList(Win(path).c_str()), 0);
+  ASSERT_EQ(info_.install_directories.size(), 1u);
+  EXPECT_EQ(info_.install_directories[0]->files.size(), size_t(kVrelMaxRecords));
+
+  WriteFile(path, "[INSTALL]\n/\n" + records + "one_more\t1\t5\t7\t" + kListDate + "\n");
+  SetLastErrorInfo(0, 0, nullptr);
+  EXPECT_EQ(info_.ReadList(Win(path).c_str()), kPatchListUnreadable);
+  EXPECT_EQ(LastErrorCode(), kPatchListUnreadable);
+  EXPECT_STREQ(GetLastErrorInfo().text, "more than 250000 records");
+  EXPECT_TRUE(info_.install_directories.empty());
+}
+
 TEST_F(VrelPatchInfoTest, UninstallDeletesListedFilesButNothingOutside) {
   WriteFile(install_ + "/old.txt", "o");
   WriteFile(install_ + "/data/gone.txt", "g");

@@ -22,6 +22,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,33 @@ namespace platform {
 
 constexpr uint32_t kDefaultReceiveTimeoutMs = 10000;
 constexpr int kMaxHttpRedirects = 10;
+// Interim replies (HTTP 1xx before the answer, FTP 1xx before the greeting)
+// accepted per request; a server that sends more is refused, not waited on.
+constexpr int kMaxInterimReplies = 5;
+// The stall rule on top of the receive time-out: a request or data
+// connection that brings fewer than kDefaultStallMinBytes in any
+// kDefaultStallWindowMs fails with a time-out (a server trickling a byte
+// every few seconds never trips the receive time-out and would hold the
+// transfer for ever). 4 KiB in 30 s is about 140 bytes a second, far below
+// any working line.
+constexpr uint32_t kDefaultStallWindowMs = 30000;
+constexpr uint32_t kDefaultStallMinBytes = 4096;
+constexpr uint32_t kCancelPollMs = 200;
+
+// Counts bytes against the stall rule.
+class StallWatch {
+ public:
+  void Start(uint32_t window_ms, uint32_t min_bytes);
+  // Adds `bytes` that just came; false once a whole window brought fewer
+  // than the minimum.
+  bool Note(uint64_t bytes);
+
+ private:
+  uint32_t window_ms_ = kDefaultStallWindowMs;
+  uint32_t min_bytes_ = kDefaultStallMinBytes;
+  uint32_t window_start_ = 0;
+  uint64_t window_bytes_ = 0;
+};
 
 class InternetSession {
  public:
@@ -44,6 +72,18 @@ class InternetSession {
 
   void SetReceiveTimeout(uint32_t milliseconds) { receive_timeout_ms_ = milliseconds; }
   uint32_t ReceiveTimeout() const { return receive_timeout_ms_; }
+  // The stall rule of every request and data connection opened from now on
+  // (tests shorten the window).
+  void SetStallRule(uint32_t window_ms, uint32_t min_bytes) {
+    stall_window_ms_ = window_ms;
+    stall_min_bytes_ = min_bytes;
+  }
+  void StartStallWatch(StallWatch* watch) const { watch->Start(stall_window_ms_, stall_min_bytes_); }
+  // Asked every kCancelPollMs while a request waits for its answer's head
+  // (a server may take the whole receive time-out to answer); true ends the
+  // wait with kErrorInternetOperationCancelled.
+  void SetCancelCheck(std::function<bool()> check) { cancel_check_ = std::move(check); }
+  bool Cancelled() const { return cancel_check_ && cancel_check_(); }
   const std::string& Agent() const { return agent_; }
   const ProxySettings& Proxies() const { return proxies_; }
 
@@ -59,6 +99,9 @@ class InternetSession {
   std::string agent_;
   ProxySettings proxies_;
   uint32_t receive_timeout_ms_ = kDefaultReceiveTimeoutMs;
+  uint32_t stall_window_ms_ = kDefaultStallWindowMs;
+  uint32_t stall_min_bytes_ = kDefaultStallMinBytes;
+  std::function<bool()> cancel_check_;
   struct Idle {
     std::string key;
     std::unique_ptr<TcpSocket> socket;
@@ -133,6 +176,12 @@ class HttpRequest : public InternetRequest {
   bool body_done_ = false;
   bool keep_alive_ = false;
   int32_t pending_error_ = 0;
+  // A redirect from a server that is not this machine may not lead to a
+  // loopback, link-local or private address (a hostile server reaching the
+  // player's router or local services): the first connection's peer decides.
+  bool redirected_ = false;
+  bool origin_loopback_ = false;
+  StallWatch stall_;
   ChunkedDecoder chunked_;
   std::vector<char> buffer_;  // bytes received and not yet handed out
   size_t buffer_start_ = 0, buffer_end_ = 0;
@@ -178,6 +227,7 @@ class FtpDataStream : public InternetStream {
   uint64_t size_;
   bool size_known_ = false;
   bool ended_ = false;
+  StallWatch stall_;
 };
 
 class FtpConnection {

@@ -129,4 +129,13 @@ struct ProxySettings {
 
 std::string Base64Encode(const std::string& data);
 
+// "localhost", 127.x.x.x or ::1 (brackets allowed).
+bool IsLoopbackHost(const std::string& host);
+
+// A numeric address (IPv4, or IPv6 with or without brackets) or the name
+// "localhost" that stays inside the machine or its site: loopback,
+// unspecified, link-local, the RFC 1918 ranges, shared (100.64/10) and IPv6
+// unique-local addresses. Other names are not resolved here: false.
+bool IsInternalAddress(const std::string& host);
+
 }  // namespace platform

@@ -122,6 +122,9 @@ int32_t CNet::OpenSession(const char* agent) {
   CloseHandles();
   session_ = std::make_unique<platform::InternetSession>(Text(agent));
   session_->SetReceiveTimeout(receive_timeout_ms_);
+  if (stall_window_ms_ != 0) session_->SetStallRule(stall_window_ms_, stall_min_bytes_);
+  // A cancel reaches a request still waiting for its answer too.
+  session_->SetCancelCheck([this] { return cancel_check_ != nullptr && cancel_check_() == 1; });
   return kNetDone;
 }
 
@@ -285,11 +288,22 @@ int32_t CNet::OpenTemporary(const std::string& temporary, int32_t create_failed,
   return kNetDone;
 }
 
+// A request that could not be sent or answered: stopped when the cancel
+// check ended the wait for the answer.
+int32_t CNet::SendFailed() {
+  int32_t error = platform::GetLastSystemError();
+  if (error == platform::kErrorInternetOperationCancelled) return kNetStopped;
+  return Fail(kNetSendFailed, error);
+}
+
 int32_t CNet::FetchUrl(const std::string& local_path, const std::string& url) {
   if (state_ != kNetSessionOpen || !session_) return Fail(kNetWrongState, 0);
   std::unique_ptr<platform::InternetRequest> request;
-  for (int attempt = 0; attempt < kOpenAttempts && !request; ++attempt)
+  for (int attempt = 0; attempt < kOpenAttempts && !request; ++attempt) {
     request = platform::OpenUrl(session_.get(), url, "");
+    if (!request && platform::GetLastSystemError() == platform::kErrorInternetOperationCancelled)
+      return kNetStopped;
+  }
   if (!request) {
     int32_t error = platform::GetLastSystemError();
     std::string text = ResponseText();
@@ -335,7 +349,7 @@ int32_t CNet::FetchHttp(const std::string& local_path, const std::string& path) 
     return kNetDone;
   };
   auto send_plain = [&]() -> int32_t {
-    if (!request->Send("")) return Fail(kNetSendFailed, platform::GetLastSystemError());
+    if (!request->Send("")) return SendFailed();
     uint32_t status = 0;
     if (!request->QueryStatusCode(&status))
       return Fail(kNetQueryFailed, platform::GetLastSystemError());
@@ -347,7 +361,7 @@ int32_t CNet::FetchHttp(const std::string& local_path, const std::string& path) 
     char headers[96];
     snprintf(headers, sizeof(headers), "Range: bytes=%u-\r\nAccept: */*\r\n",
              static_cast<uint32_t>(offset));
-    if (!request->Send(headers)) return Fail(kNetSendFailed, platform::GetLastSystemError());
+    if (!request->Send(headers)) return SendFailed();
     uint32_t status = 0;
     if (!request->QueryStatusCode(&status))
       return Fail(kNetQueryFailed, platform::GetLastSystemError());

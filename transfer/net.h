@@ -71,6 +71,12 @@ class CNet : public I_Download, public I_ReceiveTapHost {
   // Not part of I_Download. The receive time-out set on every new session
   // (10000 ms unless changed; tests shorten it so a stall costs little).
   void SetReceiveTimeout(uint32_t milliseconds) { receive_timeout_ms_ = milliseconds; }
+  // Not part of I_Download: the stall rule of every new session (by default
+  // the platform's: 4 KiB in 30 s; tests shorten the window).
+  void SetStallRule(uint32_t window_ms, uint32_t min_bytes) {
+    stall_window_ms_ = window_ms;
+    stall_min_bytes_ = min_bytes;
+  }
   // Not part of I_Download: sees every byte written, for hashing on arrival.
   void SetReceiveTap(I_ReceiveTap* tap) override { tap_ = tap; }
 
@@ -95,6 +101,7 @@ class CNet : public I_Download, public I_ReceiveTapHost {
   // `*offset` receives its length.
   int32_t OpenTemporary(const std::string& temporary, int32_t create_failed, platform::File* file,
                         uint64_t* offset);
+  int32_t SendFailed();
   int32_t FetchUrl(const std::string& local_path, const std::string& url);
   int32_t FetchHttp(const std::string& local_path, const std::string& path);
   int32_t FetchFtp(const std::string& local_path, const std::string& path);
@@ -111,6 +118,8 @@ class CNet : public I_Download, public I_ReceiveTapHost {
   DownloadProgressFn progress_ = nullptr;
   PercentFn percent_ = nullptr;
   uint32_t receive_timeout_ms_ = kReceiveTimeoutMs;
+  uint32_t stall_window_ms_ = 0;  // 0: the platform's rule
+  uint32_t stall_min_bytes_ = 0;
   I_ReceiveTap* tap_ = nullptr;
 };
 

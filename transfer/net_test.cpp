@@ -89,7 +89,10 @@ TEST(NetFailures, ConnectToNobodyIs36WithTheResponseText) {
 
 // An HTTP server for one file, with faults switched on by the test.
 struct FileServer {
-  enum Fault { kNone, kIgnoreRange, kEarlyClose, kStall, kNotFound, kHugeLength, kLaterNotFound, kWrongRange };
+  enum Fault {
+    kNone, kIgnoreRange, kEarlyClose, kStall, kNotFound, kHugeLength, kLaterNotFound, kWrongRange,
+    kTrickle,  // the head, then one byte every 50 ms
+  };
   std::string content;
   std::atomic<int> fault{kNone};
   std::atomic<int> requests{0};
@@ -146,6 +149,14 @@ struct FileServer {
                            std::to_string(body.size()) + "\r\n\r\n";
       if (fault == kEarlyClose) {
         c->SendAll(answer + body.substr(0, body.size() / 2), 1000);
+        return;
+      }
+      if (fault == kTrickle) {
+        if (!c->SendAll(answer, 1000)) return;
+        for (size_t i = 0; i < body.size() && !quit; ++i) {
+          if (!c->SendAll(body.substr(i, 1), 1000)) return;
+          std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
         return;
       }
       if (fault == kStall) {
@@ -248,6 +259,59 @@ TEST(NetHttpFaults, StallPastTheReceiveTimeOutEndsWith35) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
   EXPECT_EQ(GetLastErrorInfo().system_error, platform::kErrorInternetTimeout);
   EXPECT_EQ(ReadFile(dir, "f.zip.dwn"), files.content.substr(0, 25000));
+}
+
+// A hostile server trickling one byte at a time never trips the receive
+// time-out; before the stall rule this download ran for ever (here: until
+// the whole 50000 bytes came, 40 minutes).
+TEST(NetHttpFaults, TrickleBelowTheStallRuleEndsWith35) {
+  FileServer files;
+  files.content = kivro_test::PatternBytes(50000, 5);
+  files.fault = FileServer::kTrickle;
+  ASSERT_TRUE(files.Start());
+  TempDir dir;
+  CNet net;
+  Wire(&net, 400);  // each byte comes well within the receive time-out
+  net.SetStallRule(600, 100);
+  ASSERT_EQ(net.ConnectHttp("LAUNCHER", "127.0.0.1", "", "", files.server.Port()), 0);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(net.DownloadHttp(dir.WinPath("f.zip").c_str(), files.Url("/f.zip").c_str(), 0), 35);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_EQ(GetLastErrorInfo().system_error, platform::kErrorInternetTimeout);
+  EXPECT_GT(net.Received(), 0u);
+  // The bytes that came stay for a resumed attempt.
+  EXPECT_EQ(ReadFile(dir, "f.zip.dwn"), files.content.substr(0, net.Received()));
+}
+
+// A server that takes the request and never answers: before the fix a
+// cancel was seen only after the receive time-out (here 5 s; 10 s in use).
+TEST(NetHttpFaults, CancelReachesARequestWaitingForItsAnswer) {
+  std::atomic<bool> quit{false};
+  ScriptedServer server;
+  ASSERT_TRUE(server.Start([&](platform::TcpSocket* c, int) {
+    std::string head;
+    ReadRequestHead(c, &head, 3000);
+    while (!quit) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }));
+  TempDir dir;
+  for (int method = 0; method < 2; ++method) {
+    SCOPED_TRACE(method);
+    CNet net;
+    Wire(&net, 5000);
+    Rec().cancel_after = 0;  // the first question is answered "stop"
+    auto start = std::chrono::steady_clock::now();
+    if (method == 0) {
+      ASSERT_EQ(net.OpenUrlSession("LAUNCHER"), 0);
+      EXPECT_EQ(net.DownloadUrl(dir.WinPath("f.zip").c_str(), (server.BaseUrl() + "/f.zip").c_str(), 0),
+                kNetStopped);
+    } else {
+      ASSERT_EQ(net.ConnectHttp("LAUNCHER", "127.0.0.1", "", "", server.Port()), 0);
+      EXPECT_EQ(net.DownloadHttp(dir.WinPath("f.zip").c_str(), (server.BaseUrl() + "/f.zip").c_str(), 0),
+                kNetStopped);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+  }
+  quit = true;
 }
 
 TEST(NetHttpFaults, NotFoundIs33ForTheUrlMethodAnd41ForTheHttpMethod) {

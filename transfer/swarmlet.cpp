@@ -274,6 +274,13 @@ int32_t CSwarmlet::EngineDownload(const char* local_path, const char* url) {
     SetLastErrorInfo(kSwarmletEngineError, 0, text);
     return kSwarmletEngineError;
   }
+  // The engine names its file after the meta file, which comes from the
+  // network: a completion counts only when the file asked for is there.
+  platform::FileInfo info;
+  if (!platform::GetFileInfo(local, &info) || (info.attributes & platform::kAttrDirectory) != 0) {
+    SetLastErrorInfo(kSwarmletFileMissing, 0, local.c_str());
+    return kSwarmletFileMissing;
+  }
   return 0;
 }
 

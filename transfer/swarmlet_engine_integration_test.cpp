@@ -41,6 +41,7 @@ class ReferenceEngine : public ::testing::Test {
     Publish("dist/two.zip", "two.zip", {"/dist/missing.zip", "/dist/a.zip"});
     Publish("dist/evil.zip", "../evil.zip", {"/dist/a.zip"});
     Publish("dist/none.zip", "none.zip", {"/dist/missing.zip"});
+    Publish("dist/other.zip", "a.zip", {"/dist/a.zip"});
   }
   static void TearDownTestSuite() {
     delete nginx_;
@@ -141,6 +142,16 @@ TEST_F(ReferenceEngine, MetaNameThatLeavesTheFolderIsRefused) {
   EXPECT_EQ(adapter_->DownloadUrl(dir_.WinPath("in/evil.zip").c_str(), Url("dist/evil.zip").c_str(), 0), 24);
   EXPECT_STREQ(GetLastErrorInfo().text, "SWARMLET CORE ERROR[2]");
   EXPECT_FALSE(kivro_test::PosixFileExists(dir_.PosixPath("evil.zip")));
+}
+
+// A hostile server's meta file naming another file than the one asked for:
+// before the fix the engine wrote "a.zip" beside it and the download of
+// "other.zip" reported success with no "other.zip" on disk.
+TEST_F(ReferenceEngine, MetaNamingAnotherFileIsRefusedAndNothingWritten) {
+  EXPECT_EQ(adapter_->DownloadUrl(dir_.WinPath("other.zip").c_str(), Url("dist/other.zip").c_str(), 0), 24);
+  EXPECT_STREQ(GetLastErrorInfo().text, "SWARMLET CORE ERROR[2]");
+  EXPECT_FALSE(kivro_test::PosixFileExists(dir_.PosixPath("a.zip")));
+  EXPECT_FALSE(kivro_test::PosixFileExists(dir_.PosixPath("other.zip")));
 }
 
 TEST_F(ReferenceEngine, CancelStopsTheEngineAndTheNextCallCompletes) {

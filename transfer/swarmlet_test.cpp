@@ -86,6 +86,9 @@ class SwarmletAdapter : public ::testing::Test {
     g_cancel_calls = 0;
     g_cancel_on = -1;
     SetLastErrorInfo(0, 0, nullptr);
+    // The test engine writes nothing: these are the files it "fetched".
+    for (const char* name : {"a.zip", "b.zip", "new/folder/a.zip"})
+      kivro_test::WritePosixFile(dir_.PosixPath(name), "fetched");
   }
   void TearDown() override { CSwarmlet::SetTraceSink(nullptr); }
   void Wire(CSwarmlet* s) {
@@ -183,6 +186,22 @@ TEST_F(SwarmletAdapter, ErrorBeforeTheFirstPollIs24AfterOnePoll) {
   EXPECT_NE(std::find(trace.begin(), trace.end(),
                       "====================싱글 Swarmlet 에러[42]====================\n"),
             trace.end());
+}
+
+// An engine that reports completion although the requested file is not
+// there (its meta file named another one) fails the download; before the
+// fix this reported success and the applier found no archive.
+TEST_F(SwarmletAdapter, CompletionWithoutTheRequestedFileIs26) {
+  CSwarmlet s;
+  Wire(&s);
+  engine_.set_download(kCompleteAfterPolls, 1, 1000, 1000, 0);
+  EXPECT_EQ(s.DownloadUrl(dir_.WinPath("gone.zip").c_str(), "http://h/gone.zip", 0),
+            kSwarmletFileMissing);
+  EXPECT_EQ(GetLastErrorInfo().code, kSwarmletFileMissing);
+  // A folder at the name is no file either.
+  kivro_test::WritePosixFile(dir_.PosixPath("dir.zip/x"), "");
+  EXPECT_EQ(s.DownloadUrl(dir_.WinPath("dir.zip").c_str(), "http://h/dir.zip", 0),
+            kSwarmletFileMissing);
 }
 
 TEST_F(SwarmletAdapter, CancelOutranksAnEngineError) {

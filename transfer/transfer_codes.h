@@ -40,6 +40,7 @@ enum SwarmletResult : int32_t {
   kSwarmletCreateFailed = 23,   // CreateSingleSwarmlet returned 0
   kSwarmletEngineError = 24,    // the engine reported an error
   kSwarmletFtpUnsupported = 25,
+  kSwarmletFileMissing = 26,    // the engine reported completion, the requested file is not there
 };
 
 // Engine error codes, passed as the error callback's second value.

@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -25,6 +26,47 @@ void Store(uint8_t* p, uint32_t v) {
   p[1] = uint8_t(v >> 8);
   p[2] = uint8_t(v >> 16);
   p[3] = uint8_t(v >> 24);
+}
+
+// Inflates `block` into `out`, which must come to exactly `expected` bytes.
+// The buffer grows with what really comes out (doubling from a guess), so a
+// block that claims far more than it holds costs memory in proportion to
+// its real content, not to the claim.
+bool InflateGrowing(const uint8_t* block, size_t stored_size, uint32_t expected,
+                    std::vector<uint8_t>* out) {
+  if (stored_size > UINT32_MAX) return false;
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) return false;
+  z.next_in = const_cast<Bytef*>(block);
+  z.avail_in = static_cast<uInt>(stored_size);
+  size_t capacity = std::min<uint64_t>(expected, std::max<uint64_t>(64 * 1024, uint64_t(stored_size) * 4));
+  out->resize(capacity);
+  size_t produced = 0;
+  bool ok = false;
+  for (;;) {
+    z.next_out = out->data() + produced;
+    z.avail_out = static_cast<uInt>(capacity - produced);
+    int r = inflate(&z, Z_NO_FLUSH);
+    produced = capacity - z.avail_out;
+    if (r == Z_STREAM_END) {
+      ok = produced == expected;
+      break;
+    }
+    if (r != Z_OK && r != Z_BUF_ERROR) break;
+    if (z.avail_out != 0) {
+      if (r == Z_BUF_ERROR) break;  // the block ended before its stream did
+      continue;
+    }
+    if (capacity == expected) break;  // more than the claim
+    capacity = std::min<uint64_t>(expected, uint64_t(capacity) * 2);
+    out->resize(capacity);
+  }
+  inflateEnd(&z);
+  if (!ok) {
+    out->clear();
+    out->shrink_to_fit();
+  }
+  return ok;
 }
 
 }  // namespace
@@ -85,12 +127,7 @@ int32_t NpkDecode(const uint8_t* block, size_t stored_size, uint32_t unpacked_si
     if ((flags & NPK_FLAG_COMPRESSED) && unpacked_size >= kNpkCompressMinimum) {
       if (uint64_t(unpacked_size) > uint64_t(stored_size) * kMaxInflateRatio + 64)
         return NPK_ERROR_DECOMPRESS;
-      content->resize(unpacked_size);
-      uLongf out_length = unpacked_size;
-      if (uncompress(content->data(), &out_length, block, static_cast<uLong>(stored_size)) !=
-              Z_OK ||
-          out_length != unpacked_size)
-        return NPK_ERROR_DECOMPRESS;
+      if (!InflateGrowing(block, stored_size, unpacked_size, content)) return NPK_ERROR_DECOMPRESS;
     } else {
       if (stored_size != unpacked_size) return NPK_ERROR_DECOMPRESS;
       content->assign(block, block + stored_size);

@@ -77,6 +77,28 @@ TEST(NpkCodec, DecodeRefusesBlocksThatDoNotMatchTheUnpackedSize) {
   EXPECT_EQ(NpkDecode(plain.data(), 10, 11, 0, kNpkDefaultKey, &back), NPK_ERROR_DECOMPRESS);
 }
 
+// A hostile package whose record claims the most deflate could expand its
+// block to, while the block holds little: before the fix the whole claim
+// (here 5 MB for a block of a few kilobytes; 1 GB for a 1 MB block) was
+// allocated and zeroed before inflating.
+TEST(NpkCodec, DecodeHoldsMemoryInProportionToTheRealContent) {
+  std::vector<uint8_t> plain = Bytes(5000, 6, true), block, back;
+  ASSERT_EQ(NpkEncode(plain.data(), plain.size(), NPK_FLAG_COMPRESSED, kNpkDefaultKey, &block),
+            NPK_SUCCESS);
+  uint32_t claim = static_cast<uint32_t>(block.size() * 1032);
+  EXPECT_EQ(NpkDecode(block.data(), block.size(), claim, NPK_FLAG_COMPRESSED, kNpkDefaultKey, &back),
+            NPK_ERROR_DECOMPRESS);
+  EXPECT_LT(back.capacity(), size_t(claim) / 10);
+  // A real large entity still decodes whole through the growing buffer.
+  std::vector<uint8_t> large = Bytes(3 << 20, 7, true);
+  ASSERT_EQ(NpkEncode(large.data(), large.size(), NPK_FLAG_COMPRESSED, kNpkDefaultKey, &block),
+            NPK_SUCCESS);
+  ASSERT_EQ(NpkDecode(block.data(), block.size(), uint32_t(large.size()), NPK_FLAG_COMPRESSED,
+                      kNpkDefaultKey, &back),
+            NPK_SUCCESS);
+  EXPECT_TRUE(back == large);
+}
+
 TEST(NpkCodec, EmptyContentCannotBeEncoded) {
   std::vector<uint8_t> block;
   EXPECT_EQ(NpkEncode(nullptr, 0, 0, kNpkDefaultKey, &block), NPK_ERROR_NO_DATA);

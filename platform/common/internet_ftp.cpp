@@ -19,7 +19,13 @@ bool HasLineBreak(const std::string& text) {
 }  // namespace
 
 FtpDataStream::FtpDataStream(FtpConnection* control, TcpSocket socket, uint64_t size)
-    : control_(control), socket_(std::move(socket)), size_(size) {}
+    : control_(control), socket_(std::move(socket)), size_(size) {
+  if (control_ != nullptr) {
+    control_->session_->StartStallWatch(&stall_);
+  } else {
+    stall_.Start(kDefaultStallWindowMs, kDefaultStallMinBytes);
+  }
+}
 
 FtpDataStream::~FtpDataStream() {
   socket_.Close();
@@ -47,6 +53,12 @@ bool FtpDataStream::Read(void* buffer, uint32_t size, uint32_t* read) {
     if (n == 0) {
       ended_ = true;  // the server closes the data connection at the end of the file
       break;
+    }
+    if (!stall_.Note(static_cast<uint64_t>(n))) {
+      if (got > 0) break;  // hand out what came first, as for a failed receive
+      SetLastResponseInfo(static_cast<uint32_t>(kErrorInternetTimeout), std::string());
+      SetLastSystemError(kErrorInternetTimeout);
+      return false;
     }
     got += static_cast<uint32_t>(n);
   }
@@ -115,8 +127,13 @@ bool FtpConnection::Connect(const std::string& server, uint16_t port, const std:
   if (!control_.Connect(host, port == 0 ? 21 : port, session_->ReceiveTimeout()))
     return Fail(GetLastSystemError());
   FtpReply reply;
+  int interim = 0;
   do {
     if (!ReadReply(&reply, session_->ReceiveTimeout())) return false;
+    if (reply.code / 100 == 1 && ++interim > kMaxInterimReplies) {
+      control_.Close();
+      return Fail(kErrorHttpInvalidServerResponse);
+    }
   } while (reply.code / 100 == 1);  // "120 ready in a moment"
   if (reply.code / 100 != 2) {
     control_.Close();

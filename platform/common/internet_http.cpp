@@ -76,11 +76,32 @@ bool HttpRequest::FillBuffer() {
     buffer_start_ = 0;
   }
   if (buffer_end_ == buffer_.size()) return Fail(kErrorHttpInvalidServerResponse);
-  int64_t n = socket_->Receive(buffer_.data() + buffer_end_, buffer_.size() - buffer_end_,
-                               session_->ReceiveTimeout());
+  int64_t n = -1;
+  if (have_response_) {
+    n = socket_->Receive(buffer_.data() + buffer_end_, buffer_.size() - buffer_end_,
+                         session_->ReceiveTimeout());
+  } else {
+    // Waiting for the head: the receive time-out in slices, the session's
+    // cancel check asked between them.
+    uint32_t left = session_->ReceiveTimeout();
+    for (;;) {
+      uint32_t slice = std::min(left, kCancelPollMs);
+      n = socket_->Receive(buffer_.data() + buffer_end_, buffer_.size() - buffer_end_, slice);
+      if (n >= 0 || GetLastSystemError() != kErrorInternetTimeout || slice == left) break;
+      left -= slice;
+      if (session_->Cancelled()) {
+        SetLastSystemError(kErrorInternetOperationCancelled);
+        return false;
+      }
+    }
+  }
   if (n < 0) return false;
   if (n == 0) {
     SetLastSystemError(kErrorInternetConnectionAborted);
+    return false;
+  }
+  if (!stall_.Note(static_cast<uint64_t>(n))) {
+    SetLastSystemError(kErrorInternetTimeout);
     return false;
   }
   buffer_end_ += static_cast<size_t>(n);
@@ -88,6 +109,7 @@ bool HttpRequest::FillBuffer() {
 }
 
 bool HttpRequest::ReadHead() {
+  int interim = 0;
   for (;;) {
     size_t head_length = 0;
     ParseStatus status = ParseHttpResponseHead(buffer_.data() + buffer_start_,
@@ -96,7 +118,10 @@ bool HttpRequest::ReadHead() {
     if (status == ParseStatus::kComplete) {
       buffer_start_ += head_length;
       // Interim answers (100 Continue and the like) precede the real one.
-      if (head_.status >= 100 && head_.status < 200) continue;
+      if (head_.status >= 100 && head_.status < 200) {
+        if (++interim > kMaxInterimReplies) return Fail(kErrorHttpInvalidServerResponse);
+        continue;
+      }
       return true;
     }
     if (!FillBuffer()) return false;
@@ -125,8 +150,18 @@ bool HttpRequest::SendOnce(const std::string& extra_headers, bool* retry_fresh) 
     }
     session_->CountConnection();
   }
+  // The address actually reached counts (a name may resolve to anything);
+  // through a proxy only the name is known.
+  std::string reached = via_proxy_ ? target_.host : socket_->PeerAddress();
+  if (!redirected_) {
+    origin_loopback_ = IsLoopbackHost(reached);
+  } else if (!origin_loopback_ && IsInternalAddress(reached)) {
+    DropConnection();
+    return Fail(kErrorHttpRedirectFailed, head_.status_line);
+  }
   buffer_.resize(kBufferSize);
   buffer_start_ = buffer_end_ = 0;
+  session_->StartStallWatch(&stall_);
 
   std::string path = HttpRequestPath(target_.path);
   std::string request_target =
@@ -182,6 +217,7 @@ bool HttpRequest::Send(const std::string& extra_headers) {
     DropConnection();
   }
   int redirects = 0;
+  redirected_ = false;
   for (;;) {
     bool retry_fresh = false;
     if (!SendOnce(extra_headers, &retry_fresh)) {
@@ -217,6 +253,7 @@ bool HttpRequest::Send(const std::string& extra_headers) {
       password_.clear();
     }
     target_ = std::move(next);
+    redirected_ = true;
   }
 }
 
@@ -283,6 +320,12 @@ bool HttpRequest::Read(void* out_buffer, uint32_t size, uint32_t* read) {
       int64_t r = socket_->Receive(out + got, static_cast<size_t>(want), session_->ReceiveTimeout());
       if (r < 0) {
         error = GetLastSystemError();
+        break;
+      }
+      if (r > 0 && !stall_.Note(static_cast<uint64_t>(r))) {
+        error = kErrorInternetTimeout;
+        got += static_cast<uint32_t>(r);  // what came is handed out; the error follows
+        if (framing_.kind == BodyFraming::kLength) body_left_ -= static_cast<uint64_t>(r);
         break;
       }
       if (r == 0) {

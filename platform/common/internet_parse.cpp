@@ -73,11 +73,6 @@ bool IsValidUtf8(const std::string& s) {
   return true;
 }
 
-bool IsLoopbackHost(const std::string& host) {
-  std::string h = host;
-  if (h.size() >= 2 && h.front() == '[' && h.back() == ']') h = h.substr(1, h.size() - 2);
-  return EqualNoCase(h, "localhost") || h == "::1" || h.rfind("127.", 0) == 0;
-}
 
 // "http://host:port/..." or "host:port" -> host, port.
 bool ParseProxyValue(const std::string& value, std::string* host, uint16_t* port) {
@@ -654,6 +649,61 @@ std::string Base64Encode(const std::string& data) {
     out.push_back('=');
   }
   return out;
+}
+
+namespace {
+
+// "a.b.c.d" with four decimal parts below 256.
+bool ParseIpv4(const std::string& text, uint8_t out[4]) {
+  size_t at = 0;
+  for (int part = 0; part < 4; ++part) {
+    if (part > 0) {
+      if (at >= text.size() || text[at] != '.') return false;
+      ++at;
+    }
+    size_t start = at;
+    unsigned value = 0;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - start < 3)
+      value = value * 10 + static_cast<unsigned>(text[at++] - '0');
+    if (at == start || value > 255) return false;
+    out[part] = static_cast<uint8_t>(value);
+  }
+  return at == text.size();
+}
+
+bool IsInternalIpv4(const uint8_t a[4]) {
+  return a[0] == 127 || a[0] == 0 || a[0] == 10 || (a[0] == 169 && a[1] == 254) ||
+         (a[0] == 172 && (a[1] & 0xF0) == 16) || (a[0] == 192 && a[1] == 168) ||
+         (a[0] == 100 && (a[1] & 0xC0) == 64);
+}
+
+}  // namespace
+
+bool IsLoopbackHost(const std::string& host) {
+  std::string h = host;
+  if (h.size() >= 2 && h.front() == '[' && h.back() == ']') h = h.substr(1, h.size() - 2);
+  return EqualNoCase(h, "localhost") || h == "::1" || h.rfind("127.", 0) == 0;
+}
+
+bool IsInternalAddress(const std::string& host) {
+  std::string h = host;
+  if (h.size() >= 2 && h.front() == '[' && h.back() == ']') h = h.substr(1, h.size() - 2);
+  if (EqualNoCase(h, "localhost")) return true;
+  uint8_t v4[4];
+  if (ParseIpv4(h, v4)) return IsInternalIpv4(v4);
+  if (h.find(':') == std::string::npos) return false;
+  std::string lower;
+  for (char c : h) lower += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  size_t zone = lower.find('%');
+  if (zone != std::string::npos) lower.resize(zone);
+  if (lower == "::" || lower == "::1") return true;
+  // IPv4 mapped into IPv6.
+  if (lower.rfind("::ffff:", 0) == 0 && ParseIpv4(lower.substr(7), v4)) return IsInternalIpv4(v4);
+  size_t colon = lower.find(':');
+  std::string first = lower.substr(0, colon);
+  if (first.size() != 4) return false;
+  if (first[0] == 'f' && (first[1] == 'c' || first[1] == 'd')) return true;  // fc00::/7
+  return first[0] == 'f' && first[1] == 'e' && first[2] >= '8' && first[2] <= 'b';  // fe80::/10
 }
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 
 #include "platform/internet.h"
 #include "platform/internet_errors.h"
+#include "platform/thread.h"
 
 namespace platform {
 
@@ -136,6 +137,23 @@ bool GetLastResponseInfo(uint32_t* error, char* buffer, size_t size) {
 void SetLastResponseInfo(uint32_t error, const std::string& text) {
   t_last_response.error = error;
   t_last_response.text = text;
+}
+
+void StallWatch::Start(uint32_t window_ms, uint32_t min_bytes) {
+  window_ms_ = window_ms;
+  min_bytes_ = min_bytes;
+  window_start_ = GetTickCount();
+  window_bytes_ = 0;
+}
+
+bool StallWatch::Note(uint64_t bytes) {
+  window_bytes_ += bytes;
+  uint32_t elapsed = GetTickCount() - window_start_;
+  if (elapsed < window_ms_) return true;
+  if (window_bytes_ < min_bytes_) return false;
+  window_start_ += elapsed;
+  window_bytes_ = 0;
+  return true;
 }
 
 }  // namespace platform

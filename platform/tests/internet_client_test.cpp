@@ -1,6 +1,11 @@
 // The HTTP and FTP clients against small servers of our own that behave
 // well or badly on purpose.
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
+#endif
 
 #include <atomic>
 #include <chrono>
@@ -369,6 +374,110 @@ TEST(FtpClient, DataGoesToTheControlPeerAndRefusesInjectedCommands) {
   stream.reset();
   EXPECT_EQ(ftp.LastReply().code, 226u);
   data_server.join();
+}
+
+
+// Hostile servers: each of these kept the client busy for ever or sent it
+// somewhere it should not go before the fix.
+
+// This machine's first IPv4 address that is neither loopback nor internal,
+// or "" (the redirect test needs a server the client sees as outside).
+std::string OutsideAddress() {
+#ifdef _WIN32
+  return "";
+#else
+  ifaddrs* list = nullptr;
+  if (getifaddrs(&list) != 0) return "";
+  std::string found;
+  for (ifaddrs* i = list; i != nullptr && found.empty(); i = i->ifa_next) {
+    if (i->ifa_addr == nullptr || i->ifa_addr->sa_family != AF_INET) continue;
+    char text[INET_ADDRSTRLEN];
+    inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(i->ifa_addr)->sin_addr, text, sizeof(text));
+    if (!IsInternalAddress(text)) found = text;
+  }
+  freeifaddrs(list);
+  return found;
+#endif
+}
+
+TEST(HostileHttpServer, EndlessInterimRepliesAreRefused) {
+  ScriptedServer server;
+  ASSERT_TRUE(server.Start([](TcpSocket* c, int) {
+    std::string head;
+    if (!ReadRequestHead(c, &head)) return;
+    for (int i = 0; i < 1000; ++i)
+      if (!c->SendAll("HTTP/1.1 100 Continue\r\n\r\n", 1000)) return;
+  }));
+  InternetSession session("T", NoProxy());
+  EXPECT_FALSE(OpenUrl(&session, server.BaseUrl() + "/f", ""));
+  EXPECT_EQ(GetLastSystemError(), kErrorHttpInvalidServerResponse);
+}
+
+TEST(HostileHttpServer, AFewInterimRepliesStillWork) {
+  ScriptedServer server;
+  ASSERT_TRUE(server.Start([](TcpSocket* c, int) {
+    std::string head;
+    if (!ReadRequestHead(c, &head)) return;
+    std::string answer;
+    for (int i = 0; i < kMaxInterimReplies; ++i) answer += "HTTP/1.1 102 Processing\r\n\r\n";
+    c->SendAll(answer + "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", 1000);
+  }));
+  InternetSession session("T", NoProxy());
+  auto request = OpenUrl(&session, server.BaseUrl() + "/f", "");
+  ASSERT_TRUE(request);
+  bool ok = false;
+  EXPECT_EQ(ReadAll(request.get(), &ok), "ok");
+}
+
+TEST(HostileHttpServer, RedirectFromOutsideToLoopbackIsRefused) {
+  std::string outside = OutsideAddress();
+  if (outside.empty()) GTEST_SKIP() << "no non-internal IPv4 address on this machine";
+  std::atomic<int> local_hits{0};
+  ScriptedServer local;
+  ASSERT_TRUE(local.Start([&](TcpSocket* c, int) {
+    std::string head;
+    if (!ReadRequestHead(c, &head)) return;
+    ++local_hits;
+    c->SendAll("HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\nsecret", 1000);
+  }));
+  std::string to = local.BaseUrl() + "/admin";
+  ScriptedServer remote;
+  ASSERT_TRUE(remote.Start(
+      [to](TcpSocket* c, int) {
+        std::string head;
+        while (ReadRequestHead(c, &head, 3000))
+          c->SendAll("HTTP/1.1 302 Found\r\nLocation: " + to + "\r\nContent-Length: 0\r\n\r\n", 1000);
+      },
+      outside));
+  InternetSession session("T", NoProxy());
+  std::string from = "http://" + outside + ":" + std::to_string(remote.Port()) + "/f";
+  EXPECT_FALSE(OpenUrl(&session, from, ""));
+  EXPECT_EQ(GetLastSystemError(), kErrorHttpRedirectFailed);
+  EXPECT_EQ(local_hits.load(), 0);
+}
+
+TEST(HostileHttpServer, InternalAddressesAreRecognised) {
+  for (const char* yes : {"127.0.0.1", "127.9.9.9", "localhost", "10.1.2.3", "172.16.0.1", "172.31.255.255",
+                          "192.168.1.1", "169.254.169.254", "0.0.0.0", "100.64.0.1", "::1", "[::1]",
+                          "::", "fe80::1", "FEBF::1", "fd00::2", "fc00::1", "::ffff:192.168.0.1",
+                          "fe80::1%eth0"})
+    EXPECT_TRUE(IsInternalAddress(yes)) << yes;
+  for (const char* no : {"192.0.2.2", "8.8.8.8", "172.32.0.1", "172.15.0.1", "100.128.0.1",
+                         "example.com", "2001:db8::1", "::ffff:8.8.8.8", "256.1.1.1", "1.2.3",
+                         "1.2.3.4.5", "fec0::1", "", "10.0.0.1.example.com"})
+    EXPECT_FALSE(IsInternalAddress(no)) << no;
+}
+
+TEST(HostileFtpServer, EndlessPreliminaryGreetingsAreRefused) {
+  ScriptedServer server;
+  ASSERT_TRUE(server.Start([](TcpSocket* c, int) {
+    for (int i = 0; i < 1000; ++i)
+      if (!c->SendAll("120 ready in a moment\r\n", 1000)) return;
+  }));
+  InternetSession session("T", NoProxy());
+  FtpConnection ftp(&session);
+  EXPECT_FALSE(ftp.Connect("127.0.0.1", server.Port(), "u", "p"));
+  EXPECT_EQ(GetLastSystemError(), kErrorHttpInvalidServerResponse);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/codepage.h"
 #include "platform/file.h"
 #include "platform/internet.h"
 #include "platform/thread.h"
@@ -85,6 +86,36 @@ bool FetchSmall(platform::InternetSession* session, const std::string& url, std:
     body->append(buffer, got);
     if (body->size() > kSwarmletMetaMaxBytes) return false;
   }
+}
+
+// The name the caller asked for: the meta URL's last element, percent
+// escapes decoded, without the meta file's own extension ("a.zip" of
+// ".../a.zip.swarmlet").
+std::string RequestedName(const std::string& meta_url) {
+  std::string path = meta_url.substr(0, meta_url.find_first_of("?#"));
+  std::string last = path.substr(path.rfind('/') + 1);
+  std::string name;
+  for (size_t i = 0; i < last.size(); ++i) {
+    auto hex = [](char c) {
+      return c >= '0' && c <= '9' ? c - '0' : (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? (c | 0x20) - 'a' + 10 : -1;
+    };
+    if (last[i] == '%' && i + 2 < last.size() && hex(last[i + 1]) >= 0 && hex(last[i + 2]) >= 0) {
+      name += static_cast<char>(hex(last[i + 1]) * 16 + hex(last[i + 2]));
+      i += 2;
+    } else {
+      name += last[i];
+    }
+  }
+  size_t dot = name.rfind('.');
+  return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+// The meta file comes from the network: the file is written only under the
+// name the caller asked for (either spelling: the code page or UTF-8).
+bool IsRequestedName(const std::string& meta_name, const std::string& meta_url) {
+  std::string requested = RequestedName(meta_url);
+  return platform::EqualsNoCase(meta_name, requested) ||
+         platform::EqualsNoCase(meta_name, platform::Utf8ToCp949(requested));
 }
 
 // Waits as long as the download rate limit asks for.
@@ -163,7 +194,9 @@ void Run(std::shared_ptr<Download> d, std::string meta_url, std::string director
   std::string text;
   if (!FetchSmall(&session, meta_url, &text)) return fail(kSwarmletErrorMetaUnreachable);
   SwarmletMeta meta;
-  if (!ReadSwarmletMeta(text.data(), text.size(), &meta, nullptr)) return fail(kSwarmletErrorMetaInvalid);
+  if (!ReadSwarmletMeta(text.data(), text.size(), &meta, nullptr) ||
+      !IsRequestedName(meta.name, meta_url))
+    return fail(kSwarmletErrorMetaInvalid);
   d->total = static_cast<uint32_t>(meta.size);
   d->sources = static_cast<uint32_t>(meta.sources.size());
 

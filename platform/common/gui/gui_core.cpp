@@ -363,8 +363,11 @@ void GuiCore::FireTimers() {
   for (auto& [h, w] : S().windows)
     for (auto& t : w->timers_)
       if (t.due <= now) due.push_back({h, t.id});
-  for (auto& [h, id] : due) {
-    Window* w = Find(h);
+  for (const auto& entry : due) {
+    // A plain variable, not a structured binding: lambdas capture those only
+    // from C++20 compilers on (clang 16), and Debian's clang is 14.
+    uint32_t id = entry.second;
+    Window* w = Find(entry.first);
     if (!w) continue;
     auto it = std::find_if(w->timers_.begin(), w->timers_.end(),
                            [&](const Window::Timer& t) { return t.id == id; });
