@@ -12,5 +12,5 @@ target_link_libraries(kivro_internet PUBLIC kivro_platform)
 kivro_add_test(internet_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/internet_parse_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/tests/internet_client_test.cpp
-  LIBS kivro_internet kivro_test_servers
+  LIBS kivro_internet kivro_test_servers kivro_platform_testing
   TIMEOUT 120)

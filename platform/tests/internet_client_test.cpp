@@ -1,11 +1,6 @@
 // The HTTP and FTP clients against small servers of our own that behave
 // well or badly on purpose.
 #include <gtest/gtest.h>
-#ifndef _WIN32
-#include <arpa/inet.h>
-#include <ifaddrs.h>
-#include <netinet/in.h>
-#endif
 
 #include <atomic>
 #include <chrono>
@@ -14,6 +9,7 @@
 
 #include "platform/internet.h"
 #include "platform/internet_errors.h"
+#include "platform/testing/local_addresses.h"
 #include "transfer/test_support/test_servers.h"
 
 using namespace kivro;  // the test servers
@@ -383,21 +379,9 @@ TEST(FtpClient, DataGoesToTheControlPeerAndRefusesInjectedCommands) {
 // This machine's first IPv4 address that is neither loopback nor internal,
 // or "" (the redirect test needs a server the client sees as outside).
 std::string OutsideAddress() {
-#ifdef _WIN32
+  for (const std::string& address : LocalIpv4Addresses())
+    if (!IsInternalAddress(address)) return address;
   return "";
-#else
-  ifaddrs* list = nullptr;
-  if (getifaddrs(&list) != 0) return "";
-  std::string found;
-  for (ifaddrs* i = list; i != nullptr && found.empty(); i = i->ifa_next) {
-    if (i->ifa_addr == nullptr || i->ifa_addr->sa_family != AF_INET) continue;
-    char text[INET_ADDRSTRLEN];
-    inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(i->ifa_addr)->sin_addr, text, sizeof(text));
-    if (!IsInternalAddress(text)) found = text;
-  }
-  freeifaddrs(list);
-  return found;
-#endif
 }
 
 TEST(HostileHttpServer, EndlessInterimRepliesAreRefused) {
