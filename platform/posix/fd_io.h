@@ -7,7 +7,12 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/file.h"
+
 namespace platform {
+
+// The open(2) flags of an access (File::kRead, kWrite) and a creation mode.
+int OpenFlags(int access, File::Mode mode);
 
 // Writes all of `data` at the descriptor's position.
 bool WriteAll(int fd, const void* data, size_t length);

@@ -266,22 +266,27 @@ File& File::operator=(File&& other) noexcept {
   return *this;
 }
 
-bool File::Open(const std::string& path, int access, Mode mode) {
-  Close();
-  int flags = O_CLOEXEC;
-  if ((access & kRead) && (access & kWrite))
+int OpenFlags(int access, File::Mode mode) {
+  int flags = 0;
+  if ((access & File::kRead) && (access & File::kWrite))
     flags |= O_RDWR;
-  else if (access & kWrite)
+  else if (access & File::kWrite)
     flags |= O_WRONLY;
   else
     flags |= O_RDONLY;
   switch (mode) {
-    case Mode::kCreateNew: flags |= O_CREAT | O_EXCL; break;
-    case Mode::kCreateAlways: flags |= O_CREAT | O_TRUNC; break;
-    case Mode::kOpenExisting: break;
-    case Mode::kOpenAlways: flags |= O_CREAT; break;
-    case Mode::kTruncateExisting: flags |= O_TRUNC; break;
+    case File::Mode::kCreateNew: flags |= O_CREAT | O_EXCL; break;
+    case File::Mode::kCreateAlways: flags |= O_CREAT | O_TRUNC; break;
+    case File::Mode::kOpenExisting: break;
+    case File::Mode::kOpenAlways: flags |= O_CREAT; break;
+    case File::Mode::kTruncateExisting: flags |= O_TRUNC; break;
   }
+  return flags;
+}
+
+bool File::Open(const std::string& path, int access, Mode mode) {
+  Close();
+  int flags = O_CLOEXEC | OpenFlags(access, mode);
   std::string posix = ToPosixPath(path);
   if (posix.empty()) {
     SetLastSystemError(kErrorPathNotFound);

@@ -14,6 +14,7 @@
 #include "platform/error.h"
 #include "platform/paths.h"
 #include "platform/posix/errno_map.h"
+#include "platform/posix/fd_io.h"
 #include "platform/posix/folder_names.h"
 
 namespace platform {
@@ -185,20 +186,7 @@ struct timespec ToTimespec(FileTime ft) {
 
 bool File::OpenInside(const std::string& folder, const std::string& path, int access, Mode mode) {
   Close();
-  int flags = O_CLOEXEC | O_NOFOLLOW;
-  if ((access & kRead) && (access & kWrite))
-    flags |= O_RDWR;
-  else if (access & kWrite)
-    flags |= O_WRONLY;
-  else
-    flags |= O_RDONLY;
-  switch (mode) {
-    case Mode::kCreateNew: flags |= O_CREAT | O_EXCL; break;
-    case Mode::kCreateAlways: flags |= O_CREAT | O_TRUNC; break;
-    case Mode::kOpenExisting: break;
-    case Mode::kOpenAlways: flags |= O_CREAT; break;
-    case Mode::kTruncateExisting: flags |= O_TRUNC; break;
-  }
+  int flags = O_CLOEXEC | O_NOFOLLOW | OpenFlags(access, mode);
   Below b;
   Fd dir(OpenParent(folder, path, &b));
   if (dir.get() < 0) return false;
