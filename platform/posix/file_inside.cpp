@@ -152,6 +152,21 @@ int OpenLeafPath(int dir, const std::string& name, struct stat* st) {
 // The file behind an O_PATH descriptor, for calls that take a path.
 std::string ProcPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
+// An existing name below a folder, opened as itself together with the
+// folder that holds it, neither through a link.
+struct LeafBelow {
+  Below below;
+  Fd dir;
+  Fd leaf;
+  struct stat st {};
+  bool Open(const std::string& folder, const std::string& path) {
+    dir.Reset(OpenParent(folder, path, &below));
+    if (dir.get() < 0) return false;
+    leaf.Reset(OpenLeafPath(dir.get(), below.Leaf(), &st));
+    return leaf.get() >= 0;
+  }
+};
+
 bool RenameInside(const std::string& folder, const std::string& from, const std::string& to,
                   bool replace) {
   Below src, dst;
@@ -221,26 +236,18 @@ bool ReplaceInside(const std::string& folder, const std::string& from, const std
 }
 
 bool RemoveFileInside(const std::string& folder, const std::string& path) {
-  Below b;
-  Fd dir(OpenParent(folder, path, &b));
-  if (dir.get() < 0) return false;
-  struct stat st;
-  Fd leaf(OpenLeafPath(dir.get(), b.Leaf(), &st));
-  if (leaf.get() < 0) return false;
-  if (S_ISDIR(st.st_mode)) return Fail(kErrorAccessDenied);
-  if ((st.st_mode & S_IWUSR) == 0) chmod(ProcPath(leaf.get()).c_str(), (st.st_mode & 07777) | S_IWUSR);
-  FolderChange change(b.Full());
-  return unlinkat(dir.get(), b.Leaf().c_str(), 0) == 0 || FailWithErrno();
+  LeafBelow at;
+  if (!at.Open(folder, path)) return false;
+  if (S_ISDIR(at.st.st_mode)) return Fail(kErrorAccessDenied);
+  if ((at.st.st_mode & S_IWUSR) == 0) chmod(ProcPath(at.leaf.get()).c_str(), (at.st.st_mode & 07777) | S_IWUSR);
+  FolderChange change(at.below.Full());
+  return unlinkat(at.dir.get(), at.below.Leaf().c_str(), 0) == 0 || FailWithErrno();
 }
 
 bool SetFileTimesInside(const std::string& folder, const std::string& path, const FileTime* creation,
                         const FileTime* access, const FileTime* write) {
-  Below b;
-  Fd dir(OpenParent(folder, path, &b));
-  if (dir.get() < 0) return false;
-  struct stat st;
-  Fd leaf(OpenLeafPath(dir.get(), b.Leaf(), &st));
-  if (leaf.get() < 0) return false;
+  LeafBelow at;
+  if (!at.Open(folder, path)) return false;
   if (access || write) {
     struct timespec times[2];
     times[0].tv_sec = times[1].tv_sec = 0;
@@ -248,30 +255,26 @@ bool SetFileTimesInside(const std::string& folder, const std::string& path, cons
     if (access) times[0] = ToTimespec(*access);
     if (write) times[1] = ToTimespec(*write);
     // Never follows: at worst a link swapped in meanwhile gets the times.
-    if (utimensat(dir.get(), b.Leaf().c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) return FailWithErrno();
+    if (utimensat(at.dir.get(), at.below.Leaf().c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) return FailWithErrno();
   }
   if (creation) {
     uint64_t value = creation->Value();
     // Best effort, as for SetFileTimes.
-    setxattr(ProcPath(leaf.get()).c_str(), kCreationAttr, &value, sizeof value, 0);
+    setxattr(ProcPath(at.leaf.get()).c_str(), kCreationAttr, &value, sizeof value, 0);
   }
   return true;
 }
 
 bool SetAttributesInside(const std::string& folder, const std::string& path, uint32_t attributes) {
-  Below b;
-  Fd dir(OpenParent(folder, path, &b));
-  if (dir.get() < 0) return false;
-  struct stat st;
-  Fd leaf(OpenLeafPath(dir.get(), b.Leaf(), &st));
-  if (leaf.get() < 0) return false;
-  if (S_ISDIR(st.st_mode)) return true;
-  mode_t mode = st.st_mode & 07777;
+  LeafBelow at;
+  if (!at.Open(folder, path)) return false;
+  if (S_ISDIR(at.st.st_mode)) return true;
+  mode_t mode = at.st.st_mode & 07777;
   if (attributes & kAttrReadOnly)
     mode &= ~(S_IWUSR | S_IWGRP | S_IWOTH);
   else
     mode |= S_IWUSR;
-  return chmod(ProcPath(leaf.get()).c_str(), mode) == 0 || FailWithErrno();
+  return chmod(ProcPath(at.leaf.get()).c_str(), mode) == 0 || FailWithErrno();
 }
 
 bool CreateFoldersInside(const std::string& folder, const std::string& dir_path) {
