@@ -7,7 +7,7 @@ set(KIVRO_BACKEND_CORE
   ${_win32}/filetime.cpp ${_win32}/file.cpp ${_win32}/file_handle.cpp ${_win32}/thread.cpp
   ${_win32}/console_text.cpp ${_win32}/debug.cpp ${_win32}/dynlib.cpp ${_win32}/initialize.cpp)
 set(KIVRO_BACKEND_CORE_LIBS ws2_32 ole32)
-set(KIVRO_BACKEND_TESTING ${_win32}/testing/temp_root.cpp)
+set(KIVRO_BACKEND_TESTING ${_win32}/testing/temp_root.cpp ${_win32}/testing/host_command.cpp)
 set(KIVRO_BACKEND_FILE_MODE ${_win32}/file_mode.cpp)
 set(KIVRO_BACKEND_FILE_RANGE ${_win32}/file_range.cpp)
 set(KIVRO_BACKEND_SHARED_MEMORY ${_win32}/shared_memory.cpp ${_win32}/named_mutex.cpp)
