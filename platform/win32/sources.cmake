@@ -11,6 +11,8 @@ set(KIVRO_BACKEND_TESTING ${_win32}/testing/temp_root.cpp)
 set(KIVRO_BACKEND_FILE_MODE ${_win32}/file_mode.cpp)
 set(KIVRO_BACKEND_FILE_RANGE ${_win32}/file_range.cpp)
 set(KIVRO_BACKEND_SHARED_MEMORY ${_win32}/shared_memory.cpp ${_win32}/named_mutex.cpp)
+set(KIVRO_BACKEND_INTERNET ${_win32}/internet_socket.cpp ${_win32}/internet_measure.cpp ${_win32}/internet_proxy.cpp)
+set(KIVRO_BACKEND_INTERNET_LIBS ws2_32 psapi advapi32)
 # Windows, drawing and COM come with the windowing work.
 set(KIVRO_BACKEND_COM)
 set(KIVRO_BACKEND_GUI)
