@@ -13,6 +13,10 @@ set(KIVRO_BACKEND_FILE_RANGE ${_win32}/file_range.cpp)
 set(KIVRO_BACKEND_SHARED_MEMORY ${_win32}/shared_memory.cpp ${_win32}/named_mutex.cpp)
 set(KIVRO_BACKEND_INTERNET ${_win32}/internet_socket.cpp ${_win32}/internet_measure.cpp ${_win32}/internet_proxy.cpp)
 set(KIVRO_BACKEND_INTERNET_LIBS ws2_32 psapi advapi32)
+set(KIVRO_BACKEND_PROCESS
+  ${_win32}/process.cpp ${_win32}/command_line_quote.cpp ${_win32}/process_scheme_handler.cpp)
+set(KIVRO_BACKEND_PROCESS_LIBS shell32)
+set(KIVRO_BACKEND_PROCESSES ${_win32}/processes.cpp)
 # Windows, drawing and COM come with the windowing work.
 set(KIVRO_BACKEND_COM)
 set(KIVRO_BACKEND_GUI)
