@@ -14,3 +14,5 @@ kivro_add_test(process_test
   SOURCES ${_win32}/process_test.cpp
   LIBS kivro_process kivro_processes kivro_platform_testing)
 add_dependencies(process_test kivro_test_argument_echo)
+
+kivro_add_test(registry_test SOURCES ${_win32}/registry_test.cpp LIBS kivro_registry)
