@@ -16,3 +16,4 @@ kivro_add_test(process_test
 add_dependencies(process_test kivro_test_argument_echo)
 
 kivro_add_test(registry_test SOURCES ${_win32}/registry_test.cpp LIBS kivro_registry)
+kivro_add_test(system_info_test SOURCES ${_win32}/system_info_test.cpp LIBS kivro_system_info)
