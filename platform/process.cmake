@@ -3,5 +3,5 @@
 if(NOT KIVRO_HAVE_PROCESS)
   return()
 endif()
-add_library(kivro_process STATIC ${KIVRO_BACKEND_PROCESS})
+add_library(kivro_process STATIC ${CMAKE_CURRENT_LIST_DIR}/common/command_line.cpp ${KIVRO_BACKEND_PROCESS})
 target_link_libraries(kivro_process PUBLIC kivro_platform)

@@ -10,4 +10,10 @@ namespace platform {
 
 bool WriteConsoleText(DWORD std_handle, const std::wstring& text);
 
+// Start-up of the program's console, when it has one: the tools print
+// UTF-8 (the system's text for terminals), so the console reads UTF-8 while
+// the program runs, its code page given back at exit; and it takes terminal
+// controls (the erase of a line redrawn in place).
+void PrepareConsole();
+
 }  // namespace platform
