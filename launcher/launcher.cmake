@@ -16,10 +16,12 @@ target_compile_definitions(kivro_launcher_settings PRIVATE
 add_library(kivro_launcher_e2e STATIC ${KIVRO_LAUNCHER_DIR}/launcher_e2e_support.cpp)
 target_include_directories(kivro_launcher_e2e PUBLIC ${KIVRO_LAUNCHER_DIR}/..)
 target_link_libraries(kivro_launcher_e2e PUBLIC kivro_test_servers kivro_internet kivro_platform)
+kivro_host_program(_kivro_host_npk npk)
+kivro_host_program(_kivro_host_publish kivro-publish)
 target_compile_definitions(kivro_launcher_e2e PRIVATE
   "KIVRO_LAUNCHER_SOURCE_DIR=\"${KIVRO_LAUNCHER_DIR}\""
-  "KIVRO_NPK_PROGRAM=\"$<TARGET_FILE:npk>\""
-  "KIVRO_PUBLISH_PROGRAM=\"$<TARGET_FILE:kivro-publish>\"")
+  "KIVRO_NPK_PROGRAM=\"${_kivro_host_npk}\""
+  "KIVRO_PUBLISH_PROGRAM=\"${_kivro_host_publish}\"")
 if(NOT KIVRO_WINDOWS_UI)
   return()
 endif()

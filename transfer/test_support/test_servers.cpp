@@ -107,21 +107,22 @@ std::string NginxConfig(const std::string& dir, uint16_t port, const std::string
 }
 
 
-// The servers are the host's programs: their folders are in the host's
-// temporary folder, which a Windows test under Wine sees through Z: (as
-// "/tmp/...", on the current drive Z: of a test run from the build tree).
+std::string HostTempFolder() {
+#if defined(_WIN32)
+  return "/tmp";
+#else
+  return fs::temp_directory_path().string();
+#endif
+}
+
 TempDir::TempDir(const std::string& tag) {
   std::random_device rd;
-#if defined(_WIN32)
-  fs::path base = "/tmp";
-#else
-  fs::path base = fs::temp_directory_path();
-#endif
+  fs::path base = HostTempFolder();
   for (int attempt = 0; attempt < 100; ++attempt) {
     fs::path p = base / ("kivro-" + tag + "-" + std::to_string(rd() % 100000000u));
     std::error_code ec;
     if (fs::create_directory(p, ec)) {
-      posix_ = p.string();
+      posix_ = p.generic_string();  // "/" also on Windows: the host reads these paths
       break;
     }
   }

@@ -21,6 +21,12 @@
 
 namespace kivro_test {
 
+// The host's temporary folder as a POSIX path: the servers and shell
+// commands of the tests are the host's programs. A Windows test under Wine
+// sees it through Z: as "/tmp" (on the current drive Z: of a test run from
+// the build tree).
+std::string HostTempFolder();
+
 class TempDir {
  public:
   explicit TempDir(const std::string& tag = "test");
