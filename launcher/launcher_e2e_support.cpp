@@ -11,6 +11,8 @@
 #include "platform/testing/host_command.h"
 #include "transfer/test_support/test_servers.h"
 
+namespace kivro {
+
 namespace fs = std::filesystem;
 
 namespace launcher_e2e {
@@ -145,3 +147,5 @@ bool DemoWorld::WaitForGameStarts(int count, int timeout_ms) const {
 }
 
 }  // namespace launcher_e2e
+
+}  // namespace kivro

@@ -11,6 +11,8 @@
 #include "platform/paths.h"
 #include "platform/testing/host_command.h"
 
+namespace kivro {
+
 namespace fs = std::filesystem;
 
 namespace kivro_test {
@@ -111,7 +113,6 @@ std::string NginxConfig(const std::string& dir, uint16_t port, const std::string
        << "}\n";
   return conf.str();
 }
-
 
 std::string HostTempFolder() {
 #if defined(_WIN32)
@@ -363,3 +364,5 @@ void ScriptedServer::Stop() {
 }
 
 }  // namespace kivro_test
+
+}  // namespace kivro

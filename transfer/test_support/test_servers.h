@@ -19,7 +19,7 @@
 
 #include "platform/internet_socket.h"
 
-namespace kivro_test {
+namespace kivro::kivro_test {
 
 // The host's temporary folder as a POSIX path: the servers and shell
 // commands of the tests are the host's programs. A Windows test under Wine
@@ -147,4 +147,4 @@ class ScriptedServer {
   std::atomic<int> connections_{0};
 };
 
-}  // namespace kivro_test
+}  // namespace kivro::kivro_test
