@@ -71,8 +71,8 @@ test-windows: windows
 	cd build-win64 && ctest --output-on-failure -j$(JOBS)
 
 # The demo's steps with the Windows kivro-update.exe under wine64.
-demo-windows: windows build
-	./scripts/demo-windows.sh build-win64 build
+demo-windows: windows
+	./scripts/demo-windows.sh build-win64
 
 # No OS header outside the platform backends; no OS type in the contract.
 check-contract:
