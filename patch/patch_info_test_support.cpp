@@ -20,7 +20,13 @@ namespace patch_test {
 void PatchTest::SetUp() {
   std::random_device random;
   for (;;) {
+#if defined(_WIN32)
+    // The host's temporary folder (Z:\tmp under Wine), where the host's
+    // shell commands of the tool tests find the files too.
+    dir_ = "/tmp/kivro-patch-" + std::to_string(random());
+#else
     dir_ = (fs::temp_directory_path() / ("kivro-patch-" + std::to_string(random()))).string();
+#endif
     std::error_code ec;
     if (fs::create_directory(dir_, ec)) break;
   }

@@ -10,6 +10,7 @@
 #include "patch/pul_patch_info.h"
 #include "patch/vrel_base.h"
 #include "patch/vrel_miniunz.h"
+#include "platform/testing/host_command.h"
 #include "platform/thread.h"
 #include "tools/kivro_publish_torrent.h"
 #include "tools/kivro_publish_writer.h"
@@ -188,7 +189,7 @@ TEST_F(PublishTest, ListPatchFormatCarriesEarlierVersions) {
   pul.SetLocalBase("C:\\game");
   pul.SetUrlBase("http://127.0.0.1/dist/gobanvista");
   pul.SetSubdirMode("1.0.1");
-  ASSERT_EQ(pul.ReadList(Win(server_ + "/vrl/newvrl/gobanvista.pul").c_str()), 0);
+  ASSERT_EQ(pul.ReadList(Win(server_ + "/vrl/newvrl/gobanvista.pul"), 0);
   EXPECT_STREQ(pul.GetVersionText(), "1.0.2");
   ASSERT_EQ(pul.entries.size(), 2u);
   ASSERT_EQ(pul.BuildDownloadList(), 0);
@@ -299,16 +300,14 @@ TEST(TorrentPieceSize, GrowsWithTheFileWithinBounds) {
 }
 
 TEST_F(PublishTest, CommandLine) {
-  const char* build = std::getenv("KIVRO_BUILD_DIR");
-  if (build == nullptr) GTEST_SKIP() << "KIVRO_BUILD_DIR not set (run through ctest)";
-  std::string tool = std::string(build) + "/tools/kivro-publish";
-  EXPECT_EQ(std::system((tool + " --help >/dev/null").c_str()), 0);
-  EXPECT_NE(std::system((tool + " only-one-argument >/dev/null 2>&1").c_str()), 0);
-  EXPECT_EQ(std::system((tool + " '" + release_ + "' '" + server_ + "' >/dev/null").c_str()), 0);
+  std::string tool = KIVRO_PUBLISH_TOOL;
+  EXPECT_EQ(platform::RunHostCommand(tool + " --help >/dev/null"), 0);
+  EXPECT_NE(platform::RunHostCommand(tool + " only-one-argument >/dev/null 2>&1"), 0);
+  EXPECT_EQ(platform::RunHostCommand(tool + " '" + release_ + "' '" + server_ + "' >/dev/null"), 0);
   EXPECT_TRUE(Exists(server_ + "/vrl/newvrl/gobanvista.vrl"));
   WriteFile(release_ + "/x/board.map", "dup", kT);
-  EXPECT_NE(std::system((tool + " '" + release_ + "' '" + dir_ + "/s2' 2>/dev/null").c_str()), 0);
-  EXPECT_NE(std::system((tool + " '" + release_ + "' '" + dir_ + "/s3' --torrents 2>/dev/null").c_str()), 0);
+  EXPECT_NE(platform::RunHostCommand(tool + " '" + release_ + "' '" + dir_ + "/s2' 2>/dev/null"), 0);
+  EXPECT_NE(platform::RunHostCommand(tool + " '" + release_ + "' '" + dir_ + "/s3' --torrents 2>/dev/null"), 0);
 }
 
 }  // namespace

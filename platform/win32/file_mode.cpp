@@ -38,4 +38,6 @@ bool GetPermissionBits(const std::string& path, uint32_t* posix_mode) {
   return true;
 }
 
+bool KeepsExecuteBits() { return false; }
+
 }  // namespace platform

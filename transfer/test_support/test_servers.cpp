@@ -122,6 +122,14 @@ std::string HostTempFolder() {
 #endif
 }
 
+std::string HostProgram(const std::string& program) {
+#ifdef KIVRO_HOST_PROGRAM_RUNNER
+  return std::string(KIVRO_HOST_PROGRAM_RUNNER) + " " + Quote(program);
+#else
+  return Quote(program);
+#endif
+}
+
 TempDir::TempDir(const std::string& tag) {
   std::random_device rd;
   fs::path base = HostTempFolder();

@@ -27,6 +27,11 @@ namespace kivro::kivro_test {
 // the build tree).
 std::string HostTempFolder();
 
+// A program of this build as a word of a host shell command, quoted: the
+// file itself on a native build; on a Windows build under Wine, the file
+// run by the test emulator (KIVRO_HOST_PROGRAM_RUNNER).
+std::string HostProgram(const std::string& program);
+
 class TempDir {
  public:
   explicit TempDir(const std::string& tag = "test");
