@@ -37,6 +37,12 @@ class VrelApplyTest : public PatchTest {
     package_ = install_ + "/data/sound.npk";
     MakePackage(package_, {{"old.wav", "old entity content", 0}});
   }
+  // The package a test left open is closed before its folder goes: Windows
+  // deletes no open file.
+  void TearDown() override {
+    apply_.Finish();
+    PatchTest::TearDown();
+  }
   // A kind-2 record for `name` in the package, its archive staged in the
   // work folder holding `content`.
   CVrelApplyInfo EntityRecord(const std::string& name, const std::string& content, uint32_t flags,
