@@ -9,8 +9,8 @@
 #include "patch/file_byte_sum.h"
 #include "patch/npk/npk.h"
 #include "patch/patch_info_test_support.h"
-#include "platform/paths.h"
 #include "platform/filetime.h"
+#include "platform/paths.h"
 #include "platform/thread.h"
 #include "update/last_error.h"
 
