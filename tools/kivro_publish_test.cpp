@@ -189,7 +189,7 @@ TEST_F(PublishTest, ListPatchFormatCarriesEarlierVersions) {
   pul.SetLocalBase("C:\\game");
   pul.SetUrlBase("http://127.0.0.1/dist/gobanvista");
   pul.SetSubdirMode("1.0.1");
-  ASSERT_EQ(pul.ReadList(Win(server_ + "/vrl/newvrl/gobanvista.pul"), 0);
+  ASSERT_EQ(pul.ReadList(Win(server_ + "/vrl/newvrl/gobanvista.pul").c_str()), 0);
   EXPECT_STREQ(pul.GetVersionText(), "1.0.2");
   ASSERT_EQ(pul.entries.size(), 2u);
   ASSERT_EQ(pul.BuildDownloadList(), 0);
