@@ -11,6 +11,7 @@ enum PatchInfoCode : int32_t {
   kPatchListUnreadable = 2,
   kPatchListUnsafeName = 3,   // a name leads outside the install folder
   kPatchListPathTooLong = 4,  // a local path or URL exceeds 259 characters
+  kPatchListNameCollision = 5,  // two items name the same file (names differ in case only)
   kInstalledFilesMismatch = 500,
 };
 
@@ -27,9 +28,11 @@ enum MiniunzCode : int32_t {
   kUnzNoGlobalInfo = 72,      // its global information cannot be read
   kUnzNoEntryInfo = 73,       // an entry's information cannot be read
   kUnzCannotMoveNext = 74,    // cannot move to the next entry
-  kUnzWriteFailed = 75,       // write failure or read error while unpacking
+  kUnzWriteFailed = 75,       // write failure or read error while unpacking, or a
+                              // target that cannot be created or replaced
   kUnzOutOfMemory = 76,       // no unpack buffer
-  kUnzEntryNameRefused = 77,  // absolute, drive letter or ".." in an entry name
+  kUnzEntryNameRefused = 77,  // absolute, drive letter or ".." in an entry name, or a
+                              // UTF-8 name that code page 949 cannot hold
   kUnzPathTooLong = 78,       // destination and entry name exceed 259 characters
 };
 

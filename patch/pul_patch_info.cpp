@@ -8,6 +8,7 @@
 #include "patch/verify_checks.h"
 #include "patch/vrel_apply_info.h"
 #include "platform/file.h"
+#include "platform/file_inside.h"
 #include "update/last_error.h"
 
 namespace kivro {
@@ -105,9 +106,10 @@ void CPulPatchInfo::Uninstall() {
   if (!ArchiveFolderSafe()) return;
   for (const auto& entry : entries) {
     if (entry->use != 0 || !IsSafeRelativeName(entry->name)) continue;
+    // Removed in its own folder, never through a link (file_inside.h).
     std::string local = ArchivePath(entry->name);
-    platform::SetPathAttributes(local, platform::kAttrNormal);
-    platform::RemoveFile(local);
+    platform::SetAttributesInside(local_base_, local, platform::kAttrNormal);
+    platform::RemoveFileInside(local_base_, local);
   }
 }
 

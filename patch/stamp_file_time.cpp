@@ -3,6 +3,8 @@
 #include <string>
 
 #include "platform/file.h"
+#include "platform/file_inside.h"
+#include "platform/paths.h"
 
 namespace kivro {
 
@@ -47,9 +49,11 @@ bool SameMinute(int64_t list_time, platform::FileTime disk_time) {
 
 void StampFileTime(const char* path, int64_t list_time) {
   if (path == nullptr || path[0] == '\0') return;
-  platform::SetPathAttributes(path, platform::kAttrNormal);
+  // Installed files are re-timed in their folder, never through a link.
+  const std::string folder = platform::DirectoryPart(path);
+  platform::SetAttributesInside(folder, path, platform::kAttrNormal);
   platform::FileTime t = ListTimeToFileTime(list_time);
-  platform::SetFileTimes(path, &t, &t, &t);
+  platform::SetFileTimesInside(folder, path, &t, &t, &t);
 }
 
 }  // namespace kivro

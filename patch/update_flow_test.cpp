@@ -334,6 +334,151 @@ TEST_F(UpdateFlowTest, ListNamesLeavingTheFolderFailTheCheck) {
   EXPECT_EQ(m_->HasDownloads(), 0);
 }
 
+// Threat: a hostile local program or user that plants symbolic links in
+// the install folder, so that the update writes, renames, re-times or
+// removes a file elsewhere. Nothing outside the install folder may change;
+// the item fails with a clear code and the links stay as they are. The
+// install folder itself may be a link (games moved to another disk).
+class UpdateThroughLinksTest : public UpdateFlowTest {
+ protected:
+  void SetUp() override {
+    UpdateFlowTest::SetUp();
+    outside_ = dir_ + "/outside";
+    fs::create_directories(outside_);
+    WriteFile(outside_ + "/victim.txt", "keep");
+    fs::permissions(outside_ + "/victim.txt", fs::perms::owner_read);
+  }
+  void ExpectOutsideUntouched(size_t files = 1) {
+    EXPECT_EQ(ReadFile(outside_ + "/victim.txt"), "keep");
+    EXPECT_EQ(fs::status(outside_ + "/victim.txt").permissions(), fs::perms::owner_read);
+    EXPECT_EQ(static_cast<size_t>(std::distance(fs::directory_iterator(outside_), fs::directory_iterator())),
+              files);
+  }
+  // Release 2: readme.txt and board.map changed.
+  void PublishSecondRelease() {
+    CopyRelease(release_, dir_ + "/release2");
+    WriteFile(dir_ + "/release2/readme.txt", "Welcome back\n", kT + 600);
+    WriteFile(dir_ + "/release2/data/maps/board.map", std::string(100, 'n'), kT + 660);
+    fs::remove_all(server_);
+    Publish(dir_ + "/release2", server_);
+  }
+  std::string outside_;
+};
+
+// Before: the download and the unpacked file went through the link into
+// the outside folder.
+TEST_F(UpdateThroughLinksTest, LinkAtAFolderOfTheInstallIsNeverFollowed) {
+  InstallFirstRelease();
+  fs::remove_all(install_ + "/data/maps");
+  fs::create_directory_symlink(outside_, install_ + "/data/maps");
+  PublishSecondRelease();
+  SetLastErrorInfo(0, 0, nullptr);
+  EXPECT_EQ(CheckAndUpdate(), RESULT_CHECK_FAILED);
+  EXPECT_EQ(LastErrorCode(), kPatchListUnsafeName);
+  ExpectOutsideUntouched();
+}
+
+// Before: the unpack file opened through the link overwrote the victim, and
+// the rename then put the link itself in readme.txt's place.
+TEST_F(UpdateThroughLinksTest, LinkAtTheUnpackFileFailsTheItem) {
+  InstallFirstRelease();
+  fs::create_symlink(outside_ + "/victim.txt", install_ + "/readme.txt.kvpart");
+  PublishSecondRelease();
+  SetLastErrorInfo(0, 0, nullptr);
+  EXPECT_EQ(CheckAndUpdate(), RESULT_UPDATE_FAILED);
+  ExpectOutsideUntouched();
+  EXPECT_FALSE(fs::is_symlink(install_ + "/readme.txt"));
+  // Once the link is gone the next run completes.
+  fs::remove(install_ + "/readme.txt.kvpart");
+  EXPECT_EQ(CheckAndUpdate(), RESULT_UPDATE_DONE);
+  EXPECT_EQ(ReadFile(install_ + "/readme.txt"), "Welcome back\n");
+}
+
+// Before: clearing the read-only attribute before the removal went through
+// the link and made the outside file writable.
+TEST_F(UpdateThroughLinksTest, LinkAtARemovedNameLeavesItsTargetAlone) {
+  InstallFirstRelease();
+  CopyRelease(release_, dir_ + "/release2");
+  fs::remove(dir_ + "/release2/readme.txt");
+  Publish(dir_ + "/release2", server_, release_);
+  fs::remove(install_ + "/readme.txt");
+  fs::create_symlink(outside_ + "/victim.txt", install_ + "/readme.txt");
+  CheckAndUpdate();
+  ExpectOutsideUntouched();
+}
+
+TEST_F(UpdateThroughLinksTest, InstallFolderThatIsALinkStillWorks) {
+  fs::create_directories(dir_ + "/other-disk/game");
+  fs::create_directory_symlink(dir_ + "/other-disk/game", install_);
+  MakeRelease(release_);
+  Publish(release_, server_);
+  ASSERT_EQ(CheckAndUpdate(), RESULT_UPDATE_DONE);
+  ExpectInstalled(release_);
+  EXPECT_TRUE(Exists(dir_ + "/other-disk/game/data/maps/board.map"));
+}
+
+// Before: a target that could not be replaced was skipped and the update
+// reported success with the old file in place.
+TEST_F(UpdateFlowTest, TargetThatCannotBeReplacedFailsTheUpdate) {
+  MakeRelease(release_);
+  Publish(release_, server_);
+  fs::create_directories(install_ + "/readme.txt/in-the-way");
+  SetLastErrorInfo(0, 0, nullptr);
+  EXPECT_EQ(CheckAndUpdate(), RESULT_UPDATE_FAILED);
+  EXPECT_EQ(LastErrorCode(), kUnzWriteFailed);
+  // The next run, once the folder is gone, retries cleanly.
+  fs::remove_all(install_ + "/readme.txt");
+  EXPECT_EQ(CheckAndUpdate(), RESULT_UPDATE_DONE);
+  ExpectInstalled(release_);
+  for (const auto& e : fs::recursive_directory_iterator(install_))
+    EXPECT_EQ(e.path().string().find(".kvpart"), std::string::npos) << e.path();
+}
+
+// Before: both items were fetched and unpacked over each other on every
+// run, and the run failed half-way.
+TEST_F(UpdateFlowTest, ListNamesThatDifferInCaseOnlyAreRefusedBeforeFetching) {
+  WriteFile(server_ + "/vrl/newvrl/gobanvista.vrl",
+            "[INSTALL]\n/data\nA.txt\t1,2,3,070101-000000\na.txt\t1,2,3,070101-000000\n");
+  SetLastErrorInfo(0, 0, nullptr);
+  EXPECT_EQ(Check(), RESULT_CHECK_FAILED);
+  EXPECT_EQ(LastErrorCode(), kPatchListNameCollision);
+  EXPECT_EQ(m_->HasDownloads(), 0);
+  EXPECT_TRUE(FetchedArchives().empty());
+}
+
+// Before: the disk's UTF-8 name was folded as code page 949, so the
+// update made a second file "\uD55CA.txt" beside "\uD55Ca.txt".
+TEST_F(UpdateFlowTest, KoreanNameDifferingInCaseReplacesTheFileOnDisk) {
+  const std::string han_utf8 = "\xED\x95\x9C";
+  WriteFile(release_ + "/" + han_utf8 + "A.txt", "new content", kT);
+  Publish(release_, server_);
+  WriteFile(install_ + "/" + han_utf8 + "a.txt", "old");
+  ASSERT_EQ(CheckAndUpdate(), RESULT_UPDATE_DONE);
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(install_))
+    if (e.path().filename() != "gobanvista.vrl") names.push_back(e.path().filename().string());
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_EQ(ReadFile(install_ + "/" + names[0]), "new content");
+}
+
+// Before: a run killed after unpacking left these for ever, since no later
+// run had anything to fetch for the files beside them.
+TEST_F(UpdateFlowTest, TemporariesOfAKilledRunAreSweptByTheNextCheck) {
+  InstallFirstRelease();
+  for (const char* stale : {"/readme.txt.zip", "/readme.txt.zip.dwn", "/readme.txt.kvpart",
+                            "/data/sound.npk_", "/data/maps/board.map.zip"})
+    WriteFile(install_ + stale, "stale");
+  WriteFile(install_ + "/" + kNpkEntityFolder + "/data/sound.npk_npk/bgm.ogg.zip", "stale");
+  EXPECT_EQ(CheckAndUpdate(), 0);
+  for (const auto& e : fs::recursive_directory_iterator(install_)) {
+    if (!e.is_regular_file()) continue;
+    std::string name = e.path().string();
+    EXPECT_EQ(ReadFile(name).find("stale"), std::string::npos) << name;
+  }
+  EXPECT_FALSE(Exists(install_ + "/" + kNpkEntityFolder));
+  ExpectInstalled(release_);
+}
+
 }  // namespace
 }  // namespace patch_test
 

@@ -7,15 +7,19 @@
 #include "patch/vrel_apply_info.h"
 #include "platform/codepage.h"
 #include "platform/file.h"
+#include "platform/file_inside.h"
+#include "platform/paths.h"
 #include "update/last_error.h"
 
 namespace kivro {
 
 namespace {
 
+// Downloads are removed in their folder, never through a link.
 void DeleteQuietly(const std::string& path) {
-  platform::SetPathAttributes(path, platform::kAttrNormal);
-  platform::RemoveFile(path);
+  const std::string folder = platform::DirectoryPart(path);
+  platform::SetAttributesInside(folder, path, platform::kAttrNormal);
+  platform::RemoveFileInside(folder, path);
 }
 
 // The path without its last extension ("a\b.txt.zip" -> "a\b.txt"); a name

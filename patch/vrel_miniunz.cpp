@@ -11,8 +11,10 @@
 #include "patch/zip_file_io.h"
 #include "platform/codepage.h"
 #include "platform/file.h"
+#include "platform/file_inside.h"
 #include "platform/file_mode.h"
 #include "platform/filetime.h"
+#include "platform/paths.h"
 
 namespace kivro {
 
@@ -136,8 +138,10 @@ int32_t CVrelMiniunz::ExtractEntry(void* handle, uint8_t* buffer, uint32_t buffe
   // A NUL inside the stored name would hide the rest of it.
   if (strlen(raw_name) != info.size_filename) return kUnzEntryNameRefused;
   // Names flagged as UTF-8 are turned into the system's code page; others
-  // are taken as written (our archives carry code page 949 names).
-  std::string name = (info.flag & 0x800) ? platform::Utf8ToCp949(raw_name) : raw_name;
+  // are taken as written (our archives carry code page 949 names). A name
+  // the code page cannot hold is refused: its '?' could make it another.
+  std::string name = raw_name;
+  if ((info.flag & 0x800) && !platform::Utf8ToCp949Exact(raw_name, &name)) return kUnzEntryNameRefused;
   if (!IsSafeRelativeName(name.c_str())) return kUnzEntryNameRefused;
   CopyText(file_name_, name.c_str());
 
@@ -147,8 +151,12 @@ int32_t CVrelMiniunz::ExtractEntry(void* handle, uint8_t* buffer, uint32_t buffe
   bool is_folder = name.back() == '/' || name.back() == '\\';
   if (is_folder) target.pop_back();
   if (target.size() >= kTextSize) return kUnzPathTooLong;
+  // Everything is written below the destination folder and never through
+  // a link standing in it (file_inside.h); a link in the way fails the entry.
+  const std::string folder = destination_folder_;
   if (is_folder) {
-    platform::CreateDirectoryChain(target);
+    platform::CreateDirectoryChain(folder);
+    platform::CreateFoldersInside(folder, target);
     return 0;
   }
 
@@ -165,13 +173,14 @@ int32_t CVrelMiniunz::ExtractEntry(void* handle, uint8_t* buffer, uint32_t buffe
   std::string part = target + kPartSuffix;
   platform::File out;
   const int access = platform::File::kWrite;
-  if (!out.Open(part, access, platform::File::Mode::kCreateAlways)) {
-    platform::CreateParentDirectories(target);
-    if (!out.Open(part, access, platform::File::Mode::kCreateAlways)) {
-      // A target that cannot be created is skipped; the archive still
-      // counts as unpacked.
+  if (!out.OpenInside(folder, part, access, platform::File::Mode::kCreateAlways)) {
+    platform::CreateDirectoryChain(folder);
+    platform::CreateFoldersInside(folder, platform::DirectoryPart(target));
+    if (!out.OpenInside(folder, part, access, platform::File::Mode::kCreateAlways)) {
+      // A target that cannot be created fails the archive: reporting it
+      // unpacked would leave the old file in place under a success.
       unzCloseCurrentFile(zip);
-      return 0;
+      return kUnzWriteFailed;
     }
   }
 
@@ -208,21 +217,21 @@ int32_t CVrelMiniunz::ExtractEntry(void* handle, uint8_t* buffer, uint32_t buffe
     error = unzCloseCurrentFile(zip);
     if (error == UNZ_OK) {
       platform::FileTime t;
-      if (DosDateToFileTime(info.tmu_date, &t)) platform::SetFileTimes(part, &t, nullptr, &t);
+      if (DosDateToFileTime(info.tmu_date, &t)) platform::SetFileTimesInside(folder, part, &t, nullptr, &t);
       if ((info.version >> 8) == kMadeByUnix)
         platform::AddExecuteBits(part, info.external_fa >> 16);
-      platform::SetPathAttributes(target, platform::kAttrNormal);
-      if (!platform::ReplacePath(part, target)) {
-        // The target cannot be created (a folder stands there, or it is
-        // locked): skipped like a target that cannot be opened.
-        platform::RemoveFile(part);
-        return 0;
+      platform::SetAttributesInside(folder, target, platform::kAttrNormal);
+      if (!platform::ReplaceInside(folder, part, target)) {
+        // The target cannot be replaced (a folder or a link stands there,
+        // or it is locked): the archive fails.
+        platform::RemoveFileInside(folder, part);
+        return kUnzWriteFailed;
       }
     }
   } else {
     unzCloseCurrentFile(zip);
   }
-  if (error != 0) platform::RemoveFile(part);
+  if (error != 0) platform::RemoveFileInside(folder, part);
   if (error == -1) return kUnzWriteFailed;
   return error;
 }

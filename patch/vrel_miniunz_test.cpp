@@ -68,13 +68,52 @@ TEST_F(MiniunzTest, GivesFilesTheEntryTime) {
   EXPECT_EQ(WriteTime(out_ + "/t.txt"), platform::LocalSecondsToUtc(1700000000));
 }
 
-TEST_F(MiniunzTest, SkipsATargetThatCannotBeCreated) {
-  // A folder stands where the file should go: it cannot be created, the
-  // entry is skipped and the archive still counts as unpacked.
+// Before: the entry was skipped and the archive reported unpacked (0), so
+// the update called the file installed while the old one stayed.
+TEST_F(MiniunzTest, ATargetThatCannotBeCreatedFailsTheArchive) {
+  // A folder stands where the file should go.
   std::filesystem::create_directories(out_ + "/blocked.txt");
   MakeZip(dir_ + "/a.zip", {{"blocked.txt", "b"}, {"ok.txt", "fine"}});
-  EXPECT_EQ(Extract(dir_ + "/a.zip"), 0);
-  EXPECT_EQ(ReadFile(out_ + "/ok.txt"), "fine");
+  EXPECT_EQ(Extract(dir_ + "/a.zip"), kUnzWriteFailed);
+  EXPECT_TRUE(std::filesystem::is_directory(out_ + "/blocked.txt"));
+  EXPECT_FALSE(Exists(out_ + "/blocked.txt.kvpart"));
+}
+
+// Before: the name was turned into "?.txt" (code page 949 has no emoji),
+// so two different names could land on one file.
+TEST_F(MiniunzTest, RefusesAUtf8NameTheCodePageCannotHold) {
+  const std::string name = "\xF0\x9F\x98\x80.txt";  // U+1F600
+  std::string zip = dir_ + "/utf8.zip";
+  MakeZip(zip, {{name, "x"}});
+  // Mark the name as UTF-8 (general purpose bit 11) in both headers.
+  std::string bytes = ReadFile(zip);
+  size_t local = bytes.find("PK\x03\x04"), central = bytes.find("PK\x01\x02");
+  ASSERT_NE(local, std::string::npos);
+  ASSERT_NE(central, std::string::npos);
+  bytes[local + 7] = static_cast<char>(bytes[local + 7] | 0x08);
+  bytes[central + 9] = static_cast<char>(bytes[central + 9] | 0x08);
+  WriteFile(zip, bytes);
+  EXPECT_EQ(Extract(zip), kUnzEntryNameRefused);
+  EXPECT_FALSE(Exists(out_ + "/?.txt"));
+}
+
+// Threat: a link planted in the destination folder (at an entry's unpack
+// file or at a folder an entry lies in) would make the extractor write a
+// file elsewhere. The archive fails; the linked file stays as it was.
+// Before: both wrote through the link.
+TEST_F(MiniunzTest, NeverWritesThroughALinkInTheDestination) {
+  std::filesystem::create_directories(out_);
+  std::filesystem::create_directories(dir_ + "/outside");
+  WriteFile(dir_ + "/outside/victim", "keep");
+  std::filesystem::create_symlink(dir_ + "/outside/victim", out_ + "/a.txt.kvpart");
+  MakeZip(dir_ + "/a.zip", {{"a.txt", "evil"}});
+  EXPECT_EQ(Extract(dir_ + "/a.zip"), kUnzWriteFailed);
+  std::filesystem::create_directory_symlink(dir_ + "/outside", out_ + "/sub");
+  MakeZip(dir_ + "/b.zip", {{"sub/victim", "evil"}, {"sub/new.txt", "evil"}});
+  EXPECT_EQ(Extract(dir_ + "/b.zip"), kUnzWriteFailed);
+  EXPECT_EQ(ReadFile(dir_ + "/outside/victim"), "keep");
+  EXPECT_FALSE(Exists(dir_ + "/outside/new.txt"));
+  EXPECT_FALSE(Exists(dir_ + "/outside/victim.kvpart"));
 }
 
 TEST_F(MiniunzTest, RefusesEntryNamesThatLeaveTheFolder) {

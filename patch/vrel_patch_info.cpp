@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <unordered_set>
 
 #include "patch/file_byte_sum.h"
 #include "patch/folder_listing_cache.h"
@@ -12,6 +13,8 @@
 #include "patch/vrel_apply_info.h"
 #include "platform/codepage.h"
 #include "platform/file.h"
+#include "platform/file_inside.h"
+#include "platform/paths.h"
 #include "update/last_error.h"
 
 namespace kivro {
@@ -91,9 +94,25 @@ std::string FolderOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
+// A run killed at the wrong moment leaves its temporaries beside a file
+// that is complete by now: the archive (or its part) after unpacking, the
+// unpack file, a package save's "_". Nothing fetches them again, so they
+// are removed here. `disk` knows the folder already: no extra reads.
+// Names the list itself gives (`listed`, folded) are files, not temporaries.
+void SweepTemporaries(FolderListingCache* disk, const std::unordered_set<std::string>& listed,
+                      const std::string& base, const std::string& local) {
+  for (const char* suffix : {".zip", ".zip.dwn", ".kvpart", "_"}) {
+    std::string stale = local + suffix;
+    if (disk->Find(stale) == nullptr || listed.count(platform::ToLowerAscii(stale)) != 0) continue;
+    platform::SetAttributesInside(base, stale, platform::kAttrNormal);
+    platform::RemoveFileInside(base, stale);
+  }
+}
+
 int32_t Refuse(int32_t code, const std::string& what) {
-  std::string text = (code == kPatchListUnsafeName ? "name leads outside the install folder: "
-                                                   : "path too long: ") +
+  std::string text = (code == kPatchListUnsafeName      ? "name leads outside the install folder: "
+                      : code == kPatchListNameCollision ? "two items name the same file: "
+                                                        : "path too long: ") +
                      what;
   SetLastErrorInfo(code, 0, text.c_str());
   return code;
@@ -154,6 +173,10 @@ std::string CVrelPatchInfo::LocalPath(int32_t keyword, const char* folder, const
   return path;
 }
 
+std::string CVrelPatchInfo::BaseOf(int32_t keyword, const char* folder) const {
+  return keyword == 1 ? std::string(folder) : std::string(local_base_);
+}
+
 std::string CVrelPatchInfo::FileUrl(int32_t keyword, const char* folder, const char* name,
                                     bool per_directory) const {
   std::string url;
@@ -201,9 +224,28 @@ int32_t CVrelPatchInfo::BuildDownloadList() {
     return Refuse(kPatchListPathTooLong, "install folder or URL base");
   std::string offender;
   if (CheckNames(&offender) != 0) return Refuse(kPatchListUnsafeName, offender);
+  // Names are compared without regard to case, as the disk does: two items
+  // that fold to one file would overwrite each other on every run.
+  std::unordered_set<std::string> seen;
+  {
+    for (const auto& dir : install_directories)
+      for (const VrelFileRecord& file : dir->files) {
+        std::string local = LocalPath(dir->keyword, dir->path, file.name);
+        if (!seen.insert(platform::ToLowerAscii(local)).second)
+          return Refuse(kPatchListNameCollision, local);
+      }
+    for (const auto& bag : package_install_bags)
+      for (const auto& package : bag->packages) {
+        if (package->entities.empty()) continue;
+        std::string local = LocalPath(bag->keyword, bag->path, package->name);
+        if (!seen.insert(platform::ToLowerAscii(local)).second)
+          return Refuse(kPatchListNameCollision, local);
+      }
+  }
 
   FolderListingCache disk;
   PendingItems pending;
+  bool stages_entities = false;
 
   // Plain files.
   for (const auto& dir : install_directories) {
@@ -214,7 +256,13 @@ int32_t CVrelPatchInfo::BuildDownloadList() {
                      FailedVerifyChecks(ListComparison(file.name), local, found->size, found->write,
                                         {file.size, file.time, file.checksum},
                                         VerifyReport::kFirstFailure) != 0;
-      if (!differs) continue;
+      if (!differs) {
+        SweepTemporaries(&disk, seen, BaseOf(dir->keyword, dir->path), local);
+        continue;
+      }
+      // A link on the way to a file to be written would lead elsewhere.
+      if (!platform::NoLinkInside(BaseOf(dir->keyword, dir->path), local))
+        return Refuse(kPatchListUnsafeName, local);
       std::string url = FileUrl(dir->keyword, dir->path, file.name, per_directory_urls_ != 0);
       auto record = std::make_unique<CVrelApplyInfo>();
       record->apply_kind = kApplyUnpackFile;
@@ -235,8 +283,13 @@ int32_t CVrelPatchInfo::BuildDownloadList() {
       std::string url = FileUrl(bag->keyword, bag->path, package->name, true);
       const FolderListingCache::Entry* found = disk.Find(local);
       if (found != nullptr && static_cast<uint32_t>(found->size) == package->size &&
-          SameMinute(package->time, found->write))
+          SameMinute(package->time, found->write)) {
+        SweepTemporaries(&disk, seen, BaseOf(bag->keyword, bag->path), local);
         continue;  // same: not even opened
+      }
+      if (!platform::NoLinkInside(BaseOf(bag->keyword, bag->path), local) ||
+          !platform::NoLinkInside(local_base_, PackageWorkFolder()))
+        return Refuse(kPatchListUnsafeName, local);
 
       NpkFile npk;
       NpkSetProgress(&npk, nullptr, 0);  // the table in one read, not 10-byte pieces
@@ -285,6 +338,7 @@ int32_t CVrelPatchInfo::BuildDownloadList() {
           std::string archive_url = std::string(url_base_) + staging + "/" + entity->name + ".zip";
           Replace(&archive_url, '\\', '/');
           record->apply_kind = kApplyUnpackEntity;
+          stages_entities = true;
           record->checksum = entity->checksum;
           record->size = entity->size;
           record->time = entity->time;
@@ -298,6 +352,14 @@ int32_t CVrelPatchInfo::BuildDownloadList() {
       }
       NpkClose(&npk);
     }
+  }
+
+  // Entity archives staged by a run that was killed, when this run stages
+  // none (a run that does removes the folder when it ends).
+  if (!stages_entities) {
+    const std::string work = PackageWorkFolder();
+    if (platform::DirectoryExists(work) && platform::NoLinkInside(local_base_, work))
+      platform::RemoveTree(work);
   }
 
   // Removals are carried out after an update only: a release that only
@@ -402,9 +464,11 @@ void CVrelPatchInfo::Uninstall() {
     if (!IsSafeListDirectory(dir->path, dir->keyword)) continue;
     for (const VrelFileRecord& file : dir->files) {
       if (!IsSafeRelativeName(file.name)) continue;
+      // Removed below its folder only, never through a link (file_inside.h).
       std::string local = LocalPath(dir->keyword, dir->path, file.name);
-      platform::SetPathAttributes(local, platform::kAttrNormal);
-      platform::RemoveFile(local);
+      std::string base = BaseOf(dir->keyword, dir->path);
+      platform::SetAttributesInside(base, local, platform::kAttrNormal);
+      platform::RemoveFileInside(base, local);
     }
   }
   for (const auto& bag : package_uninstall_bags) {
@@ -412,11 +476,13 @@ void CVrelPatchInfo::Uninstall() {
     for (const auto& package : bag->packages) {
       if (!IsSafeRelativeName(package->name)) continue;
       std::string local = LocalPath(bag->keyword, bag->path, package->name);
+      std::string base = BaseOf(bag->keyword, bag->path);
       if (package->entities.empty()) {
-        platform::SetPathAttributes(local, platform::kAttrNormal);
-        platform::RemoveFile(local);
+        platform::SetAttributesInside(base, local, platform::kAttrNormal);
+        platform::RemoveFileInside(base, local);
         continue;
       }
+      if (!platform::NoLinkInside(base, local)) continue;
       NpkFile npk;
       NpkSetProgress(&npk, nullptr, 0);
       if (NpkOpen(&npk, local.c_str()) < 0) continue;
@@ -428,7 +494,7 @@ void CVrelPatchInfo::Uninstall() {
         }
       }
       if (removed > 0 && NpkSave(&npk, nullptr, true) < 0) {
-        platform::RemoveFile(local + "_");  // the save's temporary file
+        platform::RemoveFileInside(base, local + "_");  // the save's temporary file
         removed = 0;
       }
       NpkClose(&npk);

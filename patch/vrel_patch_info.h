@@ -65,6 +65,9 @@ class CVrelPatchInfo : public I_PatchInfo, public CVrelBase {
 
  private:
   std::string LocalPath(int32_t keyword, const char* folder, const char* name) const;
+  // The folder an item's writes are confined to: the install folder, or the
+  // item's own folder for absolute ones (keyword 1).
+  std::string BaseOf(int32_t keyword, const char* folder) const;
   std::string FileUrl(int32_t keyword, const char* folder, const char* name,
                       bool per_directory) const;
   // 0, or the code of the first name that would lead outside its folder.

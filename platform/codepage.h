@@ -8,6 +8,10 @@ namespace platform {
 
 std::string Cp949ToUtf8(const std::string& text);
 std::string Utf8ToCp949(const std::string& text);
+// The same for names, where a '?' could make two names one: false (and
+// `out` untouched) when `text` is not valid UTF-8 or holds a character that
+// code page 949 cannot represent.
+bool Utf8ToCp949Exact(const std::string& text, std::string* out);
 std::u16string Cp949ToUtf16(const std::string& text);
 std::string Utf16ToCp949(const std::u16string& text);
 

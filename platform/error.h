@@ -29,6 +29,7 @@ enum SystemError : int32_t {
   kErrorProcNotFound = 127,
   kErrorDirNotEmpty = 145,
   kErrorAlreadyExists = 183,
+  kErrorStoppedOnSymlink = 681,  // a link stood where a change below a folder had to go
   kErrorFilenameExcedRange = 206,
   kErrorTimeout = 1460,
   kErrorInternetTimeout = 12002,

@@ -88,6 +88,8 @@ class File {
   File& operator=(File&& other) noexcept;
 
   bool Open(const std::string& path, int access, Mode mode);
+  // Open, for `path` below `folder`, never through a link (file_inside.h).
+  bool OpenInside(const std::string& folder, const std::string& path, int access, Mode mode);
   bool IsOpen() const { return handle_ != kNoHandle; }
   void Close();
 

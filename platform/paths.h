@@ -3,7 +3,9 @@
 // The system speaks Windows paths ("C:\Zelmora\KOREAN\Gobanvista\a.exe",
 // both '\' and '/' accepted, code page 949 bytes). Here they live under a
 // virtual root, like a Wine prefix:
-//   - KIVRO_ROOT (default ~/.local/share/kivro); drive X: is $KIVRO_ROOT/drive_x;
+//   - KIVRO_ROOT (default ~/.local/share/kivro, HOME else the password
+//     database's home; with neither the program stops with a message);
+//     drive X: is $KIVRO_ROOT/drive_x;
 //   - drive Z: is the POSIX root, so every POSIX path has a Windows name;
 //   - the Windows directory is C:\WINDOWS unless KIVRO_WINDIR names another.
 // Existing components are found without regard to case; missing ones are
@@ -29,7 +31,9 @@ std::string ToWindowsPath(const std::string& posix_path);
 std::string WindowsDirectory();
 // WindowsDirectory() + "\system32".
 std::string SystemDirectory();
-// The POSIX temporary folder (TMPDIR, else /tmp) seen through Z:, with a
+// The user's private temporary folder (on POSIX: "temp" in the virtual
+// root, mode 0700, made on first use; a program whose folder belongs to
+// another user or is writable by others stops with a message), with a
 // trailing backslash, as GetTempPath gives it.
 std::string TempDirectory();
 

@@ -23,3 +23,14 @@ kivro_add_test(kivro_update_signed_test
 target_compile_definitions(kivro_update_signed_test PRIVATE
   "KIVRO_UPDATE_PROGRAM=\"${_kivro_host_update}\"")
 add_dependencies(kivro_update_signed_test kivro-update npk kivro-publish)
+
+# Kills the tool at random moments of an update; the next run must end
+# exactly as the release, without temporaries.
+kivro_add_test(kivro_update_crash_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/kivro_update_crash_test.cpp
+  LIBS kivro_launcher_e2e kivro_test_servers kivro_process kivro_npk
+  LABELS integration
+  TIMEOUT 600)
+target_compile_definitions(kivro_update_crash_test PRIVATE
+  "KIVRO_UPDATE_PROGRAM=\"$<TARGET_FILE:kivro-update>\"")
+add_dependencies(kivro_update_crash_test kivro-update npk kivro-publish)

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "platform/file.h"
+#include "platform/file_inside.h"
+#include "platform/paths.h"
 #include "platform/internet.h"
 #include "platform/internet_errors.h"
 #include "update/last_error.h"
@@ -13,6 +15,12 @@ namespace kivro {
 namespace {
 
 constexpr uint64_t kFourGiB = 0x100000000ull;
+
+// Downloads are written in their own folder only: a link planted at the
+// file's name fails the open (file_inside.h).
+bool OpenInFolder(platform::File* file, const std::string& path, platform::File::Mode mode) {
+  return file->OpenInside(platform::DirectoryPart(path), path, platform::File::kWrite, mode);
+}
 
 const char kMsgCreate416[] =
     "CREATE FILE FAIL TO DOWNLOAD FROM FRONT OF FILE BECAUSE OF HTTP REQUEST RESULT(STATUS) CODE 416";
@@ -216,10 +224,11 @@ int32_t CNet::ReceiveLoop(platform::InternetStream* source, platform::File* file
 }
 
 int32_t CNet::FinishTemporary(const std::string& temporary, const std::string& local_path) {
-  if (platform::MovePath(temporary, local_path)) return kNetDone;
-  platform::SetPathAttributes(local_path, platform::kAttrNormal);
-  platform::RemoveFile(local_path);
-  if (platform::MovePath(temporary, local_path)) return kNetDone;
+  const std::string folder = platform::DirectoryPart(local_path);
+  if (platform::MoveInside(folder, temporary, local_path)) return kNetDone;
+  platform::SetAttributesInside(folder, local_path, platform::kAttrNormal);
+  platform::RemoveFileInside(folder, local_path);
+  if (platform::MoveInside(folder, temporary, local_path)) return kNetDone;
   return kNetMoveFailed;  // returned only, as the record may hold the cause of an earlier step
 }
 
@@ -263,11 +272,11 @@ int32_t CNet::OpenTemporary(const std::string& temporary, int32_t create_failed,
                             uint64_t* offset) {
   *offset = 0;
   if (!platform::FileExists(temporary)) {
-    if (!file->Open(temporary, platform::File::kWrite, platform::File::Mode::kCreateAlways))
+    if (!OpenInFolder(file, temporary, platform::File::Mode::kCreateAlways))
       return Fail(create_failed, platform::GetLastSystemError());
     return kNetDone;
   }
-  if (!file->Open(temporary, platform::File::kWrite, platform::File::Mode::kOpenAlways))
+  if (!OpenInFolder(file, temporary, platform::File::Mode::kOpenAlways))
     return Fail(kNetOpenTempFailed, platform::GetLastSystemError());
   if (!file->SeekToEnd()) return Fail(kNetSeekFailed, 0);
   int64_t position = file->Position();
@@ -299,7 +308,7 @@ int32_t CNet::FetchUrl(const std::string& local_path, const std::string& url) {
   total_ = static_cast<uint32_t>(length);
 
   platform::File file;
-  if (!file.Open(local_path, platform::File::kWrite, platform::File::Mode::kCreateAlways))
+  if (!OpenInFolder(&file, local_path, platform::File::Mode::kCreateAlways))
     return Fail(kNetCreateFileFailed, platform::GetLastSystemError());
   std::unique_ptr<char[]> buffer(new char[kChunkSize]);
   return ReceiveLoop(request.get(), &file, 0, local_path, url, buffer.get());
@@ -320,7 +329,7 @@ int32_t CNet::FetchHttp(const std::string& local_path, const std::string& path) 
   // Empties the temporary file and starts again from the first byte.
   auto restart = [&](const char* message) -> int32_t {
     file.Close();
-    if (!file.Open(temporary, platform::File::kWrite, platform::File::Mode::kCreateAlways))
+    if (!OpenInFolder(&file, temporary, platform::File::Mode::kCreateAlways))
       return Fail(kNetCreateFileFailed, platform::GetLastSystemError(), message);
     offset = 0;
     return kNetDone;
@@ -404,7 +413,7 @@ int32_t CNet::FetchFtp(const std::string& local_path, const std::string& path) {
   if (total_ == 0) return Fail(kNetNoLength, 0);
 
   platform::File file;
-  if (!file.Open(local_path, platform::File::kWrite, platform::File::Mode::kCreateAlways))
+  if (!OpenInFolder(&file, local_path, platform::File::Mode::kCreateAlways))
     return Fail(kNetCreateFileFailed, 0);
   std::unique_ptr<char[]> buffer(new char[kChunkSize]);
   return ReceiveLoop(data.get(), &file, 0, local_path, path, buffer.get());
@@ -438,7 +447,7 @@ int32_t CNet::FetchFtpResume(const std::string& local_path, const std::string& p
     // A temporary file longer than the file on the server (it changed): a
     // REST there would fail or leave stale bytes, so start from the front.
     file.Close();
-    if (!file.Open(temporary, platform::File::kWrite, platform::File::Mode::kCreateAlways))
+    if (!OpenInFolder(&file, temporary, platform::File::Mode::kCreateAlways))
       return Fail(kNetOpenTempFailed, platform::GetLastSystemError());
     offset = 0;
   }

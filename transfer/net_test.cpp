@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
@@ -451,6 +452,42 @@ TEST(NetFtpFaults, EarlyEndOfDataBeforeTheSizeIs35) {
   EXPECT_EQ(net.DownloadFtpResume(dir.WinPath("f.zip").c_str(), "ftp://h/f.zip", 0), 35);
   EXPECT_EQ(LastErrorText(), "FILENAME : [/f.zip], RECEIVED/TOTAL : [5000]/[8000]");
   EXPECT_EQ(ReadFile(dir, "f.zip.dwn"), ftp.content);
+}
+
+// Threat: a local program or user that plants a symbolic link at the name
+// a download is written under (the ".dwn" temporary file or the archive's
+// own name), so that the download overwrites the file the link points to.
+// The download fails and the linked file stays as it was.
+class NetThroughLinks : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    files_.content = kivro_test::PatternBytes(20000, 4);
+    ASSERT_TRUE(files_.Start());
+    kivro_test::WritePosixFile(outside_.PosixPath("victim"), "keep");
+    Wire(&net_);
+    ASSERT_EQ(net_.ConnectHttp("LAUNCHER", "127.0.0.1", "", "", files_.server.Port()), 0);
+  }
+  std::string Victim() { return ReadFile(outside_, "victim"); }
+  FileServer files_;
+  TempDir dir_, outside_;
+  CNet net_;
+};
+
+// Before: the resumed temporary file was opened through the link and the
+// body appended to the victim.
+TEST_F(NetThroughLinks, LinkAtTheTemporaryFileFailsTheDownload) {
+  std::filesystem::create_symlink(outside_.PosixPath("victim"), dir_.PosixPath("f.zip.dwn"));
+  EXPECT_EQ(net_.DownloadHttp(dir_.WinPath("f.zip").c_str(), files_.Url("/f.zip").c_str(), 0), kNetOpenTempFailed);
+  EXPECT_EQ(Victim(), "keep");
+}
+
+// Before: the whole-URL method wrote the body straight through the link.
+TEST_F(NetThroughLinks, LinkAtTheArchiveNameFailsTheDownload) {
+  std::filesystem::create_symlink(outside_.PosixPath("victim"), dir_.PosixPath("f.zip"));
+  EXPECT_EQ(net_.DownloadUrl(dir_.WinPath("f.zip").c_str(), files_.Url("/f.zip").c_str(), 0), kNetCreateFileFailed);
+  EXPECT_EQ(Victim(), "keep");
+  EXPECT_EQ(net_.DownloadHttp(dir_.WinPath("f.zip").c_str(), files_.Url("/f.zip").c_str(), 0), kNetMoveFailed);
+  EXPECT_EQ(Victim(), "keep");
 }
 
 }  // namespace

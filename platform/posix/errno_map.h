@@ -23,6 +23,7 @@ inline int32_t ErrorFromErrno(int e) {
     case EBUSY: case ETXTBSY: return kErrorSharingViolation;
     case EIO: return kErrorWriteFault;
     case ETIMEDOUT: return kErrorTimeout;
+    case ELOOP: return kErrorStoppedOnSymlink;  // O_NOFOLLOW met a link
     default: return kErrorInvalidParameter;
   }
 }

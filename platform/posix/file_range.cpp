@@ -38,7 +38,9 @@ bool RangeFile::Create(const std::string& path, bool replace) {
   }
   {
     FolderChange change(posix);
-    handle_ = open(posix.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | (replace ? O_TRUNC : O_EXCL), 0644);
+    // Never through a link planted at the name (file_inside.h).
+    handle_ = open(posix.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (replace ? O_TRUNC : O_EXCL),
+                   0644);
   }
   if (handle_ < 0 && errno == EEXIST) {
     SetLastSystemError(kErrorFileExists);

@@ -15,7 +15,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/codepage.h"
 
 namespace platform {
 
@@ -30,6 +29,16 @@ constexpr int64_t kRacyNanoseconds = 100 * 1000 * 1000;
 constexpr auto kRacyTrust = std::chrono::seconds(1);
 
 using Clock = std::chrono::steady_clock;
+
+// Names here are the disk's UTF-8, where no byte of a multi-byte character
+// lies below 0x80: folding every ASCII letter is the system's case-blind
+// comparison (ASCII only). The code page 949 folding would take some UTF-8
+// bytes for lead bytes and leave the letter after them unfolded.
+std::string FoldUtf8(std::string name) {
+  for (char& c : name)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+  return name;
+}
 
 struct Stamp {
   dev_t dev = 0;
@@ -103,11 +112,12 @@ std::string ReadFolder(const std::string& dir, const std::string& name) {
   bool stamped = fstat(dirfd(d), &st) == 0;
   Clock::time_point read_at = Clock::now();
   std::string found;
+  const std::string folded = FoldUtf8(name);
   std::unordered_map<std::string, std::vector<std::string>> names;
   bool keep = stamped;
   while (dirent* e = readdir(d)) {
-    if (found.empty() && EqualsNoCase(e->d_name, name)) found = e->d_name;
-    if (keep) names[ToLowerAscii(e->d_name)].push_back(e->d_name);
+    if (found.empty() && FoldUtf8(e->d_name) == folded) found = e->d_name;
+    if (keep) names[FoldUtf8(e->d_name)].push_back(e->d_name);
   }
   closedir(d);
   if (!keep || names.size() < kMinCachedEntries) return found;
@@ -158,7 +168,7 @@ std::string FindNameNoCase(const std::string& dir, const std::string& name) {
     if (it != g_folders.end()) {
       if (Trusted(*it, now)) {
         g_folders.splice(g_folders.begin(), g_folders, it);
-        auto hit = it->by_folded.find(ToLowerAscii(name));
+        auto hit = it->by_folded.find(FoldUtf8(name));
         return hit == it->by_folded.end() ? std::string() : hit->second.front();
       }
       g_folders.erase(it);
@@ -234,11 +244,11 @@ FolderChange::~FolderChange() {
       continue;
     }
     for (int k = 0; k < w.count; ++k) {
-      std::vector<std::string>& spellings = it->by_folded[ToLowerAscii(w.names[k])];
+      std::vector<std::string>& spellings = it->by_folded[FoldUtf8(w.names[k])];
       auto at = std::find(spellings.begin(), spellings.end(), w.names[k]);
       if (exists[k] && at == spellings.end()) spellings.push_back(w.names[k]);
       if (!exists[k] && at != spellings.end()) spellings.erase(at);
-      if (spellings.empty()) it->by_folded.erase(ToLowerAscii(w.names[k]));
+      if (spellings.empty()) it->by_folded.erase(FoldUtf8(w.names[k]));
     }
     Record(&*it, after);
   }

@@ -122,5 +122,23 @@ TEST_F(FolderNamesTest, ConcurrentChangesAndLookupsAgreeWithTheDisk) {
   }
 }
 
+// Before: names were folded as code page 949 while on disk they are UTF-8,
+// so the last byte of U+D55C (0x9C) passed for a lead byte and the letter
+// after it was compared as it stood: "\uD55CA.txt" did not find
+// "\uD55Ca.txt" (small folder and cached one alike), and the update made
+// a second file where the check saw one.
+TEST_F(FolderNamesTest, KoreanNamesFoldTheLetterAfterThem) {
+  const std::string han = "\xED\x95\x9C";  // U+D55C in UTF-8
+  std::ofstream(dir_ + "/" + han + "a.txt") << "x";
+  EXPECT_EQ(Find(han + "A.txt"), han + "a.txt");
+  EXPECT_EQ(Find(han + "A.TXT"), han + "a.txt");
+  ASSERT_TRUE(CreateDirectoryChain("C:\\Small"));
+  std::ofstream(root_ + "/drive_c/Small/" + han + "a.txt") << "x";
+  EXPECT_EQ(FindNameNoCase(root_ + "/drive_c/Small", han + "A.txt"), han + "a.txt");
+  // Through the Windows view, with the list's code page 949 spelling.
+  const std::string han_cp949 = "\xC7\xD1";  // U+D55C in code page 949
+  EXPECT_EQ(ToPosixPath("C:\\Small\\" + han_cp949 + "A.TXT"), root_ + "/drive_c/Small/" + han + "a.txt");
+}
+
 }  // namespace
 }  // namespace platform

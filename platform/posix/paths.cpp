@@ -1,9 +1,11 @@
 #include "platform/paths.h"
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -58,6 +60,33 @@ std::vector<std::string> SplitResolve(const std::string& rest) {
   return parts;
 }
 
+// Settings that would put our files where other users can reach them stop
+// the program before it writes anything.
+[[noreturn]] void RefuseToStart(const std::string& message) {
+  fprintf(stderr, "KIVRO: %s\n", message.c_str());
+  exit(1);
+}
+
+// HOME, else the password database's home of the user we run as.
+std::string HomeFolder() {
+  std::string home = Getenv("HOME");
+  if (!home.empty()) return home;
+  struct passwd entry;
+  struct passwd* found = nullptr;
+  std::vector<char> buf(16384);
+  if (getpwuid_r(geteuid(), &entry, buf.data(), buf.size(), &found) == 0 && found != nullptr &&
+      found->pw_dir != nullptr && found->pw_dir[0] == '/')
+    return found->pw_dir;
+  RefuseToStart("no home folder: HOME is not set and the password database has none; "
+                "set HOME or KIVRO_ROOT");
+}
+
+// Creates `posix` and its missing parents (mode 0755).
+void MakeChain(const std::string& posix) {
+  for (size_t pos = 1; pos <= posix.size(); ++pos)
+    if (pos == posix.size() || posix[pos] == '/') mkdir(posix.substr(0, pos).c_str(), 0755);
+}
+
 char CurrentDrive() {
   std::string cwd = CurrentDirectory();
   return cwd.size() >= 2 && cwd[1] == ':' ? cwd[0] : 'Z';
@@ -68,8 +97,7 @@ char CurrentDrive() {
 std::string VirtualRoot() {
   std::string root = Getenv("KIVRO_ROOT");
   if (root.empty()) {
-    std::string home = Getenv("HOME");
-    root = (home.empty() ? std::string("/tmp") : home) + "/.local/share/kivro";
+    root = HomeFolder() + "/.local/share/kivro";
   }
   if (root[0] != '/') {
     char buf[PATH_MAX];
@@ -167,8 +195,20 @@ std::string WindowsDirectory() {
 std::string SystemDirectory() { return WindowsDirectory() + "\\system32"; }
 
 std::string TempDirectory() {
-  std::string tmp = Getenv("TMPDIR");
-  if (tmp.empty()) tmp = "/tmp";
+  // A folder of our own in the root, never the shared /tmp: another user
+  // could plant files or links there under the names we are about to use.
+  const std::string root = VirtualRoot();
+  const std::string tmp = root + "/temp";
+  MakeChain(root);
+  mkdir(tmp.c_str(), 0700);
+  struct stat st;
+  if (lstat(tmp.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    RefuseToStart("the temporary folder " + tmp + " is not a folder");
+  if (st.st_uid != geteuid())
+    RefuseToStart("the temporary folder " + tmp + " belongs to another user");
+  if (st.st_mode & (S_IWGRP | S_IWOTH))
+    RefuseToStart("the temporary folder " + tmp + " is writable by other users");
+  if ((st.st_mode & 07777) != 0700) chmod(tmp.c_str(), 0700);
   std::string win = ToWindowsPath(tmp);
   if (win.back() != '\\') win += "\\";
   return win;

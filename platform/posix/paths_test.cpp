@@ -1,8 +1,10 @@
 #include "platform/paths.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/file.h"
 #include "platform/testing/temp_root.h"
@@ -57,9 +59,50 @@ TEST_F(PathsTest, WindowsSystemAndTempDirectories) {
   EXPECT_EQ(WindowsDirectory(), "E:\\WINDOWS");
   EXPECT_EQ(SystemDirectory(), "E:\\WINDOWS\\system32");
   unsetenv("KIVRO_WINDIR");
+}
+
+// Threat: other users of the machine. Files the system puts in a temporary
+// folder or under the root must not be reachable (or replaceable through
+// planted links) by them.
+//
+// Before: TempDirectory() was the shared /tmp (TMPDIR), so `<TEMP>` items
+// were written where any user could plant a link under the same name.
+TEST_F(PathsTest, TempDirectoryIsPrivateInsideTheRoot) {
   setenv("TMPDIR", "/var/tmp", 1);
-  EXPECT_EQ(TempDirectory(), "Z:\\var\\tmp\\");
+  std::string temp = TempDirectory();
   unsetenv("TMPDIR");
+  EXPECT_EQ(temp, ToWindowsPath(root_ + "/temp") + "\\");
+  struct stat st;
+  ASSERT_EQ(lstat((root_ + "/temp").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_EQ(st.st_mode & 07777, 0700u);
+  EXPECT_EQ(st.st_uid, geteuid());
+}
+
+TEST_F(PathsTest, TempDirectoryOpenToOthersStopsTheProgram) {
+  ASSERT_EQ(mkdir((root_ + "/temp").c_str(), 0777), 0);
+  chmod((root_ + "/temp").c_str(), 0777);
+  EXPECT_EXIT(TempDirectory(), ::testing::ExitedWithCode(1), "writable by other users");
+  rmdir((root_ + "/temp").c_str());
+  // A link planted at the folder's name is refused too.
+  ASSERT_EQ(symlink("/tmp", (root_ + "/temp").c_str()), 0);
+  EXPECT_EXIT(TempDirectory(), ::testing::ExitedWithCode(1), "is not a folder");
+  unlink((root_ + "/temp").c_str());
+}
+
+// Before: a missing HOME put the virtual root under the shared /tmp.
+TEST(VirtualRootHome, MissingHomeUsesThePasswordDatabase) {
+  std::string saved_root = EnvironmentValue("KIVRO_ROOT");
+  std::string saved_home = EnvironmentValue("HOME");
+  unsetenv("KIVRO_ROOT");
+  unsetenv("HOME");
+  std::string root = VirtualRoot();
+  struct passwd* pw = getpwuid(geteuid());
+  if (!saved_home.empty()) setenv("HOME", saved_home.c_str(), 1);
+  if (!saved_root.empty()) setenv("KIVRO_ROOT", saved_root.c_str(), 1);
+  ASSERT_NE(pw, nullptr);
+  EXPECT_EQ(root, std::string(pw->pw_dir) + "/.local/share/kivro");
+  EXPECT_NE(root.compare(0, 5, "/tmp/"), 0);
 }
 
 TEST_F(PathsTest, RelativePathsFollowTheCurrentDirectory) {

@@ -6,7 +6,7 @@ set(_posix ${CMAKE_CURRENT_LIST_DIR})
 
 set(KIVRO_BACKEND_CORE
   ${_posix}/error.cpp ${_posix}/codepage.cpp ${_posix}/paths.cpp ${_posix}/folder_names.cpp ${_posix}/filetime.cpp
-  ${_posix}/file.cpp ${_posix}/fd_io.cpp ${_posix}/thread.cpp
+  ${_posix}/file.cpp ${_posix}/file_inside.cpp ${_posix}/fd_io.cpp ${_posix}/thread.cpp
   ${_posix}/debug.cpp ${_posix}/dynlib.cpp ${_posix}/initialize.cpp)
 set(KIVRO_BACKEND_CORE_LIBS ${CMAKE_DL_LIBS})
 set(KIVRO_BACKEND_TESTING ${_posix}/testing/temp_root.cpp ${_posix}/testing/host_command.cpp)

@@ -4,6 +4,7 @@ set(_posix ${CMAKE_CURRENT_LIST_DIR})
 
 kivro_add_test(platform_posix_test
   SOURCES ${_posix}/paths_test.cpp ${_posix}/filetime_test.cpp ${_posix}/folder_names_test.cpp
+          ${_posix}/file_inside_test.cpp
   LIBS kivro_platform kivro_platform_testing)
 
 kivro_add_test(registry_test
