@@ -4,7 +4,8 @@ set(_win32 ${CMAKE_CURRENT_LIST_DIR})
 
 set(KIVRO_BACKEND_CORE
   ${_win32}/error.cpp ${_win32}/wide.cpp ${_win32}/codepage.cpp ${_win32}/paths.cpp
-  ${_win32}/filetime.cpp ${_win32}/file.cpp ${_win32}/file_handle.cpp ${_win32}/thread.cpp
+  ${_win32}/filetime.cpp ${_win32}/file.cpp ${_win32}/file_change.cpp ${_win32}/file_inside.cpp
+  ${_win32}/file_handle.cpp ${_win32}/thread.cpp
   ${_win32}/console_text.cpp ${_win32}/debug.cpp ${_win32}/dynlib.cpp ${_win32}/initialize.cpp)
 # The system libraries of every area, linked once with the core (each area's
 # library links the core): Winsock, COM, the registry, the shell, process

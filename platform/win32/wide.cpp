@@ -106,8 +106,11 @@ std::wstring WidePath(const std::string& path) {
   if (wide.size() < kClassicPathLimit) return wide;
   // The long form takes every character literally: resolve "." and ".."
   // and the current folder first.
-  std::wstring full = FullWidePath(wide);
-  if (full.size() < kClassicPathLimit) return full;
+  return LongWidePath(FullWidePath(wide));
+}
+
+std::wstring LongWidePath(const std::wstring& full) {
+  if (full.size() < kClassicPathLimit || full.compare(0, 4, L"\\\\?\\") == 0) return full;
   if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
   return L"\\\\?\\" + full;
 }

@@ -18,5 +18,8 @@ std::wstring WidePath(const std::string& path);
 // The absolute form of a wide path (GetFullPathNameW); the path itself when
 // it cannot be made absolute.
 std::wstring FullWidePath(const std::wstring& path);
+// An absolute wide path as the wide file API takes it: given the "\\?\"
+// prefix when it is too long for the classic limit.
+std::wstring LongWidePath(const std::wstring& full);
 
 }  // namespace platform
