@@ -46,7 +46,8 @@ TEST_F(FileInsideContractTest, PathsOutsideTheFolderAreRefused) {
   EXPECT_FALSE(f.OpenInside("C:\\Game", kOut, File::kWrite, File::Mode::kOpenExisting));
   EXPECT_EQ(GetLastSystemError(), kErrorAccessDenied);
   // A sibling whose name starts like the folder's is no folder below it.
-  EXPECT_FALSE(f.OpenInside("C:\\Game", "C:\\GameX\\a.txt", File::kWrite, File::Mode::kCreateAlways));
+  EXPECT_FALSE(
+      f.OpenInside("C:\\Game", "C:\\GameX\\a.txt", File::kWrite, File::Mode::kCreateAlways));
   EXPECT_EQ(GetLastSystemError(), kErrorAccessDenied);
   EXPECT_FALSE(FileExists("C:\\GameX"));
   // ".." leads out, whatever the spelling.
@@ -82,18 +83,23 @@ TEST_F(FileInsideContractTest, ChangesBelowTheFolderWorkWithNamesInAnyCase) {
   ASSERT_TRUE(f.Write("abcdef", 6));
   f.Close();
   // Created always: emptied when it exists.
-  ASSERT_TRUE(f.OpenInside("C:/game/", "c:/game/data/MAPS/X.BIN.KVPART", File::kWrite, File::Mode::kCreateAlways));
+  ASSERT_TRUE(f.OpenInside("C:/game/", "c:/game/data/MAPS/X.BIN.KVPART", File::kWrite,
+                           File::Mode::kCreateAlways));
   ASSERT_TRUE(f.Write("abc", 3));
   f.Close();
-  EXPECT_FALSE(f.OpenInside("C:\\Game", "C:\\Game\\data\\maps\\x.bin.kvpart", File::kWrite, File::Mode::kCreateNew));
+  EXPECT_FALSE(f.OpenInside("C:\\Game", "C:\\Game\\data\\maps\\x.bin.kvpart", File::kWrite,
+                            File::Mode::kCreateNew));
   EXPECT_EQ(GetLastSystemError(), kErrorFileExists);
-  ASSERT_TRUE(f.OpenInside("C:\\Game", "C:\\Game\\data\\maps\\x.bin.kvpart", File::kRead, File::Mode::kOpenExisting));
+  ASSERT_TRUE(f.OpenInside("C:\\Game", "C:\\Game\\data\\maps\\x.bin.kvpart", File::kRead,
+                           File::Mode::kOpenExisting));
   EXPECT_EQ(f.Size(), 3);
   f.Close();
 
   FileTime t = FileTime::FromValue(130000000000000000ULL);
-  EXPECT_TRUE(SetFileTimesInside("C:\\Game", "C:\\Game\\Data\\Maps\\x.bin.kvpart", &t, nullptr, &t));
-  EXPECT_TRUE(ReplaceInside("C:\\Game", "C:\\Game\\data\\maps\\x.bin.kvpart", "C:\\Game\\data\\maps\\x.bin"));
+  EXPECT_TRUE(
+      SetFileTimesInside("C:\\Game", "C:\\Game\\Data\\Maps\\x.bin.kvpart", &t, nullptr, &t));
+  EXPECT_TRUE(ReplaceInside("C:\\Game", "C:\\Game\\data\\maps\\x.bin.kvpart",
+                            "C:\\Game\\data\\maps\\x.bin"));
   EXPECT_TRUE(SetAttributesInside("C:\\Game", "C:\\Game\\data\\maps\\X.bin", kAttrReadOnly));
   FileInfo info;
   ASSERT_TRUE(GetFileInfo("C:\\Game\\data\\maps\\x.bin", &info));
@@ -129,9 +135,11 @@ TEST_F(FileInsideContractTest, FoldersAndFilesInTheWrongPlaceFail) {
   EXPECT_FALSE(RemoveFileInside("C:\\Game", "C:\\Game\\data"));
   EXPECT_TRUE(DirectoryExists("C:\\Game\\data"));
   // A file where a folder must be, and a missing folder: the path is not there.
-  EXPECT_FALSE(f.OpenInside("C:\\Game", "C:\\Game\\file\\x.bin", File::kWrite, File::Mode::kCreateAlways));
+  EXPECT_FALSE(
+      f.OpenInside("C:\\Game", "C:\\Game\\file\\x.bin", File::kWrite, File::Mode::kCreateAlways));
   EXPECT_EQ(GetLastSystemError(), kErrorPathNotFound);
-  EXPECT_FALSE(f.OpenInside("C:\\Game", "C:\\Game\\none\\x.bin", File::kWrite, File::Mode::kCreateAlways));
+  EXPECT_FALSE(
+      f.OpenInside("C:\\Game", "C:\\Game\\none\\x.bin", File::kWrite, File::Mode::kCreateAlways));
   EXPECT_EQ(GetLastSystemError(), kErrorPathNotFound);
   EXPECT_FALSE(CreateFoldersInside("C:\\Game", "C:\\Game\\file\\deeper"));
   std::string content;

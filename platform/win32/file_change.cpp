@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/win32/win_error.h"
 #include "platform/win32/wide.h"
+#include "platform/win32/win_error.h"
 
 namespace platform {
 
@@ -19,9 +19,9 @@ bool RenameReplacingOpenTarget(const std::wstring& from, const std::wstring& to)
   // FileRenameInfoEx, which the headers declare only for Windows 10 targets.
   constexpr auto kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
   std::wstring full_to = FullWidePath(to);
-  HANDLE h = CreateFileW(from.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING,
-                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  HANDLE h = CreateFileW(
+      from.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   size_t name_bytes = full_to.size() * sizeof(wchar_t);
   size_t size = offsetof(FILE_RENAME_INFO, FileName) + name_bytes + sizeof(wchar_t);
@@ -57,12 +57,14 @@ bool MoveOpenTargetAside(const std::wstring& from, const std::wstring& to) {
 
 }  // namespace
 
-bool SetHandleTimes(HANDLE h, const FileTime* creation, const FileTime* access, const FileTime* write) {
+bool SetHandleTimes(HANDLE h, const FileTime* creation, const FileTime* access,
+                    const FileTime* write) {
   FILETIME c, a, w;
   if (creation) c = FILETIME{creation->low, creation->high};
   if (access) a = FILETIME{access->low, access->high};
   if (write) w = FILETIME{write->low, write->high};
-  return SetFileTime(h, creation ? &c : nullptr, access ? &a : nullptr, write ? &w : nullptr) != 0 ||
+  return SetFileTime(h, creation ? &c : nullptr, access ? &a : nullptr, write ? &w : nullptr) !=
+             0 ||
          FailWithLastError();
 }
 

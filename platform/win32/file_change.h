@@ -11,7 +11,8 @@
 namespace platform {
 
 // SetFileTime with the contract's times; a null pointer leaves that time.
-bool SetHandleTimes(HANDLE h, const FileTime* creation, const FileTime* access, const FileTime* write);
+bool SetHandleTimes(HANDLE h, const FileTime* creation, const FileTime* access,
+                    const FileTime* write);
 // Deletes a file, clearing its read-only attribute (`attributes`, as read
 // before) first.
 bool DeleteWide(const std::wstring& path, DWORD attributes);

@@ -16,8 +16,8 @@
 #include "platform/error.h"
 #include "platform/win32/file_change.h"
 #include "platform/win32/file_handle.h"
-#include "platform/win32/win_error.h"
 #include "platform/win32/wide.h"
+#include "platform/win32/win_error.h"
 
 namespace platform {
 
@@ -43,7 +43,8 @@ std::wstring PlainFullPath(const std::string& path) {
 }
 
 bool SameNoCase(const wchar_t* a, const wchar_t* b, size_t length) {
-  return CompareStringOrdinal(a, static_cast<int>(length), b, static_cast<int>(length), TRUE) == CSTR_EQUAL;
+  return CompareStringOrdinal(a, static_cast<int>(length), b, static_cast<int>(length), TRUE) ==
+         CSTR_EQUAL;
 }
 
 // `path` seen from `folder`: the folder's full path (no separator at its
@@ -102,11 +103,13 @@ class HeldFolders {
 // kErrorStoppedOnSymlink at a reparse point and kErrorPathNotFound at a file.
 bool HoldFolder(const std::wstring& path, bool as_itself, HeldFolders* held) {
   DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (as_itself ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
-  HANDLE h = CreateFileW(path.c_str(), kFolderAccess, kFolderShare, nullptr, OPEN_EXISTING, flags, nullptr);
+  HANDLE h = CreateFileW(path.c_str(), kFolderAccess, kFolderShare, nullptr, OPEN_EXISTING, flags,
+                         nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     DWORD error = ::GetLastError();
     // Missing, or a file where a folder must be: the path does not exist.
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_DIRECTORY) return FailWith(kErrorPathNotFound);
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_DIRECTORY)
+      return FailWith(kErrorPathNotFound);
     return FailWithLastError();
   }
   held->Add(h);
@@ -123,7 +126,8 @@ bool HoldFolders(const Below& b, size_t count, bool create, HeldFolders* held) {
   if (!HoldFolder(b.Wide(0), false, held)) return false;
   for (size_t i = 1; i <= count; ++i) {
     std::wstring path = b.Wide(i);
-    if (create && !CreateDirectoryW(path.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
+    if (create && !CreateDirectoryW(path.c_str(), nullptr) &&
+        ::GetLastError() != ERROR_ALREADY_EXISTS)
       return FailWithLastError();
     if (!HoldFolder(path, true, held)) return false;
   }
@@ -133,23 +137,27 @@ bool HoldFolders(const Below& b, size_t count, bool create, HeldFolders* held) {
 // Holds the folders that lead to `path`'s last name.
 bool HoldParent(const std::string& folder, const std::string& path, Below* b, HeldFolders* held) {
   if (!SplitBelow(folder, path, b)) return false;
-  if (b->parts.empty()) return FailWith(kErrorAccessDenied);  // the folder itself is no file below it
+  if (b->parts.empty())
+    return FailWith(kErrorAccessDenied);  // the folder itself is no file below it
   return HoldFolders(*b, b->parts.size() - 1, false, held);
 }
 
 // The name itself, opened as itself with `access`; a reparse point is
 // refused. INVALID_HANDLE_VALUE on failure.
 HANDLE OpenLeaf(const std::wstring& path, DWORD access, BY_HANDLE_FILE_INFORMATION* info) {
-  HANDLE h = CreateFileW(path.c_str(), access | FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
-                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  HANDLE h =
+      CreateFileW(path.c_str(), access | FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     FailWithLastError();
     return h;
   }
   bool known = GetFileInformationByHandle(h, info) != 0;
   if (known && !IsLink(info->dwFileAttributes)) return h;
-  if (known) FailWith(kErrorStoppedOnSymlink);
-  else FailWithLastError();
+  if (known)
+    FailWith(kErrorStoppedOnSymlink);
+  else
+    FailWithLastError();
   CloseHandle(h);
   return INVALID_HANDLE_VALUE;
 }
@@ -158,10 +166,12 @@ HANDLE OpenLeaf(const std::wstring& path, DWORD access, BY_HANDLE_FILE_INFORMATI
 bool SetHandleAttributes(HANDLE h, DWORD attributes) {
   FILE_BASIC_INFO basic{};
   basic.FileAttributes = attributes;
-  return SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic) != 0 || FailWithLastError();
+  return SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic) != 0 ||
+         FailWithLastError();
 }
 
-bool RenameInside(const std::string& folder, const std::string& from, const std::string& to, bool replace) {
+bool RenameInside(const std::string& folder, const std::string& from, const std::string& to,
+                  bool replace) {
   Below src, dst;
   HeldFolders held;
   if (!HoldParent(folder, from, &src, &held) || !HoldParent(folder, to, &dst, &held)) return false;
@@ -182,11 +192,23 @@ bool File::OpenInside(const std::string& folder, const std::string& path, int ac
   DWORD disposition = OPEN_EXISTING;
   bool truncate = false;
   switch (mode) {
-    case Mode::kCreateNew: disposition = CREATE_NEW; break;
-    case Mode::kCreateAlways: disposition = OPEN_ALWAYS; truncate = true; break;
-    case Mode::kOpenExisting: disposition = OPEN_EXISTING; break;
-    case Mode::kOpenAlways: disposition = OPEN_ALWAYS; break;
-    case Mode::kTruncateExisting: disposition = OPEN_EXISTING; truncate = true; break;
+    case Mode::kCreateNew:
+      disposition = CREATE_NEW;
+      break;
+    case Mode::kCreateAlways:
+      disposition = OPEN_ALWAYS;
+      truncate = true;
+      break;
+    case Mode::kOpenExisting:
+      disposition = OPEN_EXISTING;
+      break;
+    case Mode::kOpenAlways:
+      disposition = OPEN_ALWAYS;
+      break;
+    case Mode::kTruncateExisting:
+      disposition = OPEN_EXISTING;
+      truncate = true;
+      break;
   }
   DWORD desired = 0;
   if (access & kRead) desired |= GENERIC_READ;
@@ -206,7 +228,7 @@ bool File::OpenInside(const std::string& folder, const std::string& path, int ac
     return false;
   }
   // A link that appeared meanwhile was opened as itself: left as it is.
-  int32_t refused = IsLink(info.dwFileAttributes)                      ? kErrorStoppedOnSymlink
+  int32_t refused = IsLink(info.dwFileAttributes)                        ? kErrorStoppedOnSymlink
                     : (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? kErrorAccessDenied
                                                                          : kErrorSuccess;
   if (refused == kErrorSuccess && truncate && !SetHandleSize(h, 0)) refused = GetLastSystemError();
@@ -249,8 +271,8 @@ bool RemoveFileInside(const std::string& folder, const std::string& path) {
   return DeleteFileW(wide.c_str()) != 0 || FailWithLastError();
 }
 
-bool SetFileTimesInside(const std::string& folder, const std::string& path, const FileTime* creation,
-                        const FileTime* access, const FileTime* write) {
+bool SetFileTimesInside(const std::string& folder, const std::string& path,
+                        const FileTime* creation, const FileTime* access, const FileTime* write) {
   Below b;
   HeldFolders held;
   if (!HoldParent(folder, path, &b, &held)) return false;

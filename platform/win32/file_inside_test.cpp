@@ -5,10 +5,9 @@
 // happen there.
 #include "platform/file_inside.h"
 
+#include <gtest/gtest.h>
 #include <windows.h>
 #include <winioctl.h>
-
-#include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
@@ -39,7 +38,8 @@ bool MakeJunction(const std::string& link, const std::string& target) {
   };
   WORD substitute_bytes = static_cast<WORD>(substitute.size() * sizeof(wchar_t));
   WORD print_bytes = static_cast<WORD>(print.size() * sizeof(wchar_t));
-  std::vector<char> buffer(sizeof(MountPointHeader) + substitute_bytes + print_bytes + 2 * sizeof(wchar_t), 0);
+  std::vector<char> buffer(
+      sizeof(MountPointHeader) + substitute_bytes + print_bytes + 2 * sizeof(wchar_t), 0);
   MountPointHeader header{};
   header.tag = IO_REPARSE_TAG_MOUNT_POINT;
   header.substitute_length = substitute_bytes;
@@ -50,8 +50,8 @@ bool MakeJunction(const std::string& link, const std::string& target) {
   memcpy(buffer.data() + sizeof header, substitute.c_str(), substitute_bytes);
   memcpy(buffer.data() + sizeof header + header.print_offset, print.c_str(), print_bytes);
   DWORD returned = 0;
-  bool ok = DeviceIoControl(h, FSCTL_SET_REPARSE_POINT, buffer.data(), static_cast<DWORD>(buffer.size()),
-                            nullptr, 0, &returned, nullptr) != 0;
+  bool ok = DeviceIoControl(h, FSCTL_SET_REPARSE_POINT, buffer.data(),
+                            static_cast<DWORD>(buffer.size()), nullptr, 0, &returned, nullptr) != 0;
   CloseHandle(h);
   // Some systems say yes and make nothing: the attribute tells.
   return ok && (GetFileAttributesW(wide_link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
@@ -91,9 +91,11 @@ class FileInsideJunctionTest : public TempRootTest {
 TEST_F(FileInsideJunctionTest, JunctionAtAFolderOnTheWayIsNeverPassed) {
   if (!Junction("C:\\Game\\sub", "C:\\Elsewhere")) return;
   File f;
-  EXPECT_FALSE(f.OpenInside("C:\\Game", "C:\\Game\\sub\\new.txt", File::kWrite, File::Mode::kCreateAlways));
+  EXPECT_FALSE(
+      f.OpenInside("C:\\Game", "C:\\Game\\sub\\new.txt", File::kWrite, File::Mode::kCreateAlways));
   EXPECT_EQ(GetLastSystemError(), kErrorStoppedOnSymlink);
-  EXPECT_FALSE(f.OpenInside("C:\\Game", "C:\\Game\\sub\\victim.txt", File::kWrite, File::Mode::kOpenExisting));
+  EXPECT_FALSE(f.OpenInside("C:\\Game", "C:\\Game\\sub\\victim.txt", File::kWrite,
+                            File::Mode::kOpenExisting));
   EXPECT_FALSE(RemoveFileInside("C:\\Game", "C:\\Game\\SUB\\victim.txt"));
   EXPECT_EQ(GetLastSystemError(), kErrorStoppedOnSymlink);
   FileTime t = FileTime::FromValue(116444736000000000ULL);
@@ -113,7 +115,8 @@ TEST_F(FileInsideJunctionTest, JunctionAtTheNameIsLeftAsItIs) {
   if (!Junction("C:\\Game\\a.txt", "C:\\Elsewhere")) return;
   ASSERT_TRUE(WriteWholeFile("C:\\Game\\a.txt.kvpart", "new", 3));
   File f;
-  EXPECT_FALSE(f.OpenInside("C:\\Game", "C:\\Game\\a.txt", File::kWrite, File::Mode::kCreateAlways));
+  EXPECT_FALSE(
+      f.OpenInside("C:\\Game", "C:\\Game\\a.txt", File::kWrite, File::Mode::kCreateAlways));
   EXPECT_EQ(GetLastSystemError(), kErrorStoppedOnSymlink);
   FileTime t = FileTime::FromValue(116444736000000000ULL);
   EXPECT_FALSE(SetFileTimesInside("C:\\Game", "C:\\Game\\a.txt", &t, &t, &t));
@@ -126,17 +129,20 @@ TEST_F(FileInsideJunctionTest, JunctionAtTheNameIsLeftAsItIs) {
   EXPECT_FALSE(MoveInside("C:\\Game", "C:\\Game\\a.txt", "C:\\Game\\b.txt"));
   EXPECT_TRUE(FileExists("C:\\Game\\a.txt.kvpart"));
   ExpectVictimUntouched();
-  EXPECT_TRUE(GetFileAttributesW(WidePath("C:\\Game\\a.txt").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+  EXPECT_TRUE(GetFileAttributesW(WidePath("C:\\Game\\a.txt").c_str()) &
+              FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 TEST_F(FileInsideJunctionTest, ChangesBelowAFolderThatIsItselfAJunctionWork) {
   if (!Junction("C:\\Moved", "C:\\Game")) return;
   ASSERT_TRUE(CreateFoldersInside("C:\\Moved", "C:\\Moved\\data"));
   File f;
-  ASSERT_TRUE(f.OpenInside("C:\\Moved", "C:\\Moved\\DATA\\x.bin.kvpart", File::kWrite, File::Mode::kCreateAlways));
+  ASSERT_TRUE(f.OpenInside("C:\\Moved", "C:\\Moved\\DATA\\x.bin.kvpart", File::kWrite,
+                           File::Mode::kCreateAlways));
   ASSERT_TRUE(f.Write("abc", 3));
   f.Close();
-  EXPECT_TRUE(ReplaceInside("C:\\Moved", "C:\\Moved\\data\\x.bin.kvpart", "C:\\Moved\\data\\x.bin"));
+  EXPECT_TRUE(
+      ReplaceInside("C:\\Moved", "C:\\Moved\\data\\x.bin.kvpart", "C:\\Moved\\data\\x.bin"));
   EXPECT_TRUE(NoLinkInside("C:\\Moved", "C:\\Moved\\data\\x.bin"));
   std::string content;
   ASSERT_TRUE(ReadWholeFile("C:\\Game\\data\\x.bin", &content));
