@@ -145,6 +145,16 @@ TEST_F(FileInsideContractTest, FoldersAndFilesInTheWrongPlaceFail) {
   std::string content;
   ASSERT_TRUE(ReadWholeFile("C:\\Game\\file", &content));
   EXPECT_EQ(content, "x");
+  // A folder at the target's name is not replaced, nor put aside.
+  ASSERT_TRUE(CreateFoldersInside("C:\\Game", "C:\\Game\\busy\\in-the-way"));
+  ASSERT_TRUE(WriteWholeFile("C:\\Game\\busy.kvpart", "new", 3));
+  EXPECT_FALSE(ReplaceInside("C:\\Game", "C:\\Game\\busy.kvpart", "C:\\Game\\busy"));
+  EXPECT_FALSE(ReplacePath("C:\\Game\\busy.kvpart", "C:\\Game\\busy"));
+  EXPECT_TRUE(DirectoryExists("C:\\Game\\busy\\in-the-way"));
+  EXPECT_TRUE(FileExists("C:\\Game\\busy.kvpart"));
+  std::vector<DirEntry> entries;
+  ASSERT_TRUE(ListDirectory("C:\\Game", &entries));
+  EXPECT_EQ(entries.size(), 4u);  // data, file, busy, busy.kvpart
   // The folder itself must exist.
   EXPECT_FALSE(CreateFoldersInside("C:\\NoGame", "C:\\NoGame\\data"));
   EXPECT_FALSE(FileExists("C:\\NoGame"));

@@ -90,6 +90,11 @@ bool ReplaceWide(const std::wstring& from, const std::wstring& to) {
   DWORD error = ::GetLastError();
   // A target someone holds open refuses the classic rename over it.
   if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) return FailWithLastError();
+  // A folder at the target's name is never replaced (nor put aside): the
+  // refusal stands.
+  DWORD target = GetFileAttributesW(to.c_str());
+  if (target != INVALID_FILE_ATTRIBUTES && (target & FILE_ATTRIBUTE_DIRECTORY))
+    return FailWith(static_cast<int32_t>(error));
   if (RenameReplacingOpenTarget(from, to)) return true;
   return MoveOpenTargetAside(from, to) || FailWith(static_cast<int32_t>(error));
 }
