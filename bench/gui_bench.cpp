@@ -17,6 +17,8 @@
 #include "platform/window.h"
 #include "platform/testing/window_testing.h"
 
+namespace kivro {
+
 using namespace platform;
 
 namespace {
@@ -93,6 +95,10 @@ class Frame : public Dialog {
 };
 
 }  // namespace
+
+}  // namespace kivro
+
+using namespace kivro;
 
 int main() {
   InitGui("offscreen");

@@ -22,6 +22,8 @@
 #include "platform/file.h"
 #include "platform/paths.h"
 
+namespace kivro {
+
 namespace {
 
 double Seconds(std::chrono::steady_clock::time_point since) {
@@ -168,6 +170,10 @@ int FindBenchmark(const std::string& folder) {
 }
 
 }  // namespace
+
+}  // namespace kivro
+
+using namespace kivro;
 
 int main() {
   std::random_device rd;

@@ -29,6 +29,8 @@
 #include "platform/paths.h"
 #include "platform/thread.h"
 
+namespace kivro {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -239,6 +241,10 @@ void CheckCase(const std::string& work) {
 }
 
 }  // namespace
+
+}  // namespace kivro
+
+using namespace kivro;
 
 int main(int argc, char** argv) {
   std::string only = argc > 1 ? argv[1] : "";

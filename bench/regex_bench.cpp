@@ -9,6 +9,8 @@
 #include "pcroom/regex/rexi_search.h"
 #include "platform/posix_regex.h"
 
+namespace kivro {
+
 namespace {
 
 std::string MakeText(size_t size) {
@@ -32,6 +34,10 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 }
 
 }  // namespace
+
+}  // namespace kivro
+
+using namespace kivro;
 
 int main() {
   const char* kPattern = "AGENT[0-9]+.BIN";

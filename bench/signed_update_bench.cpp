@@ -22,6 +22,8 @@
 
 #include "transfer/test_support/test_servers.h"
 
+namespace kivro {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -50,6 +52,10 @@ int CountFiles(const fs::path& dir, const std::string& suffix) {
 }
 
 }  // namespace
+
+}  // namespace kivro
+
+using namespace kivro;
 
 int main(int argc, char** argv) {
   int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;

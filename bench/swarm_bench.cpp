@@ -36,6 +36,8 @@
 #include "transfer/swarmlet_meta.h"
 #include "transfer/test_support/test_servers.h"
 
+namespace kivro {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -167,6 +169,10 @@ void Print(const char* title, double http, double curl, const std::vector<Round>
 }
 
 }  // namespace
+
+}  // namespace kivro
+
+using namespace kivro;
 
 int main(int argc, char** argv) {
   uint64_t size_mib = 256;

@@ -15,6 +15,8 @@
 
 #include "transfer/test_support/test_servers.h"
 
+namespace kivro {
+
 class ThrottledRelay {
  public:
   ThrottledRelay(uint16_t upstream_port, uint64_t bytes_per_second)
@@ -81,3 +83,5 @@ class ThrottledRelay {
   double tokens_ = 0;
   std::chrono::steady_clock::time_point refilled_ = std::chrono::steady_clock::now();
 };
+
+}  // namespace kivro

@@ -23,6 +23,8 @@
 #include "transfer/net.h"
 #include "transfer/test_support/test_servers.h"
 
+namespace kivro {
+
 namespace {
 
 constexpr double kMiB = 1048576.0;
@@ -79,6 +81,10 @@ bool Timed(const std::string& command, const std::string& report, double* second
 }
 
 }  // namespace
+
+}  // namespace kivro
+
+using namespace kivro;
 
 int main(int argc, char** argv) {
   if (argc >= 7 && std::strcmp(argv[1], "--child") == 0)

@@ -10,6 +10,8 @@
 #include "platform/com_typelib.h"
 #include "platform/process.h"
 
+namespace kivro {
+
 namespace {
 
 struct EmptyRoot {
@@ -20,6 +22,10 @@ struct EmptyRoot {
 };
 
 }  // namespace
+
+}  // namespace kivro
+
+using namespace kivro;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static EmptyRoot root;

@@ -8,6 +8,8 @@
 
 #include "platform/internet_parse.h"
 
+namespace kivro {
+
 namespace {
 
 void CheckHead(const char* data, size_t size) {
@@ -91,6 +93,10 @@ void CheckFtp(const char* data, size_t size) {
 }
 
 }  // namespace
+
+}  // namespace kivro
+
+using namespace kivro;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char* text = reinterpret_cast<const char*>(data);

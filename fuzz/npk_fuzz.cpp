@@ -12,6 +12,8 @@
 #include "platform/file.h"
 #include "platform/paths.h"
 
+namespace kivro {
+
 namespace {
 
 std::string ScratchPath(const char* suffix) {
@@ -32,6 +34,10 @@ struct ScratchGuard {
 };
 
 }  // namespace
+
+}  // namespace kivro
+
+using namespace kivro;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ScratchGuard guard;

@@ -5,6 +5,8 @@
 #include "patch/pul_patch_info.h"
 #include "platform/thread.h"
 
+using namespace kivro;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static platform::CriticalSection lock;
   CBDownloadList list;

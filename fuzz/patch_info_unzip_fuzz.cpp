@@ -11,6 +11,8 @@
 #include "platform/file.h"
 #include "platform/paths.h"
 
+namespace kivro {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -31,6 +33,10 @@ struct Sandbox {
 int32_t NeverStop() { return 0; }
 
 }  // namespace
+
+}  // namespace kivro
+
+using namespace kivro;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static Sandbox sandbox;

@@ -10,6 +10,8 @@
 #include "platform/com.h"
 #include "plugin/kivro_plugin_object.h"
 
+namespace kivro {
+
 namespace {
 
 struct Setup {
@@ -22,11 +24,15 @@ struct Setup {
 
 }  // namespace
 
+}  // namespace kivro
+
+using namespace kivro;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static Setup setup;
   if (size < 3) return 0;
-  kivro_plugin::IKIVROPlugin* plugin = nullptr;
-  if (kivro_plugin::CKIVROPlugin::Create(nullptr, kivro_plugin::IID_IKIVROPlugin,
+  plugin::IKIVROPlugin* plugin = nullptr;
+  if (plugin::CKIVROPlugin::Create(nullptr, plugin::IID_IKIVROPlugin,
                                          reinterpret_cast<void**>(&plugin)) != S_OK)
     abort();
   platform::DISPID id = static_cast<int8_t>(data[0]);

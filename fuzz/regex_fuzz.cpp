@@ -7,6 +7,8 @@
 
 #include "pcroom/regex/rexi_search.h"
 
+using namespace kivro;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string input(reinterpret_cast<const char*>(data), size);
   size_t split = input.find('\n');

@@ -11,6 +11,8 @@
 #include "update/minisign.h"
 #include "update/release_manifest.h"
 
+namespace kivro {
+
 namespace {
 
 void RoundTripManifest(std::string_view text) {
@@ -30,6 +32,10 @@ void RoundTripManifest(std::string_view text) {
 }
 
 }  // namespace
+
+}  // namespace kivro
+
+using namespace kivro;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;

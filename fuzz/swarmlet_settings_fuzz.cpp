@@ -9,6 +9,8 @@
 
 #include "transfer/swarmlet_engine/engine_settings.h"
 
+using namespace kivro;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SwarmletSettings settings;
   std::string why;

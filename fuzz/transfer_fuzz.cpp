@@ -7,6 +7,8 @@
 
 #include "transfer/swarmlet_meta.h"
 
+using namespace kivro;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SwarmletMeta meta;
   std::string why;

@@ -7,6 +7,8 @@
 
 #include "patch/vrel_base.h"
 
+using namespace kivro;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CVrelBase list;
   list.ReadBuffer(reinterpret_cast<const char*>(data), size);

@@ -7,9 +7,9 @@
 #define KIVRO_RELEASE_PUBKEY ""
 #endif
 
-namespace launcher {
+namespace kivro::launcher {
 
 const char* BuiltInDownloadHosts() { return KIVRO_DOWNLOAD_HOST; }
 const char* BuiltInReleaseKey() { return KIVRO_RELEASE_PUBKEY; }
 
-}  // namespace launcher
+}  // namespace kivro::launcher

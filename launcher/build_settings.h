@@ -3,7 +3,7 @@
 // their own, so that a test-only build of the launcher can give its own.
 #pragma once
 
-namespace launcher {
+namespace kivro::launcher {
 
 // KIVRO_DOWNLOAD_HOST: "host[:port]", more comma-separated hosts being
 // mirrors of the first.
@@ -12,4 +12,4 @@ const char* BuiltInDownloadHosts();
 // releases must be signed with; empty: releases are not checked.
 const char* BuiltInReleaseKey();
 
-}  // namespace launcher
+}  // namespace kivro::launcher

@@ -6,7 +6,7 @@
 
 #include "launcher/build_settings.h"
 
-namespace launcher {
+namespace kivro::launcher {
 
 const char* BuiltInDownloadHosts() {
   const char* hosts = std::getenv("KIVRO_TEST_LAUNCHER_HOSTS");
@@ -14,4 +14,4 @@ const char* BuiltInDownloadHosts() {
 }
 const char* BuiltInReleaseKey() { return KIVRO_TEST_RELEASE_PUBKEY; }
 
-}  // namespace launcher
+}  // namespace kivro::launcher

@@ -5,7 +5,7 @@
 #include "platform/debug.h"
 #include "sysinfo/client_information.h"
 
-namespace launcher {
+namespace kivro::launcher {
 
 namespace {
 
@@ -31,4 +31,4 @@ bool ComposeLauncherClientReport() {
   }
 }
 
-}  // namespace launcher
+}  // namespace kivro::launcher

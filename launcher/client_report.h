@@ -1,7 +1,7 @@
 // The client information report the launcher composes before each check.
 #pragma once
 
-namespace launcher {
+namespace kivro::launcher {
 
 // Composes the report (nothing reads it). True when it was composed. A
 // probe that fails, even by throwing, never stops the check that follows.
@@ -11,4 +11,4 @@ bool ComposeLauncherClientReport();
 using ClientReportComposer = bool (*)();
 void SetClientReportComposer(ClientReportComposer composer);
 
-}  // namespace launcher
+}  // namespace kivro::launcher

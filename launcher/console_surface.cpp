@@ -5,7 +5,7 @@
 #include "platform/codepage.h"
 #include "platform/console.h"
 
-namespace launcher {
+namespace kivro::launcher {
 
 namespace {
 
@@ -190,4 +190,4 @@ void ConsoleSurface::Announce(const char* text) {
   fflush(out_);
 }
 
-}  // namespace launcher
+}  // namespace kivro::launcher

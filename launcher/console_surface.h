@@ -17,7 +17,7 @@
 #include "launcher/stonegate_dlg.h"
 #include "launcher/stonegate_surface.h"
 
-namespace launcher {
+namespace kivro::launcher {
 
 // The progress line of a terminal: the install count and its bar, the file
 // being fetched and its percentage, in UTF-8, at most `columns` - 1
@@ -71,4 +71,4 @@ class ConsoleSurface : public I_StonegateSurface {
   CStonegateDlg::View shown_;
 };
 
-}  // namespace launcher
+}  // namespace kivro::launcher

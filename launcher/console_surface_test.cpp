@@ -11,6 +11,8 @@
 #include "launcher/launcher_link.h"
 #include "launcher/launcher_test_fakes.h"
 
+namespace kivro {
+
 namespace {
 
 using launcher::ConsoleSurface;
@@ -131,3 +133,5 @@ TEST(ConsoleSurfaceRun, PlainOutputForLogsAndTheGameStart) {
 }
 
 }  // namespace
+
+}  // namespace kivro

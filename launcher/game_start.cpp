@@ -2,7 +2,7 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 
-namespace launcher {
+namespace kivro::launcher {
 
 void OpenGameThroughShell(const std::string& install_folder, const std::string& executable) {
   // The game finds its data relative to the current directory; a failed
@@ -11,4 +11,4 @@ void OpenGameThroughShell(const std::string& install_folder, const std::string& 
   platform::ShellOpen(executable, std::string(), std::string());
 }
 
-}  // namespace launcher
+}  // namespace kivro::launcher

@@ -3,7 +3,7 @@
 #include "launcher/build_settings.h"
 #include "platform/paths.h"
 
-namespace launcher {
+namespace kivro::launcher {
 
 namespace {
 
@@ -57,4 +57,4 @@ LauncherPaths CurrentLauncherPaths() {
   return FormLauncherPaths(platform::WindowsDirectory(), DownloadHost());
 }
 
-}  // namespace launcher
+}  // namespace kivro::launcher

@@ -8,7 +8,7 @@
 
 #include "update/i_manager.h"
 
-namespace launcher {
+namespace kivro::launcher {
 
 // The download server's host ("host" or "host:port"), fixed at build time:
 // the first of the built-in hosts.
@@ -39,7 +39,6 @@ constexpr int32_t kPatchInfoKind = kPatchInfoVrel;
 constexpr int32_t kDownloaderKind = kDownloaderNet;
 constexpr const char* kSubdirMode = "N_SUBDIR";  // flat URLs
 
-
 // The framework's registry key (kept for the record: nothing is stored
 // under it by this program).
 constexpr const char* kRegistryKey =
@@ -47,4 +46,4 @@ constexpr const char* kRegistryKey =
     "\xB8\xB6\xB9\xFD\xBB\xE7\xBF\xA1\xBC\xAD \xBB\xFD\xBC\xBA\xC7\xD1 "
     "\xC0\xC0\xBF\xEB \xC7\xC1\xB7\xCE\xB1\xD7\xB7\xA5";
 
-}  // namespace launcher
+}  // namespace kivro::launcher

@@ -6,7 +6,7 @@
 
 #include "launcher/launcher_e2e_support.h"
 
-namespace launcher_e2e {
+namespace kivro::launcher_e2e {
 
 class LoopbackLauncherTest : public ::testing::Test {
  protected:
@@ -20,4 +20,4 @@ class LoopbackLauncherTest : public ::testing::Test {
   BuiltInHost host_;
 };
 
-}  // namespace launcher_e2e
+}  // namespace kivro::launcher_e2e

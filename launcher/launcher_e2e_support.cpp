@@ -10,6 +10,8 @@
 #include "platform/internet_socket.h"
 #include "transfer/test_support/test_servers.h"
 
+namespace kivro {
+
 namespace fs = std::filesystem;
 
 namespace launcher_e2e {
@@ -148,3 +150,5 @@ bool DemoWorld::WaitForGameStarts(int count, int timeout_ms) const {
 }
 
 }  // namespace launcher_e2e
+
+}  // namespace kivro

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace launcher_e2e {
+namespace kivro::launcher_e2e {
 
 // Runs a shell command; answers its exit code (-1 when it did not run).
 int Shell(const std::string& command);
@@ -66,4 +66,4 @@ class DemoWorld {
   std::string dir_;
 };
 
-}  // namespace launcher_e2e
+}  // namespace kivro::launcher_e2e

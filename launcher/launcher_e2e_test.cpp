@@ -12,6 +12,8 @@
 
 #include "launcher/launcher_e2e_fixture.h"
 
+namespace kivro {
+
 namespace {
 
 using launcher_e2e::DemoServer;
@@ -135,3 +137,5 @@ TEST_F(LauncherEndToEnd, ADamagedArchiveFailsTheUpdateWithoutStartingTheGame) {
 }
 
 }  // namespace
+
+}  // namespace kivro

@@ -11,6 +11,8 @@
 #include "update/release_guard.h"
 #include "update/verify_rules.h"
 
+namespace kivro {
+
 namespace {
 
 // "프로그램 설치 중 [%d/%d]" in code page 949.
@@ -210,3 +212,5 @@ void CLauncherLink::OnApplyPercent(int32_t percent) {
   use.window()->SetProgress(percent, kBarThird);
   use.window()->Repaint();
 }
+
+}  // namespace kivro

@@ -18,6 +18,8 @@
 #include "launcher/launcher_window.h"
 #include "update/i_manager.h"
 
+namespace kivro {
+
 class CLauncherLink {
  public:
   // The one link of the process, created on first use.
@@ -96,3 +98,5 @@ class CLauncherLink {
   I_Manager* manager_ = nullptr;  // the process's manager, not owned
   launcher::LauncherPaths paths_;
 };
+
+}  // namespace kivro

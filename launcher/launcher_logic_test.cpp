@@ -17,6 +17,8 @@
 #include "launcher/result_messages.h"
 #include "launcher/stonegate_dlg.h"
 
+namespace kivro {
+
 namespace {
 
 using Dlg = CStonegateDlg;
@@ -430,3 +432,5 @@ TEST(LauncherWindowLifetime, ConcurrentProgressKeepsTextsWhole) {
 }
 
 }  // namespace
+
+}  // namespace kivro

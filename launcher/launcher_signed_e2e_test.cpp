@@ -12,6 +12,8 @@
 #include "launcher/launcher_e2e_support.h"
 #include "transfer/test_support/test_servers.h"
 
+namespace kivro {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -95,3 +97,5 @@ TEST_F(SignedLauncher, ASignedReleaseStartsTheGameATamperedOneDoesNot) {
 }
 
 }  // namespace
+
+}  // namespace kivro

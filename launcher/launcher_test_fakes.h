@@ -12,6 +12,8 @@
 #include "launcher/stonegate_surface.h"
 #include "update/i_manager.h"
 
+namespace kivro {
+
 class FakeManager : public I_Manager {
  public:
   std::vector<std::string> calls;
@@ -124,3 +126,5 @@ class FakeSurface : public I_StonegateSurface {
     announcements.push_back(text);
   }
 };
+
+}  // namespace kivro

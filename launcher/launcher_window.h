@@ -4,6 +4,9 @@
 #include <cstdint>
 
 // Text lines and bars of the window.
+
+namespace kivro {
+
 enum LauncherLine : int32_t { kLineInstall = 0, kLineFile = 1, kLineThird = 2, kLineFourth = 3 };
 enum LauncherBar : int32_t { kBarInstall = 0, kBarFile = 1, kBarThird = 2 };
 
@@ -33,3 +36,5 @@ class I_LauncherWindow {
   // closing.
   ~I_LauncherWindow() = default;
 };
+
+}  // namespace kivro

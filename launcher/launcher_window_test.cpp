@@ -18,6 +18,8 @@
 #include "platform/window.h"
 #include "platform/testing/window_testing.h"
 
+namespace kivro {
+
 namespace {
 
 using platform::Bitmap;
@@ -196,3 +198,5 @@ TEST_F(LauncherWindowOffscreen, NothingIsPaintedBeforeAnyBarMoves) {
 }
 
 }  // namespace
+
+}  // namespace kivro

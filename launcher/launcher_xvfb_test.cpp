@@ -15,6 +15,8 @@
 #include "platform/gdi.h"
 #include "platform/testing/window_xvfb.h"
 
+namespace kivro {
+
 namespace {
 
 using launcher_e2e::DemoServer;
@@ -224,3 +226,5 @@ TEST_F(LauncherWindowOnScreen, CancelClosesTheWindowAtOnceWithoutAMessage) {
 }
 
 }  // namespace
+
+}  // namespace kivro

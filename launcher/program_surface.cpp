@@ -5,7 +5,7 @@
 #include "launcher/stonegate_window.h"
 #include "platform/window.h"
 
-namespace launcher {
+namespace kivro::launcher {
 
 I_StonegateSurface* CreateProgramSurface() {
   // A screen when one can be opened; otherwise (no display, or the
@@ -18,4 +18,4 @@ I_StonegateSurface* CreateProgramSurface() {
   return new ConsoleSurface(ConsoleSurface::ForStandardStreams());
 }
 
-}  // namespace launcher
+}  // namespace kivro::launcher

@@ -4,7 +4,7 @@
 
 #include "update/i_manager.h"
 
-namespace launcher {
+namespace kivro::launcher {
 
 const char* MessageForResult(int32_t code) {
   switch (code) {
@@ -47,4 +47,4 @@ ResultAction ActionForMessage(const char* message) {
   }
 }
 
-}  // namespace launcher
+}  // namespace kivro::launcher

@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-namespace launcher {
+namespace kivro::launcher {
 
 constexpr const char* kMsgNothingToUpdate = "NOTHING TO UPDTAE";  // sic: users know it this way
 constexpr const char* kMsgCheckFailed = "FAIL TO CHECK UPDATE INFO";
@@ -33,4 +33,4 @@ enum class ResultAction {
 // success only for "SUCCEED...".
 ResultAction ActionForMessage(const char* message);
 
-}  // namespace launcher
+}  // namespace kivro::launcher

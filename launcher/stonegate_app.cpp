@@ -7,6 +7,8 @@
 #include "launcher/stonegate_dlg.h"
 #include "launcher/stonegate_surface.h"
 
+namespace kivro {
+
 CStonegateApp theApp;
 
 namespace {
@@ -48,3 +50,5 @@ bool CStonegateApp::InitInstance() {
   }
   return false;
 }
+
+}  // namespace kivro

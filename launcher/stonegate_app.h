@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace kivro {
+
 class I_StonegateSurface;
 
 class CStonegateApp {
@@ -33,3 +35,5 @@ namespace launcher {
 // display is present, else the terminal. Never null.
 I_StonegateSurface* CreateProgramSurface();
 }  // namespace launcher
+
+}  // namespace kivro

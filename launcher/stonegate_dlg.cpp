@@ -4,6 +4,8 @@
 #include "launcher/result_messages.h"
 #include "update/launcher_manager.h"
 
+namespace kivro {
+
 CStonegateDlg::CStonegateDlg(I_StonegateSurface& surface, CLauncherLink& link, I_Manager* manager)
     : surface_(surface),
       link_(link),
@@ -216,3 +218,5 @@ void CStonegateDlg::EnableButton(int32_t id, bool enable) {
   }
   surface_.ButtonChanged(id);
 }
+
+}  // namespace kivro

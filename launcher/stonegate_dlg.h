@@ -19,6 +19,8 @@
 #include "launcher/stonegate_surface.h"
 #include "update/fixed_text.h"
 
+namespace kivro {
+
 class CLauncherLink;
 class I_Manager;
 
@@ -108,3 +110,5 @@ namespace launcher {
 // The game start of the program: current directory, then the shell's open.
 void OpenGameThroughShell(const std::string& install_folder, const std::string& executable);
 }  // namespace launcher
+
+}  // namespace kivro

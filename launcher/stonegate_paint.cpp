@@ -1,6 +1,6 @@
 #include "launcher/stonegate_paint.h"
 
-namespace launcher {
+namespace kivro::launcher {
 
 int32_t BarWidth(int32_t value) {
   if (value < 0) value = 0;
@@ -44,4 +44,4 @@ void PaintBackBuffer(platform::Dc& back, const CStonegateDlg::View& view, const 
   if (parts.draw_buttons != nullptr) parts.draw_buttons(back, parts.context);
 }
 
-}  // namespace launcher
+}  // namespace kivro::launcher

@@ -7,7 +7,7 @@
 #include "launcher/stonegate_dlg.h"
 #include "platform/gdi.h"
 
-namespace launcher {
+namespace kivro::launcher {
 
 constexpr int32_t kWindowWidth = 405;
 constexpr int32_t kWindowHeight = 218;
@@ -59,4 +59,4 @@ struct PaintParts {
 // background, then the buttons.
 void PaintBackBuffer(platform::Dc& back, const CStonegateDlg::View& view, const PaintParts& parts);
 
-}  // namespace launcher
+}  // namespace kivro::launcher

@@ -11,6 +11,8 @@
 #pragma once
 #include <cstdint>
 
+namespace kivro {
+
 class CStonegateDlg;
 
 class I_StonegateSurface {
@@ -40,3 +42,5 @@ class I_StonegateSurface {
   // messages, the game start). The skinned window ignores it.
   virtual void Announce(const char* text) = 0;
 };
+
+}  // namespace kivro

@@ -6,7 +6,7 @@
 #include "platform/resource.h"
 #include "platform/window.h"
 
-namespace launcher {
+namespace kivro::launcher {
 
 namespace {
 
@@ -280,4 +280,4 @@ void StonegateWindow::RepaintNow() {
 
 void StonegateWindow::ShowMessageBox(const char* text) { platform::ShowMessageBox(window_.get(), text); }
 
-}  // namespace launcher
+}  // namespace kivro::launcher

@@ -13,7 +13,7 @@
 #include "launcher/stonegate_surface.h"
 #include "platform/window.h"
 
-namespace launcher {
+namespace kivro::launcher {
 
 // Strings and dialogs of the program: the system-menu entry of the about
 // box (string 101). Registered once before the window opens.
@@ -43,4 +43,4 @@ class StonegateWindow : public I_StonegateSurface {
   std::unique_ptr<Dialog> window_;
 };
 
-}  // namespace launcher
+}  // namespace kivro::launcher

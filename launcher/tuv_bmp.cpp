@@ -2,6 +2,8 @@
 
 #include "platform/resource.h"
 
+namespace kivro {
+
 using platform::Bitmap;
 using platform::MemoryDc;
 using platform::Rgb;
@@ -63,3 +65,5 @@ void CTuvBmp::DrawCell(platform::Dc& dc, int32_t cell, int32_t x, int32_t y,
   m_dc.SelectBitmap(nullptr);
   b_dc.SelectBitmap(nullptr);
 }
+
+}  // namespace kivro

@@ -8,6 +8,8 @@
 
 #include "platform/gdi.h"
 
+namespace kivro {
+
 class CTuvBmp {
  public:
   // Loads bitmap resource `id` and derives the cell size: width / 4 (the
@@ -19,7 +21,6 @@ class CTuvBmp {
   // dc's own pixels. Cells outside 0-3 or a missing skin draw nothing.
   void DrawCell(platform::Dc& dc, int32_t cell, int32_t x, int32_t y, platform::ColorRef key) const;
 
-  bool IsLoaded() const { return !bitmap_.IsNull(); }
   const platform::BitmapInfo& Info() const { return info_; }
   int32_t FullWidth() const { return fullWidth_; }
   int32_t CellWidth() const { return cellWidth_; }
@@ -33,3 +34,5 @@ class CTuvBmp {
   int32_t cellHeight_ = 0;
   int32_t alternateSource_ = 0;  // always 0: cells come from the skin bitmap
 };
+
+}  // namespace kivro

@@ -1,5 +1,7 @@
 #include "launcher/tuv_button.h"
 
+namespace kivro {
+
 using platform::Dc;
 using platform::Point;
 using platform::Rect;
@@ -91,3 +93,5 @@ bool CTuvButton::OnEraseBackground(Dc& dc) {
   copy_dc.SelectBitmap(nullptr);
   return true;
 }
+
+}  // namespace kivro

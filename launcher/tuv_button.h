@@ -13,6 +13,8 @@
 #include "launcher/tuv_bmp.h"
 #include "platform/window.h"
 
+namespace kivro {
+
 class CTuvButton : public platform::Button {
  public:
   CTuvButton() : platform::Button(true) {}
@@ -55,3 +57,5 @@ class CTuvButton : public platform::Button {
   platform::Rect ownRect_;
   platform::Rect rectInParent_;
 };
+
+}  // namespace kivro

@@ -13,6 +13,8 @@
 #include "platform/window.h"
 #include "platform/testing/window_testing.h"
 
+namespace kivro {
+
 using namespace platform;
 
 namespace {
@@ -340,3 +342,5 @@ TEST_F(TuvButtonTest, TheButtonKeepsTheCursorAsItIs) {
 }
 
 }  // namespace
+
+}  // namespace kivro

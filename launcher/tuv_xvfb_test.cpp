@@ -16,6 +16,8 @@
 #include "platform/testing/window_testing.h"
 #include "platform/testing/window_xvfb.h"
 
+namespace kivro {
+
 using namespace platform;
 
 namespace {
@@ -153,3 +155,5 @@ TEST(TuvXvfb, PointerOverTheButtonShowsTheHoverCellOnScreen) {
 }
 
 }  // namespace
+
+}  // namespace kivro

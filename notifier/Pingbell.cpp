@@ -8,6 +8,8 @@
 #include "platform/resource.h"
 #include "platform/window.h"
 
+namespace kivro {
+
 void RegisterPingbellStrings() {
   platform::RegisterString(IDS_ABOUTBOX, platform::Utf8ToCp949("Pingbell 정보(&A)..."));
 }
@@ -23,3 +25,5 @@ int CPingbellApp::Run() {
   last_result_ = dialog.DoModal();  // the result is not used further
   return 0;
 }
+
+}  // namespace kivro

@@ -3,6 +3,8 @@
 #pragma once
 #include <cstdint>
 
+namespace kivro {
+
 class CPingbellApp {
  public:
   // Runs the program; returns its exit code (always 0: the dialog's result
@@ -19,3 +21,5 @@ class CPingbellApp {
 
 // Registers the program's string table (string 101).
 void RegisterPingbellStrings();
+
+}  // namespace kivro

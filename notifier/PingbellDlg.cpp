@@ -3,6 +3,8 @@
 #include "platform/codepage.h"
 #include "platform/resource.h"
 
+namespace kivro {
+
 namespace {
 
 using platform::ControlTemplate;
@@ -99,3 +101,5 @@ void CPingbellDlg::OnPaint(platform::Dc& dc) {
   int32_t y = (client.Height() - kSystemIconSize + 1) / 2;
   dc.DrawIcon(x, y, big_icon_);
 }
+
+}  // namespace kivro

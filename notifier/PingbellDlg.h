@@ -8,6 +8,9 @@
 #include "platform/window.h"
 
 // Resource ids.
+
+namespace kivro {
+
 inline constexpr int32_t IDD_ABOUTBOX = 100;
 inline constexpr int32_t IDS_ABOUTBOX = 101;
 inline constexpr int32_t IDD_PINGBELL_DIALOG = 102;
@@ -41,3 +44,5 @@ class CPingbellDlg : public platform::Dialog {
   platform::Icon small_icon_;
   int about_shown_ = 0;
 };
+
+}  // namespace kivro

@@ -3,6 +3,8 @@
 #include "notifier/Pingbell.h"
 #include "platform/initialize.h"
 
+using namespace kivro;
+
 int main() {
   platform::Initialize();
   CPingbellApp app;

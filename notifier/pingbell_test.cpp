@@ -12,6 +12,8 @@
 #include "platform/window.h"
 #include "platform/testing/window_testing.h"
 
+namespace kivro {
+
 namespace {
 
 using platform::kIdCancel;
@@ -163,3 +165,5 @@ TEST(PingbellProgramTest, WithoutADisplayItNamesItselfAndEndsAsOk) {
 }
 
 }  // namespace
+
+}  // namespace kivro

@@ -15,6 +15,8 @@
 #include "platform/testing/top_windows_testing.h"
 #include "platform/window.h"
 
+namespace kivro {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -113,3 +115,5 @@ TEST_F(PingbellOnXTest, CancelEndsTheProgramToo) {
 }
 
 }  // namespace
+
+}  // namespace kivro

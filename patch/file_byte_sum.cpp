@@ -9,6 +9,8 @@
 #include <emmintrin.h>
 #endif
 
+namespace kivro {
+
 namespace {
 
 constexpr size_t kPiece = 256 * 1024;
@@ -69,3 +71,5 @@ uint32_t FileByteSum(const char* path) {
     sum = ByteSum(buffer.get(), static_cast<size_t>(n), sum);
   }
 }
+
+}  // namespace kivro

@@ -10,7 +10,7 @@
 #include "platform/file.h"
 #include "platform/filetime.h"
 
-namespace patch_test {
+namespace kivro::patch_test {
 namespace {
 
 uint32_t SlowSum(const std::string& s) {
@@ -104,4 +104,4 @@ TEST_F(ListTimeTest, StampFileTimeGivesAllThreeTimesAndClearsReadOnly) {
 }
 
 }  // namespace
-}  // namespace patch_test
+}  // namespace kivro::patch_test

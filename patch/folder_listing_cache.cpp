@@ -5,6 +5,8 @@
 #include "platform/codepage.h"
 #include "platform/file.h"
 
+namespace kivro {
+
 const FolderListingCache::Folder& FolderListingCache::Load(const std::string& folder) {
   std::string key = platform::ToLowerAscii(folder);
   auto it = folders_.find(key);
@@ -36,3 +38,5 @@ const FolderListingCache::Entry* FolderListingCache::Find(const std::string& pat
   auto folded = folder.folded.find(platform::ToLowerAscii(name));
   return folded == folder.folded.end() ? nullptr : folded->second;
 }
+
+}  // namespace kivro

@@ -11,6 +11,8 @@
 
 #include "platform/filetime.h"
 
+namespace kivro {
+
 class FolderListingCache {
  public:
   struct Entry {
@@ -32,3 +34,5 @@ class FolderListingCache {
 
   std::unordered_map<std::string, std::unique_ptr<Folder>> folders_;
 };
+
+}  // namespace kivro

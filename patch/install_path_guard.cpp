@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstring>
 
+namespace kivro {
+
 namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
@@ -46,3 +48,5 @@ bool IsSafeListDirectory(const char* path, int keyword) {
   if (std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':') path += 2;
   return SafeComponents(path);
 }
+
+}  // namespace kivro

@@ -6,9 +6,14 @@
 
 // A relative name: a file, entity or archive-entry name, possibly with
 // sub-folders ('\' or '/'). A trailing separator (a folder entry) is allowed.
+
+namespace kivro {
+
 bool IsSafeRelativeName(const char* name);
 
 // A directory path of a patch list as the reader stores it: "\" or
 // "\sub\folder" (keyword 0, under the install folder), or a keyword folder
 // such as "C:\WINDOWS\fonts" (keyword 1) that must not climb above itself.
 bool IsSafeListDirectory(const char* path, int keyword);
+
+}  // namespace kivro

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace kivro {
+
 namespace {
 
 bool IsSeparator(char c, bool space_separates) {
@@ -59,3 +61,5 @@ uint32_t ListNumber(const std::string& text) {
     value = value * 10u + static_cast<uint32_t>(text[i] - '0');
   return negative ? 0u - value : value;
 }
+
+}  // namespace kivro

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+namespace kivro {
+
 class LineTokenizer {
  public:
   // Stores the text without its leading and trailing carriage returns (the
@@ -31,3 +33,5 @@ class LineTokenizer {
 // none), kept modulo 2^32 so that unsigned values above 2^31 - 1, such as the
 // byte sums of large files, survive whole.
 uint32_t ListNumber(const std::string& text);
+
+}  // namespace kivro

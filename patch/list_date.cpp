@@ -2,6 +2,8 @@
 
 #include "platform/filetime.h"
 
+namespace kivro {
+
 namespace {
 
 // The number of `count` digits at `at`; false on any non-digit.
@@ -41,3 +43,5 @@ bool ParseListDate(const std::string& token, int64_t* time) {
   *time = platform::CalendarToSeconds(t);
   return true;
 }
+
+}  // namespace kivro

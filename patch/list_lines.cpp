@@ -8,6 +8,8 @@
 #include "patch/vrel_base.h"  // kVrelLineBuffer
 #include "platform/file.h"
 
+namespace kivro {
+
 namespace {
 
 // Feeds the complete lines of `data`; returns how many bytes it used. Without
@@ -57,3 +59,5 @@ bool ReadListLines(const char* path, const ListLineFn& parse,
   }
   return true;
 }
+
+}  // namespace kivro

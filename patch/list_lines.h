@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <functional>
 
+namespace kivro {
+
 using ListLineFn = std::function<void(const char* line)>;
 
 // Feeds every line of `data` to `parse`.
@@ -15,3 +17,5 @@ void SplitListLines(const char* data, size_t length, const ListLineFn& parse);
 // open. False when it cannot be opened; then neither is called.
 bool ReadListLines(const char* path, const ListLineFn& parse,
                    const std::function<void()>& opened = nullptr);
+
+}  // namespace kivro

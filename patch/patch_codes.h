@@ -4,6 +4,9 @@
 #include <cstdint>
 
 // Codes of the patch infos (also stored in the last-error record).
+
+namespace kivro {
+
 enum PatchInfoCode : int32_t {
   kPatchListUnreadable = 2,
   kPatchListUnsafeName = 3,   // a name leads outside the install folder
@@ -29,3 +32,5 @@ enum MiniunzCode : int32_t {
   kUnzEntryNameRefused = 77,  // absolute, drive letter or ".." in an entry name
   kUnzPathTooLong = 78,       // destination and entry name exceed 259 characters
 };
+
+}  // namespace kivro

@@ -11,6 +11,8 @@
 #include "tools/kivro_publish_writer.h"
 #include "tools/kivro_publish_zip.h"
 
+namespace kivro {
+
 namespace fs = std::filesystem;
 
 namespace patch_test {
@@ -135,7 +137,7 @@ void Publish(const std::string& release, const std::string& server, const std::s
   options.list_patch_version = list_patch_version;
   PublishSummary summary;
   std::string error;
-  ASSERT_TRUE(::Publish(options, &summary, &error)) << error;
+  ASSERT_TRUE(kivro::Publish(options, &summary, &error)) << error;
 }
 
 void MakeZip(const std::string& posix, const std::vector<ZipEntryPlan>& entries) {
@@ -203,3 +205,5 @@ void LocalServerDownloader::Clear() {
 }
 
 }  // namespace patch_test
+
+}  // namespace kivro

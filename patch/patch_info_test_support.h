@@ -18,7 +18,7 @@
 #include "update/roles.h"
 #include "update/work_lists.h"
 
-namespace patch_test {
+namespace kivro::patch_test {
 
 // Every test gets its own KIVRO_ROOT and a work folder `dir_` (POSIX) seen
 // by the system as `Win(dir_)`.
@@ -165,4 +165,4 @@ class LocalServerDownloader : public I_Download {
   std::vector<std::string> fetched_;
 };
 
-}  // namespace patch_test
+}  // namespace kivro::patch_test

@@ -8,6 +8,8 @@
 #include "patch/list_lines.h"
 #include "platform/file.h"
 
+namespace kivro {
+
 namespace {
 
 std::string Upper(std::string s) {
@@ -155,3 +157,5 @@ void CPulBase::ParseLine(const char* line) {
     files.push_back(std::move(record));
   }
 }
+
+}  // namespace kivro

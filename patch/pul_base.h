@@ -16,6 +16,8 @@
 #include "patch/line_tokenizer.h"
 #include "update/fixed_text.h"
 
+namespace kivro {
+
 enum PulSection : int32_t {
   kPulSectionOther = 0,
   kPulSectionHeader = 1,
@@ -75,3 +77,5 @@ class CPulBase {
 // each part read as a decimal number; missing parts count as 0): 1 when `a`
 // is older, -1 when newer, 0 when equal.
 int32_t CompareVersions(const char* a, const char* b);
+
+}  // namespace kivro

@@ -10,6 +10,8 @@
 #include "platform/file.h"
 #include "update/last_error.h"
 
+namespace kivro {
+
 namespace {
 
 // Entry names are a six-character prefix, the version and a four-character
@@ -149,3 +151,5 @@ void CPulPatchInfo::GetMismatch(int32_t index, char* path, int32_t* value, char*
   if (note != nullptr) CopyText(note, kTextSize, m ? m->note : "");
   if (value != nullptr) *value = m ? m->failed : -1;
 }
+
+}  // namespace kivro

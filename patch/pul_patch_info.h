@@ -22,6 +22,8 @@
 #include "update/roles.h"
 #include "update/work_lists.h"
 
+namespace kivro {
+
 struct PulMismatch {
   char path[kTextSize] = {};
   char note[kTextSize] = {};
@@ -63,3 +65,5 @@ class CPulPatchInfo : public I_PatchInfo, public CPulBase {
   char installed_version_[kTextSize] = {};
   std::vector<std::unique_ptr<PulMismatch>> mismatches_;
 };
+
+}  // namespace kivro

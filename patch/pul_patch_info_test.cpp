@@ -12,7 +12,7 @@
 #include "platform/thread.h"
 #include "update/last_error.h"
 
-namespace patch_test {
+namespace kivro::patch_test {
 namespace {
 
 const int64_t kListTime = platform::CalendarToSeconds({2012, 1, 2, 3, 4, 0});
@@ -150,4 +150,4 @@ TEST_F(PulPatchInfoTest, UnreadableListGivesCode2) {
 }
 
 }  // namespace
-}  // namespace patch_test
+}  // namespace kivro::patch_test

@@ -4,6 +4,8 @@
 
 #include "platform/file.h"
 
+namespace kivro {
+
 namespace {
 
 // Seconds from 1900-01-01 to 1970-01-01.
@@ -49,3 +51,5 @@ void StampFileTime(const char* path, int64_t list_time) {
   platform::FileTime t = ListTimeToFileTime(list_time);
   platform::SetFileTimes(path, &t, &t, &t);
 }
+
+}  // namespace kivro

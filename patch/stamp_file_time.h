@@ -6,6 +6,9 @@
 #include "platform/filetime.h"
 
 // The FILETIME (UTC) of a list time.
+
+namespace kivro {
+
 platform::FileTime ListTimeToFileTime(int64_t list_time);
 // A disk time (UTC) as local calendar seconds; a time before the year 1900
 // counts as 0.
@@ -18,3 +21,5 @@ bool SameMinute(int64_t list_time, platform::FileTime disk_time);
 // Sets the file's attributes to normal, then its creation, last-access and
 // last-write times to the list time. Failures are ignored.
 void StampFileTime(const char* path, int64_t list_time);
+
+}  // namespace kivro

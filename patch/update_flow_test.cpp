@@ -20,6 +20,8 @@
 #include "update/launcher_manager_testing.h"
 #include "update/own_roles.h"
 
+namespace kivro {
+
 namespace fs = std::filesystem;
 
 namespace patch_test {
@@ -332,3 +334,5 @@ TEST_F(UpdateFlowTest, ListNamesLeavingTheFolderFailTheCheck) {
 
 }  // namespace
 }  // namespace patch_test
+
+}  // namespace kivro

@@ -3,6 +3,8 @@
 #include "patch/file_byte_sum.h"
 #include "patch/stamp_file_time.h"
 
+namespace kivro {
+
 int32_t FailedVerifyChecks(int32_t flags, const std::string& path, uint64_t disk_size,
                            platform::FileTime disk_write, const ListedFile& listed,
                            VerifyReport report) {
@@ -15,3 +17,5 @@ int32_t FailedVerifyChecks(int32_t flags, const std::string& path, uint64_t disk
     failed |= VERIFY_CHECKSUM;
   return failed;
 }
+
+}  // namespace kivro

@@ -9,6 +9,9 @@
 #include "update/verify_rules.h"
 
 // What the list says about a file.
+
+namespace kivro {
+
 struct ListedFile {
   uint32_t size = 0;
   int64_t time = 0;  // list time: local calendar seconds
@@ -26,3 +29,5 @@ enum class VerifyReport {
 int32_t FailedVerifyChecks(int32_t flags, const std::string& path, uint64_t disk_size,
                            platform::FileTime disk_write, const ListedFile& listed,
                            VerifyReport report);
+
+}  // namespace kivro

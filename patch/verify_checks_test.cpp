@@ -8,7 +8,7 @@
 #include "patch/stamp_file_time.h"
 #include "platform/file.h"
 
-namespace patch_test {
+namespace kivro::patch_test {
 namespace {
 
 constexpr int32_t kAll = VERIFY_TIME | VERIFY_SIZE | VERIFY_CHECKSUM;
@@ -73,4 +73,4 @@ TEST_F(VerifyChecksTest, SizesCompareInTheirLow32Bits) {
 }
 
 }  // namespace
-}  // namespace patch_test
+}  // namespace kivro::patch_test

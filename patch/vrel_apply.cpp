@@ -9,6 +9,8 @@
 #include "platform/file.h"
 #include "update/last_error.h"
 
+namespace kivro {
+
 namespace {
 
 void DeleteQuietly(const std::string& path) {
@@ -165,3 +167,5 @@ int32_t CVrelApply::Finish() {
   }
   return result;
 }
+
+}  // namespace kivro

@@ -19,6 +19,8 @@
 #include "update/roles.h"
 #include "update/work_lists.h"
 
+namespace kivro {
+
 class CVrelApply : public I_Apply {
  public:
   CVrelApply() = default;
@@ -60,3 +62,5 @@ class CVrelApply : public I_Apply {
   PercentFn percent_callback_ = nullptr;
   NpkProgressFn package_progress_ = nullptr;
 };
+
+}  // namespace kivro

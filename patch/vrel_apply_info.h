@@ -8,6 +8,9 @@
 #include "update/work_lists.h"
 
 // Apply kinds of CVrelApplyInfo.
+
+namespace kivro {
+
 enum ApplyKind : int32_t {
   kApplyUnpackFile = 1,
   kApplyUnpackEntity = 2,
@@ -45,3 +48,5 @@ class CVrelApplyInfo : public CBApplyFileInfo {
   EntityInfoImage entity_info;
   uint32_t package_key[4] = {};
 };
+
+}  // namespace kivro

@@ -11,7 +11,7 @@
 #include "platform/filetime.h"
 #include "update/last_error.h"
 
-namespace patch_test {
+namespace kivro::patch_test {
 namespace {
 
 std::vector<std::string> g_files;
@@ -237,4 +237,4 @@ TEST_F(VrelApplyTest, DestructionSavesAnOpenPackage) {
 }
 
 }  // namespace
-}  // namespace patch_test
+}  // namespace kivro::patch_test

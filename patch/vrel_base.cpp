@@ -9,6 +9,8 @@
 #include "platform/file.h"
 #include "platform/paths.h"
 
+namespace kivro {
+
 namespace {
 
 constexpr const char* kSectionNames[] = {"[HEADER]",
@@ -345,3 +347,5 @@ void CVrelBase::ParseRecord() {
       return;  // header or unrecognised section
   }
 }
+
+}  // namespace kivro

@@ -14,6 +14,8 @@
 #include "patch/line_tokenizer.h"
 #include "patch/vrel_records.h"
 
+namespace kivro {
+
 enum SectionType : int32_t {
   kSectionUnknown = 0,
   kSectionHeader = 1,
@@ -84,3 +86,5 @@ class CVrelBase {
   SectionType bag_section_ = kSectionUnknown;
   SectionType package_section_ = kSectionUnknown;
 };
+
+}  // namespace kivro

@@ -9,6 +9,8 @@
 #include "platform/filetime.h"
 #include "platform/paths.h"
 
+namespace kivro {
+
 namespace {
 
 int64_t Local(int y, int mo, int d, int h, int mi, int s) {
@@ -376,3 +378,5 @@ TEST(VrelBase, ReadFailsOnlyWhenTheFileCannotBeOpened) {
 }
 
 }  // namespace
+
+}  // namespace kivro

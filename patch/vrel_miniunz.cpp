@@ -14,6 +14,8 @@
 #include "platform/file_mode.h"
 #include "platform/filetime.h"
 
+namespace kivro {
+
 namespace {
 
 // Larger than the classic 8 KiB piece: fewer write calls and stop queries
@@ -224,3 +226,5 @@ int32_t CVrelMiniunz::ExtractEntry(void* handle, uint8_t* buffer, uint32_t buffe
   if (error == -1) return kUnzWriteFailed;
   return error;
 }
+
+}  // namespace kivro

@@ -16,6 +16,8 @@
 #include "update/fixed_text.h"
 #include "update/roles.h"
 
+namespace kivro {
+
 class CVrelMiniunz {
  public:
   CVrelMiniunz(CancelCheckFn stop_query, FileTextFn file_callback,
@@ -42,3 +44,5 @@ class CVrelMiniunz {
   uint64_t archive_total_ = 0;
   uint64_t archive_done_ = 0;
 };
+
+}  // namespace kivro

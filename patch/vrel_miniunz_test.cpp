@@ -8,7 +8,7 @@
 
 #include "patch/patch_info_test_support.h"
 
-namespace patch_test {
+namespace kivro::patch_test {
 namespace {
 
 std::vector<int32_t> g_percents;
@@ -145,4 +145,4 @@ TEST_F(MiniunzTest, RefusesAPathThatDoesNotFit) {
 }
 
 }  // namespace
-}  // namespace patch_test
+}  // namespace kivro::patch_test

@@ -14,6 +14,8 @@
 #include "platform/file.h"
 #include "update/last_error.h"
 
+namespace kivro {
+
 namespace {
 
 void Replace(std::string* text, char from, char to) {
@@ -444,3 +446,5 @@ void CVrelPatchInfo::Uninstall() {
     }
   }
 }
+
+}  // namespace kivro

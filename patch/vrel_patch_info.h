@@ -25,6 +25,9 @@
 #include "update/work_lists.h"
 
 // The install folder's sub-folder where entity archives are staged.
+
+namespace kivro {
+
 constexpr char kNpkEntityFolder[] = "__npk_entity";
 
 struct VerifyRule {
@@ -77,3 +80,5 @@ class CVrelPatchInfo : public I_PatchInfo, public CVrelBase {
   char url_base_[kTextSize] = {};
   std::vector<VerifyRule> verify_rules_;
 };
+
+}  // namespace kivro

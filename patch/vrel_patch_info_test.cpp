@@ -13,7 +13,7 @@
 #include "platform/thread.h"
 #include "update/last_error.h"
 
-namespace patch_test {
+namespace kivro::patch_test {
 namespace {
 
 constexpr char kUrlBase[] = "http://dl.test/dist/gobanvista/";
@@ -379,4 +379,4 @@ TEST_F(VrelPatchInfoTest, VerifyAdjustsPackageSizesAcrossVersion18) {
 }
 
 }  // namespace
-}  // namespace patch_test
+}  // namespace kivro::patch_test

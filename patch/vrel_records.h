@@ -7,6 +7,8 @@
 
 #include "patch/vrel_apply_info.h"
 
+namespace kivro {
+
 constexpr size_t kVrelNameSize = 100;  // 99 characters and the terminator
 
 // A plain file of a directory. In uninstall directories only the name is set.
@@ -64,3 +66,5 @@ class CNpkPackageBag {
   char path[kTextSize] = {};
   std::vector<std::unique_ptr<CNpkPackage>> packages;
 };
+
+}  // namespace kivro

@@ -7,6 +7,8 @@
 
 #include "platform/file.h"
 
+namespace kivro {
+
 namespace {
 
 // minizip reads headers a byte or a word at a time; the buffer keeps that
@@ -135,3 +137,5 @@ void FillPlatformFileFunctions(zlib_filefunc64_def* functions) {
   functions->zerror_file = FileError;
   functions->opaque = nullptr;
 }
+
+}  // namespace kivro

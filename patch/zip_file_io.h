@@ -5,4 +5,9 @@
 #include <ioapi.h>
 
 // Fills `functions` for unzOpen2_64 (reading) and zipOpen2_64 (creating).
+
+namespace kivro {
+
 void FillPlatformFileFunctions(zlib_filefunc64_def* functions);
+
+}  // namespace kivro

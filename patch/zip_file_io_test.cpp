@@ -8,7 +8,7 @@
 
 #include "patch/patch_info_test_support.h"
 
-namespace patch_test {
+namespace kivro::patch_test {
 namespace {
 
 // The buffered reader must hand minizip exactly the file's bytes whatever
@@ -61,4 +61,4 @@ TEST_F(ZipFileIoTest, ServesTheFileBytesForBackwardForwardAndStraddlingReads) {
 }
 
 }  // namespace
-}  // namespace patch_test
+}  // namespace kivro::patch_test

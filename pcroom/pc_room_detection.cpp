@@ -3,6 +3,8 @@
 #include "pcroom/pc_room_tables.h"
 #include "pcroom/regex/rexi_search.h"
 
+namespace kivro {
+
 namespace {
 
 std::string ToUpperAscii(std::string text) {
@@ -98,3 +100,5 @@ bool DetectPcRoomSoftware(char& code, const PcRoomEnvironment& env) {
 bool DetectPcRoomSoftware(char& code) {
   return DetectPcRoomSoftware(code, SystemPcRoomEnvironment());
 }
+
+}  // namespace kivro

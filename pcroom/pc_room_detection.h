@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace kivro {
+
 struct PcRoomEnvironment {
   // The process snapshot's executable names in snapshot order, the first
   // entry included (Process32First's, which the checks skip). False when no
@@ -38,3 +40,5 @@ bool DetectByInstalledFiles(char& code, const PcRoomEnvironment& env);
 // order, without the snapshot's first entry. False when the snapshot cannot
 // be taken or has no first entry.
 bool ListRunningProgramNames(std::vector<std::string>* names, const PcRoomEnvironment& env);
+
+}  // namespace kivro

@@ -6,6 +6,8 @@
 
 #include "pcroom/pc_room_tables.h"
 
+namespace kivro {
+
 namespace {
 
 const char kGetoPlusWindow[] = "\xB0\xD4\xC5\xE4\xC7\xC3\xB7\xAF\xBD\xBA Version 4.0.7#4";
@@ -183,3 +185,5 @@ TEST(PcRoomDetect, NothingFoundKeepsTheCallersCode) {
 }
 
 }  // namespace
+
+}  // namespace kivro

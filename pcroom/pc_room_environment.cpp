@@ -5,6 +5,8 @@
 #include "platform/processes.h"
 #include "platform/top_windows.h"
 
+namespace kivro {
+
 PcRoomEnvironment SystemPcRoomEnvironment() {
   PcRoomEnvironment env;
   env.snapshot_processes = [](std::vector<std::string>* names) {
@@ -26,3 +28,5 @@ PcRoomEnvironment SystemPcRoomEnvironment() {
   env.windows_directory = [] { return platform::WindowsDirectory(); };
   return env;
 }
+
+}  // namespace kivro

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace kivro {
+
 struct PcRoomProduct {
   int code = 0;          // one upper-case letter; the same letter in both tables is one product
   std::string name;      // display name, not used by the decision
@@ -11,3 +13,5 @@ struct PcRoomProduct {
   std::string window;    // exact title of a top-level window the running product shows
   std::vector<std::string> files;  // paths that must all exist
 };
+
+}  // namespace kivro

@@ -15,6 +15,8 @@
 #include "platform/thread.h"
 #include "platform/testing/top_windows_testing.h"
 
+namespace kivro {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -80,3 +82,5 @@ TEST_F(PcRoomSystem, RunningProgramWithItsWindowOnARealDisplay) {
 }
 
 }  // namespace
+
+}  // namespace kivro

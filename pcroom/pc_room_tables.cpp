@@ -1,5 +1,7 @@
 #include "pcroom/pc_room_tables.h"
 
+namespace kivro {
+
 namespace {
 
 PcRoomProduct Running(int code, const char* name, const char* process, bool pattern,
@@ -90,3 +92,5 @@ std::vector<PcRoomProduct> InstalledFilesTable(const std::string& system_directo
                  "C:/Program Files/Artcom/Client/Client1.dll"}),
   };
 }
+
+}  // namespace kivro

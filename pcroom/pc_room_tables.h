@@ -8,6 +8,9 @@
 #include "pcroom/pc_room_product.h"
 
 // Rows for the running-program check; they have no files.
+
+namespace kivro {
+
 std::vector<PcRoomProduct> RunningProgramTable();
 
 // Rows for the installed-files check; they have no process or window.
@@ -15,3 +18,5 @@ std::vector<PcRoomProduct> RunningProgramTable();
 // names that start with "/", so paths mix '\' and '/' as the platform allows.
 std::vector<PcRoomProduct> InstalledFilesTable(const std::string& system_directory,
                                                const std::string& windows_directory);
+
+}  // namespace kivro

@@ -16,7 +16,6 @@ class DynamicLibrary {
   // by passing it). False with kErrorModNotFound when it cannot be loaded.
   bool Load(const std::string& windows_path);
   void Unload();
-  bool IsLoaded() const { return handle_ != nullptr; }
   // The export's address, or null with kErrorProcNotFound.
   void* Find(const char* name) const;
   // The loader's message for the last failure.

@@ -272,7 +272,6 @@ class Window {
 class Button : public Window {
  public:
   explicit Button(bool owner_draw = false) : owner_draw_(owner_draw) {}
-  bool IsOwnerDraw() const { return owner_draw_; }
   void SetOwnerDraw(bool on) { owner_draw_ = on; }
   void SetDefault(bool on) { default_ = on; }
   bool IsPressed() const { return pressed_; }

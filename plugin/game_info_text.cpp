@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace kivro_plugin {
+namespace kivro::plugin {
 
 namespace {
 char g_game_info[kGameInfoSize] = {};
@@ -19,4 +19,4 @@ void SetGameInfoText(const char* text, size_t length) {
 
 void ClearGameInfoText() { g_game_info[0] = 0; }
 
-}  // namespace kivro_plugin
+}  // namespace kivro::plugin

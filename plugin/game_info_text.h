@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <string>
 
-namespace kivro_plugin {
+namespace kivro::plugin {
 
 constexpr size_t kGameInfoSize = 512;
 
@@ -16,4 +16,4 @@ std::string GameInfoText();
 void SetGameInfoText(const char* text, size_t length);
 void ClearGameInfoText();
 
-}  // namespace kivro_plugin
+}  // namespace kivro::plugin

@@ -4,7 +4,7 @@
 #pragma once
 #include "platform/com.h"
 
-namespace kivro_plugin {
+namespace kivro::plugin {
 
 using platform::BSTR;
 using platform::HRESULT;
@@ -41,4 +41,4 @@ class IKIVROPlugin : public platform::IDispatch {
 // The failure every starting and poking operation answers: all bits set.
 inline constexpr HRESULT kPluginFailure = -1;
 
-}  // namespace kivro_plugin
+}  // namespace kivro::plugin

@@ -15,7 +15,9 @@
 
 #define KIVRO_EXPORT extern "C" __attribute__((visibility("default")))
 
-namespace kivro_plugin {
+namespace kivro {
+
+namespace plugin {
 
 using platform::HRESULT;
 using platform::IID;
@@ -84,9 +86,9 @@ HRESULT RunScript(unsigned id, bool do_register) {
 
 }  // namespace
 
-}  // namespace kivro_plugin
+}  // namespace plugin
 
-using namespace kivro_plugin;
+using namespace plugin;
 
 KIVRO_EXPORT HRESULT DllRegisterServer() {
   return Guarded([]() -> HRESULT {
@@ -146,3 +148,5 @@ KIVRO_EXPORT int32_t KivroModuleResource(const char* type, uint32_t id, const vo
   *size = length;
   return 1;
 }
+
+}  // namespace kivro

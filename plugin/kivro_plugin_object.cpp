@@ -13,7 +13,7 @@
 #include "plugin/game_info_text.h"
 #include "plugin/plugin_type_library.h"
 
-namespace kivro_plugin {
+namespace kivro::plugin {
 
 namespace {
 
@@ -282,4 +282,4 @@ HRESULT STDMETHODCALLTYPE CKIVROPlugin::SetInterfaceSafetyOptions(REFIID iid, DW
   });
 }
 
-}  // namespace kivro_plugin
+}  // namespace kivro::plugin

@@ -10,7 +10,7 @@
 #include "platform/com.h"
 #include "plugin/kivro_plugin_interface.h"
 
-namespace kivro_plugin {
+namespace kivro::plugin {
 
 using platform::DISPID;
 using platform::DISPPARAMS;
@@ -85,4 +85,4 @@ void LockModule();
 void UnlockModule();
 long ModuleLockCount();
 
-}  // namespace kivro_plugin
+}  // namespace kivro::plugin

@@ -13,7 +13,7 @@
 #include "plugin/kivro_plugin_object.h"
 #include "plugin/plugin_test_support.h"
 
-namespace kivro_plugin {
+namespace kivro::plugin {
 namespace {
 
 class PluginObjectTest : public PluginTest {
@@ -387,4 +387,4 @@ TEST_F(PluginDesktopTest, SearchZelmoraCutsAnUnterminatedSectionAt511Bytes) {
 }
 
 }  // namespace
-}  // namespace kivro_plugin
+}  // namespace kivro::plugin

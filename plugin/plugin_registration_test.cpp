@@ -14,7 +14,7 @@
 #include "plugin/kivro_plugin_interface.h"
 #include "plugin/plugin_test_support.h"
 
-namespace kivro_plugin {
+namespace kivro::plugin {
 namespace {
 
 using platform::RegistryRoot;
@@ -246,4 +246,4 @@ TEST_F(PluginRegistrationTest, ProtocolLinksStartTheProgramsWithTheUrl) {
 }
 
 }  // namespace
-}  // namespace kivro_plugin
+}  // namespace kivro::plugin

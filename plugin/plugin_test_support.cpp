@@ -10,7 +10,7 @@
 
 #include "platform/paths.h"
 
-namespace kivro_plugin {
+namespace kivro::plugin {
 
 namespace fs = std::filesystem;
 
@@ -73,6 +73,4 @@ bool PluginTest::StartHolder(platform::Process* holder, std::vector<std::string>
   return false;
 }
 
-std::u16string Utf16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
-
-}  // namespace kivro_plugin
+}  // namespace kivro::plugin

@@ -9,7 +9,7 @@
 #include "platform/com.h"
 #include "platform/process.h"
 
-namespace kivro_plugin {
+namespace kivro::plugin {
 
 class PluginTest : public ::testing::Test {
  protected:
@@ -53,6 +53,4 @@ class Bstr {
   platform::BSTR s_ = nullptr;
 };
 
-std::u16string Utf16(const std::string& ascii);
-
-}  // namespace kivro_plugin
+}  // namespace kivro::plugin

@@ -13,7 +13,7 @@ extern const unsigned kivro_plugin_app_rgs_size;
 extern const unsigned char kivro_plugin_class_rgs[];
 extern const unsigned kivro_plugin_class_rgs_size;
 
-namespace kivro_plugin {
+namespace kivro::plugin {
 
 bool FindPluginResource(const char* type, unsigned id, const char** data, unsigned* size) {
   if (type == nullptr) return false;
@@ -48,4 +48,4 @@ const platform::InterfaceDescription* PluginInterfaceDescription() {
   return library != nullptr ? library->FindInterface(IID_IKIVROPlugin) : nullptr;
 }
 
-}  // namespace kivro_plugin
+}  // namespace kivro::plugin

@@ -6,7 +6,7 @@
 
 #include "platform/com_typelib.h"
 
-namespace kivro_plugin {
+namespace kivro::plugin {
 
 constexpr unsigned kApplicationScriptId = 101;
 constexpr unsigned kClassScriptId = 103;
@@ -18,4 +18,4 @@ bool FindPluginResource(const char* type, unsigned id, const char** data, unsign
 // the built-in library failed to parse.
 const platform::InterfaceDescription* PluginInterfaceDescription();
 
-}  // namespace kivro_plugin
+}  // namespace kivro::plugin

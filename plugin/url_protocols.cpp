@@ -4,7 +4,7 @@
 #include "platform/process_scheme_handler.h"
 #include "platform/registry.h"
 
-namespace kivro_plugin {
+namespace kivro::plugin {
 
 namespace {
 
@@ -38,4 +38,4 @@ void RegisterBothUrlProtocols() {
   RegisterUrlProtocol("ZelNoti", "\\Downloaded Program Files\\Pingbell.exe");
 }
 
-}  // namespace kivro_plugin
+}  // namespace kivro::plugin

@@ -5,7 +5,7 @@
 #pragma once
 #include <string>
 
-namespace kivro_plugin {
+namespace kivro::plugin {
 
 // Writes HKCR\<protocol> ("URL Protocol" = "") and
 // HKCR\<protocol>\Shell\Open\Command (the command), and on desktops without
@@ -18,4 +18,4 @@ void RegisterBothUrlProtocols();
 // blank in the folder names neither starts another program nor splits the URL.
 std::string UrlProtocolCommand(const std::string& program_path);
 
-}  // namespace kivro_plugin
+}  // namespace kivro::plugin

@@ -5,6 +5,8 @@
 
 #include "sysinfo/directx_version.h"
 
+namespace kivro {
+
 ProcessorAnswer ClientInformation::GetProcessor() const {
   ProcessorInfo cpu(env_.cpuid, env_.clock);
   ProcessorAnswer a;
@@ -103,3 +105,5 @@ int ComposeClientReport(ClientReport* report, const ClientEnvironment& env) {
 int ComposeClientReport(ClientReport* report) {
   return ComposeClientReport(report, SystemClientEnvironment());
 }
+
+}  // namespace kivro

@@ -19,6 +19,8 @@
 #include "sysinfo/processor_info.h"
 #include "sysinfo/xml_support.h"
 
+namespace kivro {
+
 struct ClientEnvironment {
   CpuidFunction cpuid;
   ClockCounters clock;
@@ -100,3 +102,5 @@ ClientReportValues GatherClientReportValues(const ClientEnvironment& env);
 // fallback ("Unknown", 0, -1 for the clock).
 int ComposeClientReport(ClientReport* report);
 int ComposeClientReport(ClientReport* report, const ClientEnvironment& env);
+
+}  // namespace kivro

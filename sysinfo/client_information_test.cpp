@@ -9,6 +9,8 @@
 
 #include "sysinfo/fake_registry.h"
 
+namespace kivro {
+
 namespace {
 
 using Root = platform::RegistryRoot;
@@ -255,3 +257,5 @@ TEST(ComposeClientReportTest, SystemRegistryFeedsTheProbes) {
 }
 
 }  // namespace
+
+}  // namespace kivro

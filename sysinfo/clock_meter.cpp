@@ -1,5 +1,7 @@
 #include "sysinfo/clock_meter.h"
 
+namespace kivro {
+
 int64_t ClockMeter::TimedRun(bool baseline) {
   try {
     int64_t before = int64_t(counters_.read_time_stamp_counter());
@@ -25,3 +27,5 @@ void ClockMeter::Measure() {
   int64_t cycles = TimedRun(false) - TimedRun(true);
   mhz_ = int32_t((cycles / kMilliseconds) / 1000);
 }
+
+}  // namespace kivro

@@ -6,6 +6,9 @@
 #include <functional>
 
 // The counters the measurement reads; tests hand in counters of their own.
+
+namespace kivro {
+
 struct ClockCounters {
   std::function<uint64_t()> read_time_stamp_counter;
   std::function<bool(int64_t*)> query_performance_frequency;
@@ -33,3 +36,5 @@ class ClockMeter {
   ClockCounters counters_;
   int32_t mhz_ = 0;
 };
+
+}  // namespace kivro

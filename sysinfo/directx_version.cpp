@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace kivro {
+
 DirectXVersion::DirectXVersion() : DirectXVersion(SystemRegistryReader()) {}
 
 DirectXVersion::DirectXVersion(const RegistryReader& registry) {
@@ -27,3 +29,5 @@ bool DirectXVersion::Parse(const std::string& text) {
   }
   return true;
 }
+
+}  // namespace kivro

@@ -5,6 +5,8 @@
 
 #include "sysinfo/registry_reader.h"
 
+namespace kivro {
+
 class DirectXVersion {
  public:
   DirectXVersion();  // this machine's registry
@@ -23,3 +25,5 @@ class DirectXVersion {
   int32_t minor_ = 0;
   char revision_[2] = {};
 };
+
+}  // namespace kivro

@@ -5,6 +5,8 @@
 
 #include "platform/codepage.h"
 
+namespace kivro {
+
 namespace {
 
 using Root = platform::RegistryRoot;
@@ -143,3 +145,5 @@ void DisplayAdapterInfo::ReadDriverFile(const DisplaySystem& system) {
     return;
   }
 }
+
+}  // namespace kivro

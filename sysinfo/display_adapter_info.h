@@ -12,6 +12,9 @@
 #include "sysinfo/registry_reader.h"
 
 // What a driver file's version resource offers.
+
+namespace kivro {
+
 struct DriverVersionResource {
   uint16_t file_version[4] = {};  // major, minor, build, revision
   // (language, code page) pairs of the translation table, in order.
@@ -76,3 +79,5 @@ class DisplayAdapterInfo {
   char driver_date_[256] = {};
   char driver_version_[256] = {};
 };
+
+}  // namespace kivro

@@ -6,6 +6,8 @@
 
 #include "sysinfo/fake_registry.h"
 
+namespace kivro {
+
 namespace {
 
 using Root = platform::RegistryRoot;
@@ -186,3 +188,5 @@ TEST(DisplayAdapter, ThisHostReportsItsScreenAndNothingElse) {
 }
 
 }  // namespace
+
+}  // namespace kivro

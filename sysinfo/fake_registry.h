@@ -6,6 +6,8 @@
 #include "platform/codepage.h"
 #include "sysinfo/registry_reader.h"
 
+namespace kivro {
+
 class FakeRegistry : public RegistryReader {
  public:
   void AddKey(Root root, const std::string& key) { keys_[Key(root, key)]; }
@@ -59,3 +61,5 @@ class FakeRegistry : public RegistryReader {
   }
   std::map<std::string, Values> keys_;
 };
+
+}  // namespace kivro

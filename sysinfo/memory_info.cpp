@@ -1,5 +1,7 @@
 #include "sysinfo/memory_info.h"
 
+namespace kivro {
+
 MemoryInfo::MemoryInfo() : MemoryInfo([](platform::MemoryStatus* s) {
   return platform::GetMemoryStatus(s);
 }) {}
@@ -12,3 +14,5 @@ MemoryInfo::MemoryInfo(const MemoryStatusQuery& query) {
   // floor(total / 16 + 0.5) * 16 in integers.
   total_ = int32_t((total_mb + 8) / 16 * 16);
 }
+
+}  // namespace kivro

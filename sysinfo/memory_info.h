@@ -5,6 +5,8 @@
 
 #include "platform/system_info.h"
 
+namespace kivro {
+
 using MemoryStatusQuery = std::function<bool(platform::MemoryStatus* status)>;
 
 class MemoryInfo {
@@ -21,3 +23,5 @@ class MemoryInfo {
   int32_t total_ = 0;
   int32_t available_ = 0;
 };
+
+}  // namespace kivro

@@ -7,7 +7,7 @@
 
 #include "platform/codepage.h"
 
-namespace Zelmora {
+namespace kivro::Zelmora {
 namespace {
 
 const char* const kEditions[] = {
@@ -195,4 +195,4 @@ void OSInfo::MakeServicePackText(const RegistryReader& registry) {
   service_pack_[n] = '\0';
 }
 
-}  // namespace Zelmora
+}  // namespace kivro::Zelmora

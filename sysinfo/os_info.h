@@ -7,7 +7,7 @@
 #include "platform/system_info.h"
 #include "sysinfo/registry_reader.h"
 
-namespace Zelmora {
+namespace kivro::Zelmora {
 
 // Fills the record in the form its size asks for (GetVersionEx).
 using VersionQuery = std::function<bool(platform::WindowsVersionRecord* record)>;
@@ -48,4 +48,4 @@ class OSInfo {
 // The edition table: the name of a code, "Unknown" outside 1-22.
 const char* EditionName(int32_t code);
 
-}  // namespace Zelmora
+}  // namespace kivro::Zelmora

@@ -8,6 +8,8 @@
 #include "sysinfo/fake_registry.h"
 #include "sysinfo/memory_info.h"
 
+namespace kivro {
+
 namespace {
 
 using Root = platform::RegistryRoot;
@@ -252,3 +254,5 @@ TEST(MemoryInfoTest, TotalRoundsToSixteenMegabytes) {
 }
 
 }  // namespace
+
+}  // namespace kivro

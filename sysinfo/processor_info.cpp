@@ -6,6 +6,8 @@
 #include "platform/thread.h"
 #include "sysinfo/processor_names.h"
 
+namespace kivro {
+
 namespace {
 
 struct VendorEntry {
@@ -139,3 +141,5 @@ void ProcessorInfo::Identify(const CpuidFunction& cpuid, const ClockCounters& co
     name_[48] = '\0';
   }
 }
+
+}  // namespace kivro

@@ -11,6 +11,8 @@
 #include "platform/system_info.h"
 #include "sysinfo/clock_meter.h"
 
+namespace kivro {
+
 using CpuidRegisters = platform::CpuidRegisters;
 // Executes one CPUID leaf; false when the instruction faults.
 using CpuidFunction = std::function<bool(uint32_t leaf, CpuidRegisters* out)>;
@@ -68,3 +70,5 @@ class ProcessorInfo {
   char name_[49] = {};
   std::unique_ptr<ClockMeter> clock_meter_;
 };
+
+}  // namespace kivro

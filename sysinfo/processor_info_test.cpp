@@ -9,6 +9,8 @@
 
 #include "sysinfo/processor_names.h"
 
+namespace kivro {
+
 namespace {
 
 // A processor made of CPUID answers.
@@ -374,3 +376,5 @@ TEST(ProcessorInfoSystem, ThisMachineHasANameAndAClock) {
 }
 
 }  // namespace
+
+}  // namespace kivro

@@ -5,6 +5,8 @@
 // "μ" (micron) in code page 949.
 #define MU "\xA5\xEC"
 
+namespace kivro {
+
 namespace {
 
 const char* Amd(int32_t family, int32_t model, bool mp) {
@@ -166,3 +168,5 @@ const char* ProcessorNameFromTable(int32_t vendor_class, int32_t family, int32_t
     default: return "Unknown family";
   }
 }
+
+}  // namespace kivro

@@ -4,5 +4,9 @@
 #pragma once
 #include <cstdint>
 
+namespace kivro {
+
 const char* ProcessorNameFromTable(int32_t vendor_class, int32_t family, int32_t model,
                                    int32_t extended_family, bool multiprocessor_capable);
+
+}  // namespace kivro

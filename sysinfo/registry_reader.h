@@ -7,6 +7,8 @@
 
 #include "platform/registry.h"
 
+namespace kivro {
+
 class RegistryReader {
  public:
   using Root = platform::RegistryRoot;
@@ -33,3 +35,5 @@ class RegistryReader {
 
 // The system's registry (platform/registry.h).
 const RegistryReader& SystemRegistryReader();
+
+}  // namespace kivro

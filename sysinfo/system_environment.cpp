@@ -8,6 +8,8 @@
 #include "platform/paths.h"
 #include "sysinfo/client_information.h"
 
+namespace kivro {
+
 DisplaySystem SystemDisplaySystem() {
   DisplaySystem s;
   s.screen_size = [](int* w, int* h) { platform::GetScreenSize(w, h); };
@@ -60,3 +62,5 @@ ClientEnvironment SystemClientEnvironment() {
 XmlSupport::XmlSupport()
     : XmlSupport(SystemClientEnvironment().create_by_progid,
                  [](const std::string& line) { platform::OutputDebugText(line.c_str()); }) {}
+
+}  // namespace kivro

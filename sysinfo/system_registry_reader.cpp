@@ -1,5 +1,7 @@
 #include "sysinfo/registry_reader.h"
 
+namespace kivro {
+
 namespace {
 
 class SystemRegistry : public RegistryReader {
@@ -26,3 +28,5 @@ const RegistryReader& SystemRegistryReader() {
   static const SystemRegistry registry;
   return registry;
 }
+
+}  // namespace kivro

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace kivro {
+
 const char* const kXmlProgIds[5] = {
     "MSXML2.DOMDocument",     "MSXML2.DOMDocument.2.6", "MSXML2.DOMDocument.3.0",
     "MSXML2.DOMDocument.4.0", "MSXML2.DOMDocument.5.0",
@@ -25,3 +27,5 @@ uint16_t XmlSupport::Probe() {
   }
   return mask_;
 }
+
+}  // namespace kivro

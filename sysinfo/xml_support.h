@@ -6,6 +6,9 @@
 #include <string>
 
 // The five identifiers in bit order.
+
+namespace kivro {
+
 extern const char* const kXmlProgIds[5];
 
 class XmlSupport {
@@ -30,3 +33,5 @@ class XmlSupport {
   char text_[512] = {};
   uint16_t mask_ = 0;
 };
+
+}  // namespace kivro

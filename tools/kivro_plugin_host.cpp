@@ -20,6 +20,8 @@
 #include "platform/initialize.h"
 #include "platform/paths.h"
 
+namespace kivro {
+
 namespace {
 
 using platform::HRESULT;
@@ -150,6 +152,10 @@ int RunCalls(int argc, char** argv) {
 }
 
 }  // namespace
+
+}  // namespace kivro
+
+using namespace kivro;
 
 int main(int argc, char** argv) {
   platform::Initialize();

@@ -7,6 +7,8 @@
 #include <random>
 #include <string>
 
+namespace kivro {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -88,3 +90,5 @@ TEST_F(PluginHostTest, RefusesMalformedCommandLines) {
 }
 
 }  // namespace
+
+}  // namespace kivro

@@ -8,6 +8,8 @@
 #include "platform/paths.h"
 #include "tools/kivro_publish_writer.h"
 
+namespace kivro {
+
 namespace {
 
 const char kUsage[] =
@@ -55,6 +57,10 @@ std::string WindowsPath(const std::string& arg) {
 }
 
 }  // namespace
+
+}  // namespace kivro
+
+using namespace kivro;
 
 int main(int argc, char** argv) {
   platform::Initialize();

@@ -9,6 +9,8 @@
 #include "platform/file_mode.h"
 #include "platform/filetime.h"
 
+namespace kivro {
+
 namespace {
 
 int64_t LocalOf(platform::FileTime t) {
@@ -131,3 +133,5 @@ bool ScanRelease(const std::string& folder, bool read_packages, Release* release
   }
   return ScanFolder(folder, "", read_packages, release, error);
 }
+
+}  // namespace kivro

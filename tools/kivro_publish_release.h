@@ -9,6 +9,8 @@
 
 #include "patch/npk/npk.h"
 
+namespace kivro {
+
 struct PublishedEntity {
   std::string name;    // inside the package, '\' between folders
   std::string listed;  // as the list names it: '^' for '\'
@@ -50,3 +52,5 @@ bool ScanRelease(const std::string& folder, bool read_packages, Release* release
 // Why a file, folder or entity name cannot be carried by the patch lists
 // (empty when it can).
 std::string NameProblem(const std::string& name);
+
+}  // namespace kivro

@@ -7,6 +7,8 @@
 #include "platform/file.h"
 #include "update/release_manifest.h"
 
+namespace kivro {
+
 bool ReadSigningKey(const std::string& path, MinisignSecretKey* key, std::string* error) {
   std::string text;
   platform::FileInfo info;
@@ -68,3 +70,5 @@ bool WriteSignedManifest(const PublishOptions& options, const MinisignSecretKey&
   summary->manifest_path = path;
   return true;
 }
+
+}  // namespace kivro

@@ -14,6 +14,8 @@
 #include "tools/kivro_publish_writer.h"
 #include "update/release_manifest.h"
 
+namespace kivro {
+
 namespace fs = std::filesystem;
 
 namespace patch_test {
@@ -44,7 +46,7 @@ class SignedPublishTest : public PatchTest {
     options.published = 1765000000;
     options.list_patch_version = "3";
     options.peer_source = "http://127.0.0.1:1";
-    return ::Publish(options, summary, error);
+    return kivro::Publish(options, summary, error);
   }
   std::string release_;
 };
@@ -112,3 +114,5 @@ TEST_F(SignedPublishTest, AKeyThatCannotSignLeavesTheTreeUntouched) {
 
 }  // namespace
 }  // namespace patch_test
+
+}  // namespace kivro

@@ -15,6 +15,8 @@
 #include "tools/kivro_publish_writer.h"
 #include "transfer/swarmlet_meta.h"
 
+namespace kivro {
+
 namespace fs = std::filesystem;
 
 namespace patch_test {
@@ -47,7 +49,7 @@ class PublishTest : public PatchTest {
     if (!previous.empty()) options.previous_dir = Win(previous);
     options.list_patch_version = version;
     PublishSummary summary;
-    return ::Publish(options, &summary, error);
+    return kivro::Publish(options, &summary, error);
   }
   std::map<std::string, std::string> Tree(const std::string& root) {
     std::map<std::string, std::string> files;
@@ -217,7 +219,7 @@ TEST_F(PublishTest, PeerMetaFileBesideEveryPublishedFile) {
   options.peer_source = "http://127.0.0.1:18080";
   PublishSummary summary;
   std::string error;
-  ASSERT_TRUE(::Publish(options, &summary, &error)) << error;
+  ASSERT_TRUE(kivro::Publish(options, &summary, &error)) << error;
   int described = 0;
   for (const auto& e : fs::recursive_directory_iterator(server_)) {
     std::string path = e.path().string();
@@ -249,7 +251,7 @@ TEST_F(PublishTest, TorrentsBesideEveryPublishedFileWithItsUrlAsWebSeed) {
   options.torrent_base = "http://dl.example:8080/base";
   PublishSummary summary;
   std::string error;
-  ASSERT_TRUE(::Publish(options, &summary, &error)) << error;
+  ASSERT_TRUE(kivro::Publish(options, &summary, &error)) << error;
   int described = 0;
   for (const auto& e : fs::recursive_directory_iterator(server_)) {
     std::string path = e.path().string();
@@ -283,7 +285,7 @@ TEST_F(PublishTest, TorrentsBesideEveryPublishedFileWithItsUrlAsWebSeed) {
   EXPECT_EQ(described, 7);
   // Publishing again gives the same bytes.
   std::string list_torrent = ReadFile(server_ + "/vrl/newvrl/gobanvista.vrl.torrent");
-  ASSERT_TRUE(::Publish(options, &summary, &error)) << error;
+  ASSERT_TRUE(kivro::Publish(options, &summary, &error)) << error;
   EXPECT_EQ(ReadFile(server_ + "/vrl/newvrl/gobanvista.vrl.torrent"), list_torrent);
 }
 
@@ -311,3 +313,5 @@ TEST_F(PublishTest, CommandLine) {
 
 }  // namespace
 }  // namespace patch_test
+
+}  // namespace kivro

@@ -11,6 +11,8 @@
 #include "platform/file.h"
 #include "platform/paths.h"
 
+namespace kivro {
+
 int32_t TorrentPieceSize(uint64_t file_size) {
   int32_t piece = 16 * 1024;
   while (piece < 4 * 1024 * 1024 && static_cast<uint64_t>(piece) * 1024 < file_size) piece *= 2;
@@ -56,3 +58,5 @@ bool MakeTorrent(const std::string& file, const std::string& web_seed_url, std::
   return true;
 }
 #endif
+
+}  // namespace kivro

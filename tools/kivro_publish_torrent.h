@@ -8,6 +8,9 @@
 // Piece size by file size: the smallest power of two that keeps the file
 // within about 1024 pieces, at least 16 KiB (one block, so small files
 // still spread over several peers) and at most 4 MiB.
+
+namespace kivro {
+
 int32_t TorrentPieceSize(uint64_t file_size);
 
 // The .torrent's bytes for `file` (a Windows path) with `web_seed_url` as
@@ -15,3 +18,5 @@ int32_t TorrentPieceSize(uint64_t file_size);
 // a message when the file cannot be read or hashed.
 bool MakeTorrent(const std::string& file, const std::string& web_seed_url, std::string* bytes,
                  std::string* error);
+
+}  // namespace kivro

@@ -19,6 +19,8 @@
 #include "tools/kivro_publish_zip.h"
 #include "transfer/swarmlet_meta.h"
 
+namespace kivro {
+
 bool WriteAtomically(const std::string& path, const std::string& text, std::string* error) {
   platform::CreateParentDirectories(path);
   std::string temporary = path + ".new";
@@ -61,7 +63,6 @@ uint32_t FileSize(const std::string& path) {
   platform::FileInfo info;
   return platform::GetFileInfo(path, &info) ? static_cast<uint32_t>(info.size) : 0;
 }
-
 
 // The URL of a published file under `base` (http://host:port[/path]).
 std::string PublishedUrl(std::string base, const std::string& relative) {
@@ -646,3 +647,5 @@ bool Publish(const PublishOptions& options, PublishSummary* summary, std::string
     return false;
   return true;
 }
+
+}  // namespace kivro

@@ -19,6 +19,8 @@
 
 #include "tools/kivro_publish_release.h"
 
+namespace kivro {
+
 struct PublishOptions {
   std::string release_dir;  // Windows paths
   std::string server_dir;
@@ -62,3 +64,5 @@ bool WriteAtomically(const std::string& path, const std::string& text, std::stri
 
 // The list date of a list time in its long form, "YYYYMMDD-HHMMSS".
 std::string LongListDate(int64_t list_time);
+
+}  // namespace kivro

@@ -9,6 +9,8 @@
 #include "platform/file.h"
 #include "platform/filetime.h"
 
+namespace kivro {
+
 namespace {
 
 constexpr uint32_t kMadeByUnix = 3 << 8;  // "version made by": Unix, zip 2.0
@@ -101,3 +103,5 @@ bool WriteZip(const std::string& archive_path, const std::vector<ZipSource>& ent
   }
   return ok;
 }
+
+}  // namespace kivro

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace kivro {
+
 struct ZipSource {
   std::string entry_name;              // as stored (code page 949), '/' between folders
   std::string file_path;               // Windows path of the content; unused when `bytes` is set
@@ -19,3 +21,5 @@ struct ZipSource {
 // False with a message on failure.
 bool WriteZip(const std::string& archive_path, const std::vector<ZipSource>& entries,
               std::string* error);
+
+}  // namespace kivro

@@ -8,6 +8,8 @@
 #include "tools/kivro_update_fetch.h"
 #include "tools/kivro_update_run.h"
 
+namespace kivro {
+
 namespace {
 void Usage(FILE* out) {
   std::fputs("usage: kivro-update fetch URL LOCAL_PATH [options]\n", out);
@@ -15,6 +17,10 @@ void Usage(FILE* out) {
   std::fputs("Each command explains itself with --help.\n", out);
 }
 }  // namespace
+
+}  // namespace kivro
+
+using namespace kivro;
 
 int main(int argc, char** argv) {
   platform::Initialize();

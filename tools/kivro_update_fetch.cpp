@@ -15,6 +15,8 @@
 #include "update/launcher_manager.h"
 #include "update/own_roles.h"
 
+namespace kivro {
+
 namespace {
 
 const char kUsage[] =
@@ -70,8 +72,6 @@ int Usage(const std::string& problem) {
 }
 
 }  // namespace
-
-const char* FetchUsage() { return kUsage; }
 
 int FetchCommand(int argc, char** argv) {
   std::string url, local;
@@ -178,3 +178,5 @@ int FetchCommand(int argc, char** argv) {
   }
   return result > 0 && result < 256 ? static_cast<int>(result) : 1;
 }
+
+}  // namespace kivro

@@ -8,10 +8,10 @@
 // argv[0] is "fetch". Answers the process exit code: 0 when the file is
 // complete, 2 for usage errors, otherwise the download's result code (1
 // stopped, or an error code; codes above 255 become 1).
-int FetchCommand(int argc, char** argv);
 
-// The text of `kivro-update fetch --help`.
-const char* FetchUsage();
+namespace kivro {
+
+int FetchCommand(int argc, char** argv);
 
 // A LOCAL_PATH as given on the command line -> the Windows path the system
 // uses: "X:..." stays as it is, anything else is a POSIX path.
@@ -19,3 +19,5 @@ std::string FetchLocalPath(const std::string& argument);
 
 // The progress line drawn on a terminal, `columns` wide at most.
 std::string FetchProgressLine(uint32_t total, uint32_t received, int columns);
+
+}  // namespace kivro

@@ -7,6 +7,8 @@
 #include "tools/kivro_update_fetch.h"
 #include "update/roles.h"
 
+namespace kivro {
+
 namespace {
 std::string Mebibytes(uint32_t bytes) {
   char text[32];
@@ -36,3 +38,4 @@ std::string FetchProgressLine(uint32_t total, uint32_t received, int columns) {
   return line;
 }
 
+}  // namespace kivro

@@ -14,6 +14,8 @@
 #include "transfer/swarmlet_meta.h"
 #include "transfer/test_support/test_servers.h"
 
+namespace kivro {
+
 namespace {
 
 using kivro_test::TempDir;
@@ -189,3 +191,5 @@ TEST(FetchToolFtp, FetchesWithResumableFtp) {
 }
 
 }  // namespace
+
+}  // namespace kivro

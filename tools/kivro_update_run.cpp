@@ -22,6 +22,8 @@
 #define KIVRO_RELEASE_PUBKEY ""
 #endif
 
+namespace kivro {
+
 namespace {
 
 const char kUsage[] =
@@ -202,8 +204,6 @@ int Usage(const char* problem) {
 
 }  // namespace
 
-const char* RunUpdateUsage() { return kUsage; }
-
 int RunUpdateCommand(int argc, char** argv) {
   std::string local_base, list_url, url_base, list_path;
   int32_t method = kMethodUrl;
@@ -352,3 +352,5 @@ int RunUpdateCommand(int argc, char** argv) {
     }
   }
 }
+
+}  // namespace kivro

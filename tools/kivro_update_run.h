@@ -6,7 +6,9 @@
 // argv[0] is "run". Answers the process exit code: 0 after result 1
 // (nothing to update) or 3 (updated), 2 for usage errors and a failed check,
 // otherwise the manager's result code.
+
+namespace kivro {
+
 int RunUpdateCommand(int argc, char** argv);
 
-// The text of `kivro-update run --help`.
-const char* RunUpdateUsage();
+}  // namespace kivro

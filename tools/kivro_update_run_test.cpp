@@ -9,6 +9,8 @@
 #include "launcher/launcher_e2e_support.h"
 #include "transfer/test_support/test_servers.h"
 
+namespace kivro {
+
 namespace {
 
 using launcher_e2e::DemoWorld;
@@ -87,3 +89,5 @@ TEST_F(KivroUpdateRun, WrongArgumentsAreUsageErrors) {
 }
 
 }  // namespace
+
+}  // namespace kivro

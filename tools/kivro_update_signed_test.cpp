@@ -13,6 +13,8 @@
 #include "launcher/launcher_e2e_support.h"
 #include "transfer/test_support/test_servers.h"
 
+namespace kivro {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -232,3 +234,5 @@ TEST_F(KivroUpdateSigned, MirrorsWorkWithoutAKeyAndEveryHostDownFails) {
 }
 
 }  // namespace
+
+}  // namespace kivro

@@ -9,6 +9,9 @@
 
 // Copies kivro-update and `engine` (as Swarmlet.dll) into `folder`, with
 // `settings` as Swarmlet.ini when not empty. Answers the program's path.
+
+namespace kivro {
+
 inline std::string PlaceProgram(const kivro_test::TempDir& folder, const std::string& engine,
                                 const std::string& settings) {
   namespace fs = std::filesystem;
@@ -18,3 +21,5 @@ inline std::string PlaceProgram(const kivro_test::TempDir& folder, const std::st
   if (!settings.empty()) kivro_test::WritePosixFile(folder.PosixPath("Swarmlet.ini"), settings);
   return program;
 }
+
+}  // namespace kivro

@@ -15,6 +15,8 @@
 #include "transfer/swarmlet_meta.h"
 #include "transfer/test_support/test_servers.h"
 
+namespace kivro {
+
 #ifdef KIVRO_TORRENT_ENGINE
 
 namespace {
@@ -131,3 +133,5 @@ TEST(SwarmOfThree, PlayersCompleteFromEachOtherWhenTheWebSeedGivesLittle) {
 }  // namespace
 
 #endif
+
+}  // namespace kivro

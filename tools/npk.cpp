@@ -13,6 +13,8 @@
 #include "platform/initialize.h"
 #include "platform/paths.h"
 
+namespace kivro {
+
 namespace {
 
 const char kUsage[] =
@@ -142,6 +144,10 @@ int Key(const std::string& path, char** words) {
 }
 
 }  // namespace
+
+}  // namespace kivro
+
+using namespace kivro;
 
 int main(int argc, char** argv) {
   platform::Initialize();

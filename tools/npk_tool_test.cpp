@@ -8,6 +8,8 @@
 #include "platform/file.h"
 #include "platform/paths.h"
 
+namespace kivro {
+
 namespace {
 
 class NpkTool : public ::testing::Test {
@@ -89,3 +91,5 @@ TEST_F(NpkTool, ErrorsGiveMessagesAndNonZeroExits) {
 }
 
 }  // namespace
+
+}  // namespace kivro

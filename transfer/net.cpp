@@ -8,6 +8,8 @@
 #include "platform/internet_errors.h"
 #include "update/last_error.h"
 
+namespace kivro {
+
 namespace {
 
 constexpr uint64_t kFourGiB = 0x100000000ull;
@@ -460,3 +462,5 @@ int32_t CNet::FetchFtpResume(const std::string& local_path, const std::string& p
   if (r != kNetDone) return r;
   return FinishTemporary(temporary, local_path);
 }
+
+}  // namespace kivro

@@ -27,6 +27,8 @@ class InternetStream;
 class File;
 }  // namespace platform
 
+namespace kivro {
+
 // Connection states of CNet.
 enum NetState : int32_t {
   kNetClosed = 0,
@@ -121,3 +123,5 @@ bool ExtractPath(const std::string& url, std::string* path);
 // The temporary name of methods 3 and 4.
 std::string TemporaryName(const std::string& local_path);
 }  // namespace net_detail
+
+}  // namespace kivro

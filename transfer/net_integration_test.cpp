@@ -10,6 +10,8 @@
 #include "transfer/net.h"
 #include "transfer/net_test_support.h"
 
+namespace kivro {
+
 namespace {
 
 using kivro_test::TempDir;
@@ -349,3 +351,5 @@ TEST(FtpNetIpv6, ResumableFtpWorksOverIpv6WithEpsv) {
 }
 
 }  // namespace
+
+}  // namespace kivro

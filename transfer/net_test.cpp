@@ -12,6 +12,8 @@
 #include "platform/internet_errors.h"
 #include "transfer/net_test_support.h"
 
+namespace kivro {
+
 namespace {
 
 using kivro_test::ReadLine;
@@ -452,3 +454,5 @@ TEST(NetFtpFaults, EarlyEndOfDataBeforeTheSizeIs35) {
 }
 
 }  // namespace
+
+}  // namespace kivro

@@ -9,7 +9,7 @@
 #include "transfer/test_support/test_servers.h"
 #include "update/last_error.h"
 
-namespace net_test {
+namespace kivro::net_test {
 
 struct Recorder {
   std::vector<std::pair<uint32_t, uint32_t>> progress;  // (total, received)
@@ -44,4 +44,4 @@ inline void Wire(CNet* net, uint32_t timeout_ms = 2000) {
 
 inline std::string LastErrorText() { return GetLastErrorInfo().text; }
 
-}  // namespace net_test
+}  // namespace kivro::net_test

@@ -15,6 +15,8 @@
 #include "update/fixed_text.h"
 #include "update/last_error.h"
 
+namespace kivro {
+
 namespace {
 
 // Process-wide state shared by all adapters.
@@ -274,3 +276,5 @@ int32_t CSwarmlet::EngineDownload(const char* local_path, const char* url) {
   }
   return 0;
 }
+
+}  // namespace kivro

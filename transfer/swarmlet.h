@@ -22,6 +22,8 @@ namespace platform {
 class DynamicLibrary;
 }
 
+namespace kivro {
+
 class CSwarmlet : public I_Download {
  public:
   // The engine's answer to ModuleInit is awaited this long (30 s by
@@ -111,3 +113,5 @@ class CSwarmlet : public I_Download {
   char extension_[100] = "swarmlet";  // cut at 99 characters
   char extra_text_[100] = "";         // cut at 99 characters
 };
+
+}  // namespace kivro

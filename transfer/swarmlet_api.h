@@ -12,6 +12,8 @@
 
 #include "transfer/transfer_codes.h"
 
+namespace kivro {
+
 extern "C" {
 
 // (first, second): ModuleInit's callback gets (result 0 = ready, else
@@ -58,3 +60,5 @@ constexpr const char* kSwarmletExports[14] = {
 
 // The engine library's file name, looked for in the program's own folder.
 constexpr const char kSwarmletLibraryName[] = "Swarmlet.dll";
+
+}  // namespace kivro

@@ -11,6 +11,8 @@
 #include "transfer/test_support/test_servers.h"
 #include "update/last_error.h"
 
+namespace kivro {
+
 namespace {
 
 using kivro_test::TempDir;
@@ -150,3 +152,5 @@ TEST_F(ReferenceEngine, CancelStopsTheEngineAndTheNextCallCompletes) {
 }
 
 }  // namespace
+
+}  // namespace kivro

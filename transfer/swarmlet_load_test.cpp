@@ -11,6 +11,8 @@
 #include "transfer/test_support/test_servers.h"
 #include "update/last_error.h"
 
+namespace kivro {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -83,3 +85,5 @@ TEST(SwarmletLoad, LibraryInTheCurrentDirectoryIsNotTaken) {
 }
 
 }  // namespace
+
+}  // namespace kivro

@@ -30,6 +30,8 @@
 #include <string>
 #include <vector>
 
+namespace kivro {
+
 struct SwarmletMeta {
   std::string name;
   uint64_t size = 0;
@@ -135,3 +137,5 @@ inline bool ReadSwarmletMeta(const char* data, size_t size, SwarmletMeta* meta, 
   *meta = std::move(m);
   return true;
 }
+
+}  // namespace kivro

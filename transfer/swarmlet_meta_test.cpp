@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace kivro {
+
 namespace {
 
 bool Read(const std::string& text, SwarmletMeta* meta, std::string* why = nullptr) {
@@ -85,3 +87,5 @@ TEST(SwarmletMeta, RefusesBadSizesSourcesAndShapes) {
 }
 
 }  // namespace
+
+}  // namespace kivro

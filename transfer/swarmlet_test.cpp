@@ -18,6 +18,8 @@
 #include "transfer/test_support/test_servers.h"
 #include "update/last_error.h"
 
+namespace kivro {
+
 namespace {
 
 struct TestEngine {
@@ -276,3 +278,5 @@ TEST_F(SwarmletAdapter, CallbacksFromEngineThreadsAreSeenByThePoller) {
 }
 
 }  // namespace
+
+}  // namespace kivro

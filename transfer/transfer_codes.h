@@ -5,6 +5,9 @@
 #include <cstdint>
 
 // Result codes of CNet (besides 0 done and 1 stopped).
+
+namespace kivro {
+
 enum NetResult : int32_t {
   kNetDone = 0,
   kNetStopped = 1,
@@ -47,3 +50,5 @@ enum SwarmletEngineError : uint32_t {
   kSwarmletErrorWriteFailed = 4,      // the target folder refused the file
   kSwarmletErrorBadArguments = 5,     // StartDownload without a meta URL or a folder
 };
+
+}  // namespace kivro

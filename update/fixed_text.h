@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstring>
 
+namespace kivro {
+
 constexpr size_t kTextSize = 260;  // MAX_PATH
 
 // Copies `src` (null = empty) into `dst` of `size` bytes, cut to size - 1
@@ -32,3 +34,5 @@ inline bool CopyText(char (&dst)[N], const char* src) {
 inline bool TextFits(const char* src, size_t size) {
   return src == nullptr || strnlen(src, size) < size;
 }
+
+}  // namespace kivro

@@ -9,6 +9,9 @@
 #include "update/roles.h"
 
 // First argument of ReportPhase.
+
+namespace kivro {
+
 enum UpdatePhase : int32_t {
   kPhaseCheck = 0,
   kPhaseDownload = 1,
@@ -84,3 +87,5 @@ class I_Manager {
   virtual void SetParallel(int32_t parallel) = 0;
   virtual ~I_Manager() = default;
 };
+
+}  // namespace kivro

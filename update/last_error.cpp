@@ -3,6 +3,8 @@
 #include "update/fixed_text.h"
 #include "update/lock_guard.h"
 
+namespace kivro {
+
 namespace {
 
 LastErrorRecord g_last_error;
@@ -34,3 +36,5 @@ LastErrorRecord GetLastErrorInfo() {
   CLock lock(&RecordLock());
   return g_last_error;
 }
+
+}  // namespace kivro

@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 
+namespace kivro {
+
 struct LastErrorRecord {
   int32_t code = 0;
   int32_t system_error = 0;  // GetLastError numbering, or 0
@@ -16,3 +18,5 @@ void SetLastErrorInfo(int32_t code, int32_t system_error, const char* text);
 int32_t LastErrorCode();
 // A copy of the whole record (code, system error value, text).
 LastErrorRecord GetLastErrorInfo();
+
+}  // namespace kivro

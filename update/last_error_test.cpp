@@ -8,6 +8,8 @@
 
 #include "update/lock_guard.h"
 
+namespace kivro {
+
 namespace {
 
 TEST(LastErrorTest, AbsentTextStoresEmptyTextAndTheCode) {
@@ -76,3 +78,5 @@ TEST(CLockTest, ScopeLeftByExceptionLeavesTheSection) {
 }
 
 }  // namespace
+
+}  // namespace kivro

@@ -12,6 +12,8 @@
 #include "update/lock_guard.h"
 #include "update/manager_internal.h"
 
+namespace kivro {
+
 namespace {
 
 constexpr const char* kAgent = "LAUNCHER";
@@ -481,3 +483,5 @@ void CLauncherManager::CheckWorker() {
   }
   EndCheck(r == 0 ? kStateDone : kStateFailed);
 }
+
+}  // namespace kivro

@@ -23,6 +23,8 @@
 #include "update/roles.h"
 #include "update/work_lists.h"
 
+namespace kivro {
+
 class CLauncherManager : public I_Manager {
  public:
   CLauncherManager();
@@ -205,3 +207,5 @@ int32_t IsStopRequested();
 // callbacks. Always answers true (go on).
 bool PackageProgressHook(int32_t kind, int32_t event, const char* ignored, int32_t done,
                          int32_t total);
+
+}  // namespace kivro

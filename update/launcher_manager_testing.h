@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-namespace launcher_testing {
+namespace kivro::launcher_testing {
 
 // Replaces the thread starter (for starts that fail); null restores
 // platform::StartDetachedThread.
@@ -22,4 +22,4 @@ bool WaitForIdleWorkers(uint32_t timeout_ms);
 // false and does nothing otherwise.
 bool ResetLauncherManager();
 
-}  // namespace launcher_testing
+}  // namespace kivro::launcher_testing

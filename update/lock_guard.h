@@ -2,6 +2,8 @@
 #pragma once
 #include "platform/thread.h"
 
+namespace kivro {
+
 class CLock {
  public:
   // Throws the text "CLock Constructer NULL Pointer" (a const char*) when
@@ -17,3 +19,5 @@ class CLock {
  private:
   platform::CriticalSection* section_;
 };
+
+}  // namespace kivro

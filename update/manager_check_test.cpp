@@ -6,7 +6,7 @@
 
 #include "update/manager_fixture.h"
 
-namespace manager_test {
+namespace kivro::manager_test {
 namespace {
 
 using ::testing::ElementsAre;
@@ -332,4 +332,4 @@ TEST_F(RoleTest, ForwardingWithoutPatchInfoAnswersEmptyValues) {
 }
 
 }  // namespace
-}  // namespace manager_test
+}  // namespace kivro::manager_test

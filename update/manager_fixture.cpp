@@ -1,6 +1,6 @@
 #include "update/manager_fixture.h"
 
-namespace manager_test {
+namespace kivro::manager_test {
 
 WiringLog& Wiring() {
   static WiringLog log;
@@ -84,4 +84,4 @@ std::vector<int32_t> ManagerTest::Settle(size_t count) {
   return Log().Results();
 }
 
-}  // namespace manager_test
+}  // namespace kivro::manager_test

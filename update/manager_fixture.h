@@ -14,7 +14,7 @@
 #include "update/manager_test_support.h"
 #include "update/role_factory.h"
 
-namespace manager_test {
+namespace kivro::manager_test {
 
 // Own roles that cannot be created (the manager must cope), with the
 // StartUpdate wiring recorded.
@@ -45,4 +45,4 @@ class ManagerTest : public ::testing::Test {
   FakeApplier applier;
 };
 
-}  // namespace manager_test
+}  // namespace kivro::manager_test

@@ -8,6 +8,8 @@
 #include "update/lock_guard.h"
 #include "update/manager_internal.h"
 
+namespace kivro {
+
 namespace {
 
 // Until a program hands in its factory the manager has no own roles.
@@ -118,3 +120,5 @@ bool ResetLauncherManager() {
 }
 
 }  // namespace launcher_testing
+
+}  // namespace kivro

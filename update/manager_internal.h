@@ -7,7 +7,7 @@
 #include "update/launcher_manager_testing.h"
 #include "update/role_factory.h"
 
-namespace manager_internal {
+namespace kivro::manager_internal {
 
 // Starts a detached manager worker that is counted until `body` returns.
 // False when the thread cannot be started (`body` is then not run).
@@ -16,4 +16,4 @@ bool StartCountedThread(std::function<void()> body);
 // The factory the program handed in, else one that creates no role.
 const RoleFactory& OwnRoles();
 
-}  // namespace manager_internal
+}  // namespace kivro::manager_internal

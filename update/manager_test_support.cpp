@@ -1,6 +1,6 @@
 #include "update/manager_test_support.h"
 
-namespace manager_test {
+namespace kivro::manager_test {
 
 CallbackLog& Log() {
   static CallbackLog log;
@@ -39,4 +39,4 @@ void OnApplyPercent(int32_t percent) {
   Log().apply_percents.push_back(percent);
 }
 
-}  // namespace manager_test
+}  // namespace kivro::manager_test

@@ -16,7 +16,7 @@
 #include "update/roles.h"
 #include "update/work_lists.h"
 
-namespace manager_test {
+namespace kivro::manager_test {
 
 constexpr auto kWait = std::chrono::seconds(20);  // far above any real wait
 
@@ -31,10 +31,6 @@ class Signal {
   bool Wait() {
     std::unique_lock<std::mutex> lock(mutex_);
     return cv_.wait_for(lock, kWait, [this] { return raised_; });
-  }
-  bool IsRaised() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return raised_;
   }
   // Waits until raised or `stop` answers 1: true when raised. The cancel
   // check is polled, as the real engines poll it between chunks.
@@ -339,4 +335,4 @@ class FakeApplier : public I_Apply {
   std::string last_destination_;
 };
 
-}  // namespace manager_test
+}  // namespace kivro::manager_test

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+namespace kivro {
+
 namespace {
 
 constexpr char kUntrusted[] = "untrusted comment: ";
@@ -226,3 +228,5 @@ std::string SignMinisign(const MinisignSecretKey& key, const void* data, size_t 
          Encode(raw, sizeof raw) + "\n" + kTrusted + trusted_comment + "\n" +
          Encode(global_signature, 64) + "\n";
 }
+
+}  // namespace kivro

@@ -18,6 +18,8 @@
 #include <string>
 #include <string_view>
 
+namespace kivro {
+
 struct MinisignPublicKey {
   uint8_t key_id[8] = {};
   uint8_t key[32] = {};
@@ -65,3 +67,5 @@ MinisignPublicKey MinisignPublicHalf(const MinisignSecretKey& key);
 // comment (one line, no line breaks: empty result otherwise).
 std::string SignMinisign(const MinisignSecretKey& key, const void* data, size_t size,
                          const std::string& trusted_comment);
+
+}  // namespace kivro

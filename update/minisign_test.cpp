@@ -11,6 +11,8 @@
 #include <sstream>
 #include <string>
 
+namespace kivro {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -178,3 +180,5 @@ TEST(MinisignText, MalformedKeysAndSignaturesAreRefused) {
 }
 
 }  // namespace
+
+}  // namespace kivro

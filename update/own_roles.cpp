@@ -7,6 +7,8 @@
 #include "transfer/net.h"
 #include "transfer/swarmlet.h"
 
+namespace kivro {
+
 namespace {
 
 I_PatchInfo* CreateVrelPatchInfo() { return new CVrelPatchInfo; }
@@ -36,3 +38,5 @@ const RoleFactory kOwnRoles = {
 }  // namespace
 
 const RoleFactory& OwnRoleFactory() { return kOwnRoles; }
+
+}  // namespace kivro

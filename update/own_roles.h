@@ -5,4 +5,8 @@
 #pragma once
 #include "update/role_factory.h"
 
+namespace kivro {
+
 const RoleFactory& OwnRoleFactory();
+
+}  // namespace kivro

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+namespace kivro {
+
 class I_ReceiveTap {
  public:
   // Before the first byte: the file being written and how many bytes it
@@ -29,3 +31,5 @@ class I_ReceiveTapHost {
  protected:
   ~I_ReceiveTapHost() = default;
 };
+
+}  // namespace kivro

@@ -14,6 +14,8 @@
 #include "platform/url.h"
 #include "update/last_error.h"
 
+namespace kivro {
+
 const char kReleaseRecordKey[] =
     "Software\\"
     "\xB7\xCE\xC4\xC3 \xC0\xC0\xBF\xEB \xC7\xC1\xB7\xCE\xB1\xD7\xB7\xA5 "
@@ -372,3 +374,5 @@ int32_t CReleaseGuard::DownloadFtpResume(const char* local_path, const char* url
 void CReleaseGuard::CloseFtpResume() { inner_->CloseFtpResume(); }
 // The guard belongs to whoever configured it; the manager never deletes it.
 void CReleaseGuard::Release() {}
+
+}  // namespace kivro

@@ -31,6 +31,8 @@
 #include "update/roles.h"
 #include "update/sha256_pipe.h"
 
+namespace kivro {
+
 class CReleaseGuard : public I_Download, private I_ReceiveTap {
  public:
   CReleaseGuard();
@@ -137,3 +139,5 @@ std::string WithHost(const std::string& url, const std::string& host);
 // The URL's "host[:port]".
 std::string HostOf(const std::string& url);
 }  // namespace release_guard_detail
+
+}  // namespace kivro

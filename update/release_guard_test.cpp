@@ -15,6 +15,8 @@
 #include "platform/testing/temp_root.h"
 #include "update/last_error.h"
 
+namespace kivro {
+
 namespace {
 
 using release_guard_detail::HostOf;
@@ -247,3 +249,5 @@ TEST_F(ReleaseGuardTest, MirrorsAreTriedInTurnAndTheWorkingHostIsKept) {
 }
 
 }  // namespace
+
+}  // namespace kivro

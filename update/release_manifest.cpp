@@ -6,6 +6,8 @@
 
 #include "platform/file.h"
 
+namespace kivro {
+
 namespace {
 
 constexpr std::string_view kMagic = "kivro-manifest 1";
@@ -150,3 +152,5 @@ bool HashFilePrefix(const std::string& path, uint64_t limit, Sha256Stream* hash)
   }
   return true;
 }
+
+}  // namespace kivro

@@ -16,6 +16,8 @@
 
 #include <sodium.h>
 
+namespace kivro {
+
 struct ManifestEntry {
   std::string path;
   uint64_t size = 0;
@@ -59,3 +61,5 @@ class Sha256Stream {
 // Hashes the first `limit` bytes of a file (all of it when `limit` is
 // UINT64_MAX); false when it cannot be read that far.
 bool HashFilePrefix(const std::string& path, uint64_t limit, Sha256Stream* hash);
+
+}  // namespace kivro

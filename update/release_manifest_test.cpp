@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+namespace kivro {
+
 namespace {
 
 const char kHashA[] = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
@@ -72,3 +74,5 @@ TEST(ReleaseManifest, StreamHashMatchesTheKnownValue) {
 }
 
 }  // namespace
+
+}  // namespace kivro

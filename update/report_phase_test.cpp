@@ -3,7 +3,7 @@
 
 #include "update/manager_fixture.h"
 
-namespace manager_test {
+namespace kivro::manager_test {
 namespace {
 
 class ReportPhaseTest : public ManagerTest {
@@ -94,4 +94,4 @@ TEST_F(ReportPhaseTest, ClearedResultCallbackDropsTheResult) {
 }
 
 }  // namespace
-}  // namespace manager_test
+}  // namespace kivro::manager_test

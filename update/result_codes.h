@@ -5,6 +5,9 @@
 #include <cstdint>
 
 // The two results every role operation shares; any other is an error code.
+
+namespace kivro {
+
 enum RoleResult : int32_t {
   kRoleDone = 0,
   kRoleStopped = 1,
@@ -48,3 +51,5 @@ enum ReleaseGuardError : int32_t {
   kReleaseNotInManifest = 86,   // a file the manifest does not name
   kReleaseFileMismatch = 87,    // a file whose hash or size differs
 };
+
+}  // namespace kivro

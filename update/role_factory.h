@@ -10,6 +10,8 @@
 #include "patch/npk/npk_progress.h"
 #include "update/roles.h"
 
+namespace kivro {
+
 struct RoleFactory {
   I_PatchInfo* (*vrel_patch_info)();
   I_PatchInfo* (*pul_patch_info)();
@@ -27,3 +29,5 @@ struct RoleFactory {
 // Hands the manager the factory of its own roles; null leaves it with none
 // (every role must then be handed in). The table must outlive its use.
 void SetRoleFactory(const RoleFactory* factory);
+
+}  // namespace kivro

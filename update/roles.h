@@ -7,6 +7,8 @@
 
 #include "update/result_codes.h"
 
+namespace kivro {
+
 class CBDownloadList;
 class CBApplyFileInfo;
 
@@ -95,3 +97,5 @@ inline int32_t ProgressPercent(uint64_t done, uint64_t total) {
   if (done >= total) return 100;
   return static_cast<int32_t>(done * 100 / total);
 }
+
+}  // namespace kivro

@@ -1,5 +1,7 @@
 #include "update/sha256_pipe.h"
 
+namespace kivro {
+
 Sha256Pipe::~Sha256Pipe() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -39,7 +41,7 @@ bool Sha256Pipe::HashFilePrefix(const std::string& path, uint64_t limit) {
   std::unique_lock<std::mutex> lock(mutex_);
   WaitIdle(lock);
   uint64_t before = stream_.Size();
-  bool read = ::HashFilePrefix(path, limit, &stream_);
+  bool read = kivro::HashFilePrefix(path, limit, &stream_);
   fed_ += stream_.Size() - before;
   return read;
 }
@@ -64,3 +66,5 @@ void Sha256Pipe::Run() {
     drained_.notify_all();
   }
 }
+
+}  // namespace kivro

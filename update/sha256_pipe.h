@@ -18,6 +18,8 @@
 
 #include "update/release_manifest.h"
 
+namespace kivro {
+
 class Sha256Pipe {
  public:
   static constexpr size_t kMaxPending = 8 << 20;
@@ -52,3 +54,5 @@ class Sha256Pipe {
   Sha256Stream stream_;  // touched by the worker, or by the feeder when idle
   uint64_t fed_ = 0;
 };
+
+}  // namespace kivro

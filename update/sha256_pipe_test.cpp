@@ -11,6 +11,8 @@
 #include <random>
 #include <string>
 
+namespace kivro {
+
 namespace {
 
 std::string Digest(const std::string& bytes) {
@@ -71,3 +73,5 @@ TEST(Sha256Pipe, ResetStartsOverAndAFilePrefixComesBeforeTheStream) {
 }
 
 }  // namespace
+
+}  // namespace kivro

@@ -12,6 +12,8 @@
 #include "update/lock_guard.h"
 #include "update/manager_internal.h"
 
+namespace kivro {
+
 namespace {
 
 constexpr uint32_t kApplyPollMs = 100;
@@ -413,3 +415,5 @@ void CLauncherManager::OnPackageSaveProgress(int32_t done, int32_t total) {
     on_percent(percent);
   }
 }
+
+}  // namespace kivro

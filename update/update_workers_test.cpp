@@ -6,7 +6,7 @@
 #include "patch/vrel_apply_info.h"
 #include "update/manager_fixture.h"
 
-namespace manager_test {
+namespace kivro::manager_test {
 namespace {
 
 using ::testing::ElementsAre;
@@ -453,4 +453,4 @@ TEST_F(UpdateTest, PackageProgressHookFeedsTheApplyCallbacks) {
 }
 
 }  // namespace
-}  // namespace manager_test
+}  // namespace kivro::manager_test

@@ -4,6 +4,9 @@
 #include <cstdint>
 
 // Flags of a verify rule (AddVerifyRule); any combination.
+
+namespace kivro {
+
 constexpr int32_t VERIFY_TIME = 0x001;      // modification time equal to the minute
 constexpr int32_t VERIFY_SIZE = 0x010;      // size equal
 constexpr int32_t VERIFY_CHECKSUM = 0x100;  // FileByteSum equal
@@ -19,3 +22,5 @@ constexpr StandardVerifyRule kStandardVerifyRules[] = {
     {"dll", VERIFY_TIME | VERIFY_SIZE},
     {"map", VERIFY_TIME | VERIFY_SIZE},
 };
+
+}  // namespace kivro

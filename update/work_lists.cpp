@@ -4,6 +4,8 @@
 
 // ---- CBDownloadList ----
 
+namespace kivro {
+
 void CBDownloadList::Clear() {
   // The counters go first, outside the lock: readers of the unlocked
   // counters only run while nobody changes the list.
@@ -109,3 +111,5 @@ CBApplyFileInfo* CBApplyList::PopFront() {
   entries_.pop_front();
   return front;
 }
+
+}  // namespace kivro

@@ -15,6 +15,9 @@
 
 // Base of every apply record; the applier turns it back into its own type
 // with a run-time type check.
+
+namespace kivro {
+
 class CBApplyFileInfo {
  public:
   virtual ~CBApplyFileInfo() = default;
@@ -87,3 +90,5 @@ class CBApplyList {
   int32_t cursor_ = 0;
   platform::CriticalSection* lock_ = nullptr;
 };
+
+}  // namespace kivro

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <thread>
 
+namespace kivro {
+
 namespace {
 
 // An apply record that counts its deletions.
@@ -209,3 +211,5 @@ TEST_F(ApplyListTest, ReaderSeesEveryEntryAddedByAnotherThread) {
 }
 
 }  // namespace
+
+}  // namespace kivro

@@ -27,6 +27,8 @@
 #include "platform/file.h"
 #include "platform/filetime.h"
 
+namespace kivro {
+
 constexpr uint32_t NPK_FLAG_ENCIPHERED = 0x100;
 constexpr uint32_t NPK_FLAG_COMPRESSED = 0x1000;
 
@@ -183,3 +185,5 @@ int32_t NpkSetFileWriteTime(const char* path, const platform::FileTime& time);
 
 // A short English text for a result code, for tools and logs.
 const char* NpkResultText(int32_t code);
+
+}  // namespace kivro

@@ -7,6 +7,8 @@
 
 #include "patch/npk/npk.h"
 
+namespace kivro {
+
 namespace {
 
 constexpr uint32_t kDelta = 0x9E3779B9u;
@@ -99,3 +101,5 @@ int32_t NpkDecode(const uint8_t* block, size_t stored_size, uint32_t unpacked_si
   if (flags & NPK_FLAG_ENCIPHERED) NpkDecipher(content->data(), content->size(), key);
   return NPK_SUCCESS;
 }
+
+}  // namespace kivro

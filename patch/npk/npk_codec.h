@@ -7,6 +7,9 @@
 
 // TEA on each whole 8-byte block (two little-endian words); a tail of fewer
 // than 8 bytes stays as it is.
+
+namespace kivro {
+
 void NpkEncipher(uint8_t* data, size_t length, const uint32_t key[4]);
 void NpkDecipher(uint8_t* data, size_t length, const uint32_t key[4]);
 
@@ -19,3 +22,5 @@ int32_t NpkEncode(const uint8_t* content, size_t length, uint32_t flags, const u
 // size), -100 out of memory.
 int32_t NpkDecode(const uint8_t* block, size_t stored_size, uint32_t unpacked_size, uint32_t flags,
                   const uint32_t key[4], std::vector<uint8_t>* content);
+
+}  // namespace kivro

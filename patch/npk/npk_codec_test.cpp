@@ -5,6 +5,8 @@
 #include "patch/npk/npk.h"
 #include "patch/npk/npk_test_support.h"
 
+namespace kivro {
+
 namespace {
 
 using npk_test::Bytes;
@@ -81,3 +83,5 @@ TEST(NpkCodec, EmptyContentCannotBeEncoded) {
 }
 
 }  // namespace
+
+}  // namespace kivro

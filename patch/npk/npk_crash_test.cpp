@@ -12,6 +12,8 @@
 #include "platform/process.h"
 #include "platform/thread.h"
 
+namespace kivro {
+
 namespace {
 
 using namespace npk_test;
@@ -111,3 +113,5 @@ TEST(NpkCrash, KilledInPlaceSaveLeavesOldOrNewPackage) {
 }
 
 }  // namespace
+
+}  // namespace kivro

@@ -7,6 +7,8 @@
 #include "patch/npk/npk_io.h"
 #include "platform/error.h"
 
+namespace kivro {
+
 using namespace npk_internal;
 
 thread_local int32_t npk_last_error = NPK_SUCCESS;
@@ -369,3 +371,5 @@ int32_t NpkSetFileWriteTime(const char* path, const platform::FileTime& time) {
   if (!file.SetTimes(nullptr, nullptr, &time)) return Result(NPK_ERROR_FILE_TIME_SET);
   return Result(NPK_SUCCESS);
 }
+
+}  // namespace kivro

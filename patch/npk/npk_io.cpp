@@ -5,7 +5,7 @@
 
 #include "platform/error.h"
 
-namespace npk_internal {
+namespace kivro::npk_internal {
 
 int32_t OpenErrorCode() {
   switch (platform::GetLastSystemError()) {
@@ -154,4 +154,4 @@ uint32_t GetU32(const uint8_t* p) {
 }
 uint16_t GetU16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 
-}  // namespace npk_internal
+}  // namespace kivro::npk_internal

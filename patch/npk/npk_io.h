@@ -10,7 +10,7 @@
 #include "patch/npk/npk.h"
 #include "platform/file_range.h"
 
-namespace npk_internal {
+namespace kivro::npk_internal {
 
 constexpr size_t kLargePiece = 4 << 20;
 
@@ -53,4 +53,4 @@ void PutU16(uint8_t* p, uint16_t v);
 uint32_t GetU32(const uint8_t* p);
 uint16_t GetU16(const uint8_t* p);
 
-}  // namespace npk_internal
+}  // namespace kivro::npk_internal

@@ -3,6 +3,8 @@
 #pragma once
 #include <cstdint>
 
+namespace kivro {
+
 enum NpkProgressDirection : int32_t {
   kNpkReading = 0,
   kNpkWriting = 1,
@@ -19,3 +21,5 @@ enum NpkProgressStage : int32_t {
 // entity's or package's, or null. Returns true to go on, false to stop.
 typedef bool (*NpkProgressFn)(int32_t direction, int32_t stage, const char* name, int32_t done,
                               int32_t total);
+
+}  // namespace kivro

@@ -1,5 +1,7 @@
 #include "patch/npk/npk.h"
 
+namespace kivro {
+
 const char* NpkResultText(int32_t code) {
   switch (code) {
     case NPK_SUCCESS:
@@ -56,3 +58,5 @@ const char* NpkResultText(int32_t code) {
       return "unknown error";
   }
 }
+
+}  // namespace kivro

@@ -14,6 +14,8 @@
 #include "platform/error.h"
 #include "platform/paths.h"
 
+namespace kivro {
+
 using namespace npk_internal;
 
 namespace {
@@ -256,3 +258,5 @@ int32_t NpkSave(NpkFile* package, const char* target, bool overwrite) {
     return Result(NPK_ERROR_FILE_OPEN);  // saved, but cannot be read on from here
   return Result(NPK_SUCCESS);
 }
+
+}  // namespace kivro

@@ -5,6 +5,8 @@
 #include "patch/npk/npk_test_support.h"
 #include "platform/file.h"
 
+namespace kivro {
+
 namespace {
 
 using namespace npk_test;
@@ -440,3 +442,5 @@ TEST_F(NpkPackage, FindIgnoresCaseAndUsesTheIndex) {
 }
 
 }  // namespace
+
+}  // namespace kivro

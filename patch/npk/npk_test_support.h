@@ -12,7 +12,7 @@
 #include "platform/file.h"
 #include "platform/paths.h"
 
-namespace npk_test {
+namespace kivro::npk_test {
 
 // A fresh folder under the temporary directory, removed with everything in
 // it at the end.
@@ -113,4 +113,4 @@ inline std::vector<uint8_t> Decoded(NpkFile* package, const std::string& name,
   return content;
 }
 
-}  // namespace npk_test
+}  // namespace kivro::npk_test

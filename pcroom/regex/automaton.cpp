@@ -4,6 +4,8 @@
 
 #include "pcroom/regex/rexa_exception.h"
 
+namespace kivro {
+
 namespace {
 
 // A set of positions as a plain bit vector; it is also the key of the map
@@ -215,3 +217,5 @@ std::unique_ptr<Automaton> BuildAutomaton(const ExpressionTree& tree, int root,
   }
   return automaton;
 }
+
+}  // namespace kivro

@@ -7,6 +7,8 @@
 
 #include "pcroom/regex/expression_tree.h"
 
+namespace kivro {
+
 struct AutomatonState {
   const AutomatonState* successors[256] = {};
   int expression = 0;     // accepted expression; -2 dead state, -1 end state
@@ -43,3 +45,5 @@ class Automaton {
 // REXA_Exception when it would exceed Automaton::kMaxStates.
 std::unique_ptr<Automaton> BuildAutomaton(const ExpressionTree& tree, int root,
                                           uint8_t end_of_text);
+
+}  // namespace kivro

@@ -3,6 +3,8 @@
 #include <bitset>
 #include <cstdint>
 
+namespace kivro {
+
 using ByteSet = std::bitset<256>;
 
 inline void AddRange(ByteSet& set, uint8_t a, uint8_t b) {
@@ -13,3 +15,5 @@ inline void AddRange(ByteSet& set, uint8_t a, uint8_t b) {
   }
   for (int c = a; c <= b; ++c) set.set(c);
 }
+
+}  // namespace kivro

@@ -1,5 +1,7 @@
 #include "pcroom/regex/expression_tree.h"
 
+namespace kivro {
+
 int ExpressionTree::AddLeaf(const ByteSet& set) {
   sets_.push_back(set);
   ExpressionNode n;
@@ -29,3 +31,5 @@ int ExpressionTree::CopySubtree(const ExpressionTree& from, int node) {
   int right = n.right >= 0 ? CopySubtree(from, n.right) : -1;
   return AddNode(n.kind, left, right);
 }
+
+}  // namespace kivro

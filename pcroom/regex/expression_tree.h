@@ -6,6 +6,8 @@
 
 #include "pcroom/regex/byte_set.h"
 
+namespace kivro {
+
 struct ExpressionNode {
   enum Kind { kLeaf, kConcat, kAlternation, kStar, kOptional };
   Kind kind = kLeaf;
@@ -31,3 +33,5 @@ class ExpressionTree {
   std::vector<ExpressionNode> nodes_;
   std::vector<ByteSet> sets_;  // indexed by position
 };
+
+}  // namespace kivro

@@ -2,6 +2,8 @@
 
 #include "pcroom/regex/rexa_exception.h"
 
+namespace kivro {
+
 namespace {
 
 bool StartsFactor(int code) {
@@ -117,3 +119,5 @@ int PatternCompiler::Factor(Parse& p) {
       throw REXA_Exception{"[,',( or ident expected", p.token.offset};
   }
 }
+
+}  // namespace kivro

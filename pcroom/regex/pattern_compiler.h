@@ -15,6 +15,8 @@
 #include "pcroom/regex/expression_tree.h"
 #include "pcroom/regex/pattern_scanner.h"
 
+namespace kivro {
+
 class PatternCompiler {
  public:
   // Bounds that keep a hostile pattern from exhausting the stack or memory;
@@ -54,3 +56,5 @@ class PatternCompiler {
   uint8_t end_of_text_;
   std::map<std::string, Named> names_;
 };
+
+}  // namespace kivro

@@ -2,6 +2,8 @@
 
 #include "pcroom/regex/rexa_exception.h"
 
+namespace kivro {
+
 namespace {
 
 // The C locale's classes, spelled out so that no locale setting of the
@@ -158,3 +160,5 @@ Token PatternScanner::Next() {
     token.text = pattern_.substr(size_t(token.offset), size_t(token.length));
   return token;
 }
+
+}  // namespace kivro

@@ -6,6 +6,8 @@
 
 #include "pcroom/regex/token.h"
 
+namespace kivro {
+
 class PatternScanner {
  public:
   explicit PatternScanner(std::string pattern) : pattern_(std::move(pattern)) {}
@@ -25,3 +27,5 @@ class PatternScanner {
   std::string pattern_;
   size_t pos_ = 0;
 };
+
+}  // namespace kivro

@@ -3,7 +3,11 @@
 #pragma once
 #include <string>
 
+namespace kivro {
+
 struct REXA_Exception {
   std::string message;
   int position = 0;  // offset in the pattern of the token where it was found
 };
+
+}  // namespace kivro

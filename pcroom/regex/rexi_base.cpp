@@ -2,6 +2,8 @@
 
 #include "pcroom/regex/rexa_exception.h"
 
+namespace kivro {
+
 REXI_Base::REXI_Base(char end_of_text)
     : end_of_text_(uint8_t(end_of_text)),
       compiler_(std::make_unique<PatternCompiler>(uint8_t(end_of_text))),
@@ -25,3 +27,5 @@ CompileResult REXI_Base::SetPattern(const std::string& pattern) {
   }
   return result;
 }
+
+}  // namespace kivro

@@ -9,6 +9,8 @@
 #include "pcroom/regex/compile_result.h"
 #include "pcroom/regex/pattern_compiler.h"
 
+namespace kivro {
+
 class REXI_Base {
  public:
   // `end_of_text` is the byte that ends every searched text.
@@ -39,3 +41,5 @@ class REXI_Base {
   std::unique_ptr<Automaton> automaton_;
   const AutomatonState* start_state_;
 };
+
+}  // namespace kivro

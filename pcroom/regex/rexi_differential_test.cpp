@@ -16,6 +16,8 @@
 #include "pcroom/regex/rexi_search.h"
 #include "platform/posix_regex.h"
 
+namespace kivro {
+
 namespace {
 
 struct Re;
@@ -224,3 +226,5 @@ TEST(RexiDifferential, AgreesWithPosixExtendedExpressions) {
 }
 
 }  // namespace
+
+}  // namespace kivro

@@ -1,5 +1,7 @@
 #include "pcroom/regex/rexi_search.h"
 
+namespace kivro {
+
 bool REXI_Search::Find(const char*& cursor, size_t& length, bool& at_end) {
   const AutomatonState* start = start_state_;
   const AutomatonState* dead = DeadState();
@@ -40,3 +42,5 @@ bool REXI_Search::Find(const char*& cursor, size_t& length, bool& at_end) {
     ++attempt;
   }
 }
+
+}  // namespace kivro

@@ -5,6 +5,8 @@
 
 #include "pcroom/regex/rexi_base.h"
 
+namespace kivro {
+
 class REXI_Search : public REXI_Base {
  public:
   explicit REXI_Search(char end_of_text = '\0') : REXI_Base(end_of_text) {}
@@ -19,3 +21,5 @@ class REXI_Search : public REXI_Base {
   // reads each byte at most once per attempt and never looks back.
   bool Find(const char*& cursor, size_t& length, bool& at_end);
 };
+
+}  // namespace kivro

@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace kivro {
+
 namespace {
 
 struct Hit {
@@ -316,3 +318,5 @@ TEST(RexiCompile, HostilePatternsAreRefusedNotExhausting) {
 }
 
 }  // namespace
+
+}  // namespace kivro

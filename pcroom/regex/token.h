@@ -5,6 +5,8 @@
 
 #include "pcroom/regex/byte_set.h"
 
+namespace kivro {
+
 enum TokenCode : int {
   kTokenEnd = 1,
   kTokenIllegal = 2,  // never produced; kept for its display name
@@ -30,3 +32,5 @@ struct Token {
 
 // The name used in error messages; a character set shows its source text.
 std::string TokenDisplayName(int code, const std::string& source_text = std::string());
+
+}  // namespace kivro

@@ -11,6 +11,8 @@
 #include "platform/internet_errors.h"
 #include "transfer/test_support/test_servers.h"
 
+using namespace kivro;  // the test servers
+
 namespace platform {
 namespace {
 

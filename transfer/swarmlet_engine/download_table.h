@@ -9,6 +9,8 @@
 #include <mutex>
 #include <vector>
 
+namespace kivro {
+
 template <class Download>
 class DownloadTable {
  public:
@@ -48,3 +50,5 @@ class DownloadTable {
   std::map<uint32_t, std::shared_ptr<Download>> downloads_;
   uint32_t next_handle_ = 0;
 };
+
+}  // namespace kivro

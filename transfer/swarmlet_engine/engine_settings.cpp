@@ -1,5 +1,7 @@
 #include "transfer/swarmlet_engine/engine_settings.h"
 
+namespace kivro {
+
 namespace {
 
 std::string Trim(const std::string& s) {
@@ -157,3 +159,5 @@ bool ReadSwarmletSettings(const char* data, size_t size, SwarmletSettings* setti
   *settings = std::move(s);
   return true;
 }
+
+}  // namespace kivro

@@ -35,6 +35,8 @@
 #include <string>
 #include <vector>
 
+namespace kivro {
+
 struct SwarmletSettings {
   std::string listen = "0.0.0.0:6881,[::]:6881";
   int32_t listen_retries = 10;
@@ -63,3 +65,5 @@ bool ReadSwarmletSettings(const char* data, size_t size, SwarmletSettings* setti
 // A peer entry: an IPv4 address or a bracketed IPv6 address, a colon and a
 // port 1..65535. Split into address text and port when it is one.
 bool SplitSwarmletPeer(const std::string& text, std::string* address, uint16_t* port);
+
+}  // namespace kivro

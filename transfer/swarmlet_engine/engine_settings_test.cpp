@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace kivro {
+
 namespace {
 
 bool Read(const std::string& text, SwarmletSettings* s, std::string* why = nullptr) {
@@ -80,3 +82,5 @@ TEST(SwarmletSettings, PeersAreAddressesWithPorts) {
 }
 
 }  // namespace
+
+}  // namespace kivro

@@ -27,6 +27,8 @@
 #include "transfer/swarmlet_engine/engine_exports.h"
 #include "transfer/swarmlet_meta.h"
 
+namespace kivro {
+
 namespace {
 
 constexpr uint32_t kChunk = 256 * 1024;
@@ -276,3 +278,5 @@ SWARMLET_EXPORT int32_t SetOnError(uint32_t handle, SwarmletCallback callback) {
 }
 
 SWARMLET_EXPORT int32_t SetOnWarning(uint32_t, SwarmletCallback) { return 0; }  // no warnings yet
+
+}  // namespace kivro

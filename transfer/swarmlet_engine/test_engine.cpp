@@ -12,6 +12,8 @@
 #include "transfer/swarmlet_api.h"
 #include "transfer/swarmlet_engine/engine_exports.h"
 
+namespace kivro {
+
 namespace {
 
 // What a download does.
@@ -216,3 +218,5 @@ SWARMLET_EXPORT int32_t SetOnWarning(uint32_t, SwarmletCallback) {
   return 0;
 }
 #endif
+
+}  // namespace kivro

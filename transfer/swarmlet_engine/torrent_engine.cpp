@@ -62,6 +62,8 @@
 #include "transfer/swarmlet_engine/engine_settings.h"
 #include "transfer/swarmlet_meta.h"
 
+namespace kivro {
+
 namespace {
 
 constexpr uint32_t kReceiveTimeoutMs = 10000;      // meta file and .torrent, as CNet
@@ -664,3 +666,5 @@ SWARMLET_EXPORT int32_t SetOnError(uint32_t handle, SwarmletCallback callback) {
 }
 
 SWARMLET_EXPORT int32_t SetOnWarning(uint32_t, SwarmletCallback) { return 0; }  // no warnings
+
+}  // namespace kivro

@@ -18,6 +18,8 @@
 #include "transfer/test_support/test_servers.h"
 #include "update/last_error.h"
 
+namespace kivro {
+
 namespace {
 
 using kivro_test::TempDir;
@@ -249,3 +251,5 @@ TEST_F(TorrentEngine, CancelKeepsThePartFileAndTheNextRunFetchesOnlyTheRest) {
 }
 
 }  // namespace
+
+}  // namespace kivro

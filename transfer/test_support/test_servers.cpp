@@ -10,6 +10,8 @@
 
 #include "platform/paths.h"
 
+namespace kivro {
+
 namespace fs = std::filesystem;
 
 namespace kivro_test {
@@ -104,7 +106,6 @@ std::string NginxConfig(const std::string& dir, uint16_t port, const std::string
        << "}\n";
   return conf.str();
 }
-
 
 TempDir::TempDir(const std::string& tag) {
   std::random_device rd;
@@ -348,3 +349,5 @@ void ScriptedServer::Stop() {
 }
 
 }  // namespace kivro_test
+
+}  // namespace kivro

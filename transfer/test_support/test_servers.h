@@ -19,7 +19,7 @@
 
 #include "platform/internet_socket.h"
 
-namespace kivro_test {
+namespace kivro::kivro_test {
 
 class TempDir {
  public:
@@ -141,4 +141,4 @@ class ScriptedServer {
   std::atomic<int> connections_{0};
 };
 
-}  // namespace kivro_test
+}  // namespace kivro::kivro_test
