@@ -36,6 +36,10 @@ fi
 
 # A wineserver that outlives each program (ten minutes after the last one):
 # the next program finds it running. A second start finds the first and ends.
-wineserver -p600 >/dev/null 2>&1 || true
+# Wine's own background programs (services, explorer) start with the first
+# program of a server; a trivial one starts them here, cut off from the
+# caller's output, since CTest waits until every holder of its pipes ends.
+wineserver -p600 </dev/null >/dev/null 2>&1 || true
+"$WINE" cmd.exe /c exit </dev/null >/dev/null 2>&1
 
 exec "$WINE" "$@"

@@ -9,7 +9,7 @@ set(KIVRO_BACKEND_CORE
   ${_posix}/file.cpp ${_posix}/fd_io.cpp ${_posix}/thread.cpp
   ${_posix}/debug.cpp ${_posix}/dynlib.cpp ${_posix}/initialize.cpp)
 set(KIVRO_BACKEND_CORE_LIBS ${CMAKE_DL_LIBS})
-set(KIVRO_BACKEND_TESTING ${_posix}/testing/temp_root.cpp)
+set(KIVRO_BACKEND_TESTING ${_posix}/testing/temp_root.cpp ${_posix}/testing/host_command.cpp)
 set(KIVRO_BACKEND_COM ${_posix}/com_system.cpp ${_posix}/com_create.cpp)
 set(KIVRO_BACKEND_CONSOLE ${_posix}/console.cpp)
 set(KIVRO_BACKEND_FILE_MODE ${_posix}/file_mode.cpp)

@@ -10,7 +10,7 @@ set(KIVRO_BACKEND_CORE
 # library links the core): Winsock, COM, the registry, the shell, process
 # memory counters, screen metrics.
 set(KIVRO_BACKEND_CORE_LIBS ws2_32 ole32 oleaut32 advapi32 shell32 user32 psapi)
-set(KIVRO_BACKEND_TESTING ${_win32}/testing/temp_root.cpp)
+set(KIVRO_BACKEND_TESTING ${_win32}/testing/temp_root.cpp ${_win32}/testing/host_command.cpp)
 set(KIVRO_BACKEND_FILE_MODE ${_win32}/file_mode.cpp)
 set(KIVRO_BACKEND_FILE_RANGE ${_win32}/file_range.cpp)
 set(KIVRO_BACKEND_SHARED_MEMORY ${_win32}/shared_memory.cpp ${_win32}/named_mutex.cpp)

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "platform/paths.h"
+#include "platform/testing/host_command.h"
 
 namespace kivro {
 
@@ -48,7 +49,7 @@ std::string ReadText(const std::string& path) {
 bool ProcessAlive(const std::string& pid) {
   if (pid.empty()) return false;
   std::string stat = ReadText("/proc/" + pid + "/stat");
-  if (stat.empty()) return std::system(("kill -0 " + pid + " 2>/dev/null").c_str()) == 0;
+  if (stat.empty()) return platform::RunHostCommand("kill -0 " + pid + " 2>/dev/null") == 0;
   size_t close = stat.rfind(')');
   return close == std::string::npos || close + 2 >= stat.size() || stat[close + 2] != 'Z';
 }
@@ -56,7 +57,7 @@ bool ProcessAlive(const std::string& pid) {
 std::string FtpPython() {
   for (const char* p : {"/usr/bin/python3", "python3"}) {
     std::string cmd = std::string(p) + " -c 'import pyftpdlib' >/dev/null 2>&1";
-    if (std::system(cmd.c_str()) == 0) return p;
+    if (platform::RunHostCommand(cmd) == 0) return p;
   }
   return "";
 }
@@ -67,15 +68,15 @@ void StopByPidFile(const std::string& pid_file) {
   std::string pid = ReadText(pid_file);
   while (!pid.empty() && (pid.back() == '\n' || pid.back() == ' ')) pid.pop_back();
   if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) return;
-  std::system(("kill -TERM " + pid + " 2>/dev/null").c_str());
+  platform::RunHostCommand("kill -TERM " + pid + " 2>/dev/null");
   for (int i = 0; i < 500 && ProcessAlive(pid); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  if (ProcessAlive(pid)) std::system(("kill -KILL " + pid + " 2>/dev/null").c_str());
+  if (ProcessAlive(pid)) platform::RunHostCommand("kill -KILL " + pid + " 2>/dev/null");
 }
 
 std::string NginxProgram() {
   if (fs::exists("/usr/sbin/nginx")) return "/usr/sbin/nginx";
-  if (std::system("command -v nginx >/dev/null 2>&1") == 0) return "nginx";
+  if (platform::RunHostCommand("command -v nginx >/dev/null 2>&1") == 0) return "nginx";
   return "";
 }
 
@@ -107,9 +108,16 @@ std::string NginxConfig(const std::string& dir, uint16_t port, const std::string
   return conf.str();
 }
 
+// The servers are the host's programs: their folders are in the host's
+// temporary folder, which a Windows test under Wine sees through Z: (as
+// "/tmp/...", on the current drive Z: of a test run from the build tree).
 TempDir::TempDir(const std::string& tag) {
   std::random_device rd;
+#if defined(_WIN32)
+  fs::path base = "/tmp";
+#else
   fs::path base = fs::temp_directory_path();
+#endif
   for (int attempt = 0; attempt < 100; ++attempt) {
     fs::path p = base / ("kivro-" + tag + "-" + std::to_string(rd() % 100000000u));
     std::error_code ec;
@@ -210,7 +218,7 @@ bool NginxServer::Start(const std::string& root, std::string* why,
     conf.close();
     std::string cmd = program + " -p " + Quote(d + "/") + " -c " + Quote(d + "/nginx.conf") +
                       " -e " + Quote(d + "/error.log") + " >>" + Quote(d + "/start.log") + " 2>&1";
-    if (std::system(cmd.c_str()) != 0) continue;  // the port may have been taken meanwhile
+    if (platform::RunHostCommand(cmd) != 0) continue;  // the port may have been taken meanwhile
     running_ = true;
     if (!WaitForPort(port_, 5000)) {
       Stop();
@@ -276,7 +284,7 @@ bool FtpServer::Start(const std::string& root, const std::string& user,
     std::string cmd = python + " -m pyftpdlib -i " + Quote(address) + " -p " + std::to_string(port_) + " -d " +
                       Quote(root) + " -u " + Quote(user) + " -P " + Quote(password) + " >" +
                       Quote(d + "/ftpd.log") + " 2>&1 & echo $! >" + Quote(d + "/ftpd.pid");
-    if (std::system(cmd.c_str()) != 0) continue;
+    if (platform::RunHostCommand(cmd) != 0) continue;
     running_ = true;
     if (!WaitForPort(port_, 8000, address)) Stop();
   }
