@@ -58,12 +58,14 @@ windows: windows-deps
 	  -DKIVRO_WINDOWS_DEPS=$(CURDIR)/build-win64/deps $(WIN_FLAGS) $(CMAKE_FLAGS) >/dev/null
 	cmake --build build-win64 -j$(JOBS)
 
-# 32-bit Windows: compiled and linked only (wine64 here runs 64-bit programs).
+# 32-bit Windows: the programs and the engine compiled and linked, with
+# every library they use (wine64 here runs no 32-bit program, so no tests).
+WIN32_PROGRAMS = npk kivro-publish kivro-update kivro_swarmlet_engine
 windows32: windows-deps
 	./scripts/build-windows-deps.sh i686-w64-mingw32 build-win32/deps
 	cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw32.cmake \
 	  -DKIVRO_WINDOWS_DEPS=$(CURDIR)/build-win32/deps $(WIN_FLAGS) $(CMAKE_FLAGS) >/dev/null
-	cmake --build build-win32 -j$(JOBS)
+	cmake --build build-win32 -j$(JOBS) --target $(WIN32_PROGRAMS)
 
 # Every Windows test binary under wine64 (CTest's emulator,
 # scripts/wine-run.sh) in the private Wine prefix build-win64/wine.

@@ -21,6 +21,7 @@
 #include <string>
 
 #include "transfer/test_support/test_servers.h"
+#include "update/sha256_stream.h"
 
 namespace kivro {
 
@@ -129,7 +130,8 @@ int main(int argc, char** argv) {
   }
   fs::remove_all(work);
   const double mib = static_cast<double>(kTotal) / 1048576.0;
-  std::printf("release: %d files, %.0f MiB, best of %d rounds\n", kFiles, mib, rounds);
+  std::printf("release: %d files, %.0f MiB, best of %d rounds; SHA-256 from %s\n", kFiles, mib, rounds,
+              Sha256Stream::Backend());
   std::printf("curl -K + unzip -qo pipeline   : %7.3f s\n", tools);
   std::printf("kivro-update run, no key       : %7.3f s  %.2fx the pipeline\n", plain, plain / tools);
   std::printf("kivro-update run, --pubkey     : %7.3f s  %.2fx the pipeline (target <= 0.90)\n", keyed,

@@ -17,7 +17,7 @@ TRIPLE=$1
 mkdir -p "$2"
 PREFIX=$(cd "$2" && pwd)
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-STAMP="$PREFIX/.built-3"
+STAMP="$PREFIX/.built-4"
 [ -f "$STAMP" ] && exit 0
 
 CC="$TRIPLE-gcc-posix"
@@ -61,7 +61,7 @@ includedir=\${prefix}/include/minizip
 Name: minizip
 Description: Minizip zip file manipulation library (Debian's zlib sources)
 Version: 1.2.13
-Requires: zlib
+Requires.private: zlib
 Libs: -L\${libdir} -lminizip
 Cflags: -I\${includedir}
 PC

@@ -25,7 +25,7 @@ WORK=$BUILD/demo
 NGINX_DIR=$WORK/nginx
 SERVER=$WORK/server
 # The tools' own prefix (the tests use build-win64/wine), made on first use.
-export WINEPREFIX_DEMO=$BUILD/demo-wine
+WINEPREFIX_DEMO=$BUILD/demo-wine
 run_windows() { "$SRC/scripts/wine-run.sh" "$WINEPREFIX_DEMO" "$@"; }
 INSTALL_WIN='C:\Zelmora\KOREAN\Gobanvista'
 INSTALL=$WINEPREFIX_DEMO/drive_c/Zelmora/KOREAN/Gobanvista

@@ -9,7 +9,7 @@ WINDOWS=""
 [ "${1:-}" = "--windows" ] && WINDOWS=1
 PKGS="cmake g++ clang make pkg-config zlib1g-dev libminizip-dev libsdl2-dev libsdl2-ttf-dev \
 fonts-nanum googletest libgtest-dev libgmock-dev nginx-light python3-pyftpdlib vsftpd \
-zip unzip xvfb xdotool curl libx11-dev libglib2.0-bin libsodium-dev minisign \
+zip unzip xvfb xdotool curl libx11-dev libglib2.0-bin libsodium-dev libssl-dev minisign \
 libtorrent-rasterbar-dev mingw-w64"
 [ -n "$WINDOWS" ] && PKGS="$PKGS mingw-w64-tools libz-mingw-w64-dev wine wine64 dpkg-dev"
 SUDO=""

@@ -42,7 +42,10 @@ bool WriteSignedManifest(const PublishOptions& options, const MinisignSecretKey&
       *error = "cannot read " + platform::Cp949ToUtf8(file) + " for the manifest";
       return false;
     }
-    hash.Final(entry.sha256);
+    if (!hash.Final(entry.sha256)) {
+      *error = "cannot hash " + platform::Cp949ToUtf8(file) + " for the manifest";
+      return false;
+    }
     entry.size = hash.Size();
     manifest.entries.push_back(std::move(entry));
   }

@@ -56,7 +56,7 @@ class PublishTest : public PatchTest {
     std::map<std::string, std::string> files;
     for (const auto& e : fs::recursive_directory_iterator(root))
       if (e.is_regular_file())
-        files[e.path().string().substr(root.size())] = ReadFile(e.path().string());
+        files[e.path().generic_string().substr(root.size())] = ReadFile(e.path().string());
     return files;
   }
   std::string release_, server_;
@@ -137,6 +137,9 @@ TEST_F(PublishTest, RefusesNamesTheListsCannotCarry) {
         std::string("/gobanvista.vrl"), std::string("/data/BOARD.MAP"),
         std::string("/" + std::string(100, 'n'))}) {
     SCOPED_TRACE(bad);
+    // A case-blind file system (Windows) finds "BOARD.MAP" as the release's
+    // own "board.map": there is no second name to refuse.
+    if (fs::exists(release_ + bad)) continue;
     WriteFile(release_ + bad, "x", kT);
     std::string error;
     EXPECT_FALSE(TryPublish(server_, &error));
@@ -246,6 +249,7 @@ TEST_F(PublishTest, PeerMetaFileBesideEveryPublishedFile) {
 }
 
 TEST_F(PublishTest, TorrentsBesideEveryPublishedFileWithItsUrlAsWebSeed) {
+  if (!CanMakeTorrents()) GTEST_SKIP() << "built without libtorrent-rasterbar";
   PublishOptions options;
   options.release_dir = Win(release_);
   options.server_dir = Win(server_);

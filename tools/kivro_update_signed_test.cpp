@@ -213,6 +213,41 @@ TEST_F(KivroUpdateSigned, MirrorsTakeOverFromADeadOrTamperingHost) {
   EXPECT_FALSE(Installed("data/notice_old.txt"));
 }
 
+// The first host's list, then its manifest, fail their checks: the check
+// moves to the second host for list, manifest and signature together, and
+// fails only when the second fails too.
+TEST_F(KivroUpdateSigned, ATamperedListOrManifestOnTheFirstHostIsTakenFromTheMirror) {
+  ASSERT_TRUE(PublishSigned("1.0", "", 1000));
+  const std::string second_tree = world_.Dir() + "/server2";
+  fs::copy(world_.Server(), second_tree, fs::copy_options::recursive);
+  const std::string list = "/vrl/newvrl/gobanvista.vrl";
+  SwapBytes(world_.Server() + list);
+  kivro_test::NginxServer second;
+  std::string why;
+  ASSERT_TRUE(second.Start(second_tree, &why)) << why;
+  const std::string mirror = "--mirror 127.0.0.1:" + std::to_string(second.Port());
+  EXPECT_EQ(Run(server_.BaseUrl(), mirror), 0) << out_;
+  EXPECT_EQ(ReadFile(install_ + "/Gobanvista.exe"), Release("1.0", "Gobanvista.exe"));
+  EXPECT_NE(out_.find("release check failed on 127.0.0.1:" + std::to_string(server_.Port())),
+            std::string::npos)
+      << out_;
+
+  // Release 2.0 on both; the first host's manifest changed under its signature.
+  ASSERT_TRUE(PublishSigned("2.0", "1.0", 2000));
+  fs::remove_all(second_tree);
+  fs::copy(world_.Server(), second_tree, fs::copy_options::recursive);
+  SwapBytes(world_.Server() + list + ".manifest");
+  EXPECT_EQ(Run(server_.BaseUrl(), mirror), 0) << out_;
+  EXPECT_NE(out_.find("SIGNATURE DOES NOT VERIFY"), std::string::npos) << out_;
+  EXPECT_EQ(ReadFile(install_ + "/data/schedule.txt"), Release("2.0", "data/schedule.txt"));
+
+  // Both hosts tampered: the check fails and nothing of it stays.
+  SwapBytes(second_tree + list);
+  EXPECT_EQ(Run(server_.BaseUrl(), mirror), 2) << out_;
+  EXPECT_NE(out_.find("FAIL TO CHECK UPDATE INFO"), std::string::npos) << out_;
+  EXPECT_FALSE(Installed("gobanvista.vrl.manifest"));
+}
+
 TEST_F(KivroUpdateSigned, MirrorsWorkWithoutAKeyAndEveryHostDownFails) {
   ASSERT_TRUE(world_.Publish("1.0", ""));
   std::string file = world_.Dir() + "/run.out";

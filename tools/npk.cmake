@@ -1,5 +1,5 @@
 add_executable(npk ${CMAKE_SOURCE_DIR}/tools/npk.cpp)
-target_link_libraries(npk PRIVATE kivro_npk)
+target_link_libraries(npk PRIVATE kivro_npk kivro_console)
 
 kivro_add_test(npk_tool_test SOURCES ${CMAKE_SOURCE_DIR}/tools/npk_tool_test.cpp
   LIBS kivro_platform kivro_test_servers)

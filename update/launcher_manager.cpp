@@ -448,7 +448,7 @@ int32_t CLauncherManager::CheckUpdate(const char* local_path, const char* url) {
   list_text_too_long_ = !CopyText(list_url_, url) || list_text_too_long_;
   ClearWorkLists();
   if (info != nullptr) info->SetDownloadList(download_list_);
-  if (release_guard_ != nullptr) release_guard_->BeginCheck(list_path_, list_url_);
+  if (release_guard_ != nullptr) release_guard_->BeginCheck(list_path_, list_url_, transfer_method_);
   if (downloader != nullptr) {
     // The check runs without cancel check and without progress.
     downloader->SetCancelCheck(nullptr);
@@ -472,12 +472,10 @@ void CLauncherManager::CheckWorker() {
   } else if (info == nullptr) {
     r = RoleMissing("PATCH INFO");
   } else {
-    r = DownloadFile(list_path_, list_url_);
-    // A signed release: the list is read only once its manifest and the
-    // list itself have passed.
-    if (r == 0 && release_guard_ != nullptr)
-      r = release_guard_->CheckList(
-          [this](const char* path, const char* url) { return DownloadFile(path, url); });
+    // Through the guard: a signed release's list is read only once its
+    // manifest and the list itself have passed, all from one host.
+    auto download = [this](const char* path, const char* url) { return DownloadFile(path, url); };
+    r = release_guard_ != nullptr ? release_guard_->FetchList(download) : download(list_path_, list_url_);
     if (r == 0) r = info->ReadList(list_path_);
     if (r == 0) r = info->BuildDownloadList();
   }

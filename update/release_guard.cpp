@@ -141,9 +141,12 @@ void CReleaseGuard::StoreAccepted(int64_t published) {
     platform::DebugPrintf("[release] cannot record publication %" PRId64 "\n", published);
 }
 
-void CReleaseGuard::BeginCheck(const std::string& list_path, const std::string& list_url) {
+void CReleaseGuard::BeginCheck(const std::string& list_path, const std::string& list_url,
+                               int32_t method) {
   manifest_.reset();
   tree_prefix_.clear();
+  check_method_ = method;
+  pinned_ = kNotPinned;
   list_path_ = list_path;
   manifest_path_ = list_path + ".manifest";
   signature_path_ = manifest_path_ + ".minisig";
@@ -160,70 +163,110 @@ void CReleaseGuard::BeginCheck(const std::string& list_path, const std::string& 
   signature_url_path_ = path_of(signature_url_);
 }
 
-int32_t CReleaseGuard::CheckList(
+void CReleaseGuard::RemoveCheckFiles() {
+  for (const std::string* p : {&list_path_, &manifest_path_, &signature_path_})
+    platform::RemoveFile(*p);
+}
+
+int32_t CReleaseGuard::FetchList(const std::function<int32_t(const char*, const char*)>& download) {
+  if (!has_key_) return download(list_path_.c_str(), list_url_.c_str());
+  if (key_broken_) {
+    RemoveCheckFiles();
+    return Record(kReleaseBadSignature, "THE RELEASE KEY IS NOT A MINISIGN PUBLIC KEY");
+  }
+  // The list and the manifest that vouches for it come from one host:
+  // mirrors may be a release apart while they catch up, and a list checked
+  // against another host's manifest would then fail on hosts that are fine.
+  const size_t count = check_method_ == kMethodUrl ? mirrors_.size() + 1 : 1;
+  const size_t first = preferred_.load() % count;
+  bool have_verdict = false;
+  LastErrorRecord verdict;
+  int32_t r = 0;
+  for (size_t k = 0; k < count; ++k) {
+    pinned_ = (first + k) % count;
+    r = download(list_path_.c_str(), list_url_.c_str());
+    if (r == 0) r = CheckSignedList(download);
+    const size_t host = pinned_;
+    pinned_ = kNotPinned;
+    if (r == 0) {
+      preferred_ = host;
+      return 0;
+    }
+    // Nothing that failed its check stays on disk to be read later.
+    RemoveCheckFiles();
+    if (!AnotherHostMayHelp(r)) return r;
+    // A release that failed its check says more than a host that was down.
+    if (!have_verdict && r >= kReleaseUnsigned && r <= kReleaseFileMismatch) {
+      have_verdict = true;
+      verdict = GetLastErrorInfo();
+    }
+    if (count > 1)
+      platform::DebugPrintf("[release] the release check failed on %s (code %d)\n",
+                            host == 0 ? HostOf(list_url_).c_str() : mirrors_[host - 1].c_str(), r);
+  }
+  if (!have_verdict) return r;
+  SetLastErrorInfo(verdict.code, verdict.system_error, verdict.text);
+  return verdict.code;
+}
+
+int32_t CReleaseGuard::CheckSignedList(
     const std::function<int32_t(const char*, const char*)>& download) {
-  if (!has_key_) return 0;
-  // Nothing that failed its check stays on disk to be read later.
-  auto fail = [&](int32_t code) {
-    for (const std::string* p : {&list_path_, &manifest_path_, &signature_path_})
-      platform::RemoveFile(*p);
-    return code;
-  };
-  if (key_broken_) return fail(Record(kReleaseBadSignature, "THE RELEASE KEY IS NOT A MINISIGN PUBLIC KEY"));
   int32_t r = download(manifest_path_.c_str(), manifest_url_.c_str());
   if (r == 0) r = download(signature_path_.c_str(), signature_url_.c_str());
+  if (r != 0 && !AnotherHostMayHelp(r)) return r;
   if (r != 0)
-    return fail(Record(kReleaseUnsigned,
-                       "NO SIGNED RELEASE MANIFEST AT [%.150s] (CODE %d): THE SERVER IS NOT SIGNED",
-                       manifest_url_.c_str(), r));
+    return Record(kReleaseUnsigned,
+                  "NO SIGNED RELEASE MANIFEST AT [%.150s] (CODE %d): THE SERVER IS NOT SIGNED",
+                  manifest_url_.c_str(), r);
   std::string text, signature_text, error;
   if (!ReadBounded(signature_path_, 4096, &signature_text))
-    return fail(Record(kReleaseBadSignature, "RELEASE MANIFEST SIGNATURE CANNOT BE READ"));
+    return Record(kReleaseBadSignature, "RELEASE MANIFEST SIGNATURE CANNOT BE READ");
   if (!ReadBounded(manifest_path_, kManifestMaxBytes, &text))
-    return fail(Record(kReleaseBadManifest, "RELEASE MANIFEST CANNOT BE READ OR IS TOO LARGE"));
+    return Record(kReleaseBadManifest, "RELEASE MANIFEST CANNOT BE READ OR IS TOO LARGE");
   MinisignSignature signature;
   if (!ParseMinisignSignature(signature_text, &signature, &error))
-    return fail(Record(kReleaseBadSignature, "RELEASE MANIFEST SIGNATURE IS MALFORMED: %.150s",
-                       error.c_str()));
+    return Record(kReleaseBadSignature, "RELEASE MANIFEST SIGNATURE IS MALFORMED: %.150s",
+                  error.c_str());
   switch (VerifyMinisign(key_, signature, text.data(), text.size())) {
     case SignatureCheck::kGood: break;
     case SignatureCheck::kWrongKey:
-      return fail(Record(kReleaseWrongKey, "RELEASE MANIFEST IS SIGNED WITH KEY %s, NOT WITH KEY %s",
-                         MinisignKeyIdText(signature.key_id).c_str(),
-                         MinisignKeyIdText(key_.key_id).c_str()));
+      return Record(kReleaseWrongKey, "RELEASE MANIFEST IS SIGNED WITH KEY %s, NOT WITH KEY %s",
+                    MinisignKeyIdText(signature.key_id).c_str(),
+                    MinisignKeyIdText(key_.key_id).c_str());
     case SignatureCheck::kBad:
-      return fail(Record(kReleaseBadSignature, "RELEASE MANIFEST SIGNATURE DOES NOT VERIFY"));
+      return Record(kReleaseBadSignature, "RELEASE MANIFEST SIGNATURE DOES NOT VERIFY");
   }
   auto manifest = std::make_unique<ReleaseManifest>();
   if (!ParseReleaseManifest(text, manifest.get(), &error))
-    return fail(Record(kReleaseBadManifest, "RELEASE MANIFEST IS MALFORMED: %.150s", error.c_str()));
+    return Record(kReleaseBadManifest, "RELEASE MANIFEST IS MALFORMED: %.150s", error.c_str());
   int64_t accepted = AcceptedPublication();
   if (manifest->published < accepted)
-    return fail(Record(kReleaseReplayed,
-                       "RELEASE PUBLISHED AT %" PRId64 " IS OLDER THAN ONE ACCEPTED BEFORE (%" PRId64
-                       "): REFUSED AS A REPLAY",
-                       manifest->published, accepted));
+    return Record(kReleaseReplayed,
+                  "RELEASE PUBLISHED AT %" PRId64 " IS OLDER THAN ONE ACCEPTED BEFORE (%" PRId64
+                  "): REFUSED AS A REPLAY",
+                  manifest->published, accepted);
   // The list's entry tells where the described tree sits on the server: the
   // longest entry that ends the list's URL path.
   const ManifestEntry* list_entry = nullptr;
   for (const ManifestEntry& e : manifest->entries) {
     const std::string& p = list_url_path_;
-    if (p.size() > e.path.size() && p.compare(p.size() - e.path.size(), e.path.size(), e.path) == 0 &&
+    if (p.size() > e.path.size() &&
+        p.compare(p.size() - e.path.size(), e.path.size(), e.path) == 0 &&
         p[p.size() - e.path.size() - 1] == '/' &&
         (list_entry == nullptr || e.path.size() > list_entry->path.size()))
       list_entry = &e;
   }
   if (list_entry == nullptr)
-    return fail(Record(kReleaseListMismatch, "PATCH LIST [%.150s] IS NOT NAMED BY THE SIGNED MANIFEST",
-                       list_url_path_.c_str()));
+    return Record(kReleaseListMismatch, "PATCH LIST [%.150s] IS NOT NAMED BY THE SIGNED MANIFEST",
+                  list_url_path_.c_str());
   Sha256Stream hash;
   uint8_t digest[32];
   bool read = HashFilePrefix(list_path_, UINT64_MAX, &hash);
-  hash.Final(digest);
+  read = hash.Final(digest) && read;
   if (!read || hash.Size() != list_entry->size || std::memcmp(digest, list_entry->sha256, 32) != 0)
-    return fail(Record(kReleaseListMismatch,
-                       "PATCH LIST [%.150s] DOES NOT MATCH THE SIGNED MANIFEST (SHA-256)",
-                       list_entry->path.c_str()));
+    return Record(kReleaseListMismatch,
+                  "PATCH LIST [%.150s] DOES NOT MATCH THE SIGNED MANIFEST (SHA-256)",
+                  list_entry->path.c_str());
   tree_prefix_ = list_url_path_.substr(0, list_url_path_.size() - list_entry->path.size());
   if (manifest->published > accepted) StoreAccepted(manifest->published);
   platform::DebugPrintf("[release] manifest published at %" PRId64 " verified, %zu files\n",
@@ -259,22 +302,26 @@ int32_t CReleaseGuard::Confirm(const ManifestEntry& entry, const std::string& lo
                                const std::string& url, const std::string& host) {
   uint8_t digest[32];
   uint64_t size = 0;
+  bool hashed;
   if (tapped_ && !tap_failed_) {
-    hash_.Final(digest);
+    hashed = hash_.Final(digest);
     size = hash_.Size();
   } else {
     // An engine without a tap, or a partial file that could not be read:
     // the finished file is hashed whole.
     Sha256Stream whole;
-    bool read = HashFilePrefix(local_path, UINT64_MAX, &whole);
-    whole.Final(digest);
-    size = read ? whole.Size() : UINT64_MAX;
+    hashed = HashFilePrefix(local_path, UINT64_MAX, &whole);
+    hashed = whole.Final(digest) && hashed;
+    size = whole.Size();
   }
-  if (size == entry.size && std::memcmp(digest, entry.sha256, 32) == 0) return 0;
+  if (hashed && size == entry.size && std::memcmp(digest, entry.sha256, 32) == 0) return 0;
   platform::SetPathAttributes(local_path, platform::kAttrNormal);
   platform::RemoveFile(local_path);
   std::string path;
   UrlPath(url, &path);
+  if (!hashed)
+    return Record(kReleaseFileMismatch, "FILE [%.120s] CANNOT BE READ OR HASHED FOR ITS CHECK (HOST %.60s)",
+                  path.c_str(), host.c_str());
   if (size != entry.size)
     return Record(kReleaseFileMismatch,
                   "FILE [%.120s] DOES NOT MATCH THE SIGNED MANIFEST: %" PRIu64
@@ -313,14 +360,19 @@ int32_t CReleaseGuard::Fetch(int method, const char* local_path, const char* url
   // the other methods take their server from the connection.
   std::vector<std::string> hosts{HostOf(address)};
   if (method == kMethodUrl) hosts.insert(hosts.end(), mirrors_.begin(), mirrors_.end());
-  const size_t count = hosts.size();
-  const size_t first = count > 1 ? preferred_.load() % count : 0;
+  size_t count = hosts.size();
+  size_t first = count > 1 ? preferred_.load() % count : 0;
+  // A check pinned to one host asks that host only.
+  if (pinned_ != kNotPinned) {
+    first = pinned_ < count ? pinned_ : 0;
+    count = 1;
+  }
   I_ReceiveTapHost* tap_host = dynamic_cast<I_ReceiveTapHost*>(inner_);
   int32_t r = 0;
   for (size_t k = 0; k < count; ++k) {
-    size_t h = (first + k) % count;
+    size_t h = (first + k) % hosts.size();
     std::string target = h == 0 ? address : WithHost(address, hosts[h]);
-    if (count > 1) platform::DebugPrintf("[release] %s from %s\n", local_path, hosts[h].c_str());
+    if (hosts.size() > 1) platform::DebugPrintf("[release] %s from %s\n", local_path, hosts[h].c_str());
     tapped_ = false;
     if (entry != nullptr && tap_host != nullptr) tap_host->SetReceiveTap(this);
     r = FetchFrom(method, local_path, target.c_str());
@@ -331,7 +383,7 @@ int32_t CReleaseGuard::Fetch(int method, const char* local_path, const char* url
       return 0;
     }
     if (!AnotherHostMayHelp(r)) return r;
-    if (count > 1)
+    if (hosts.size() > 1)
       platform::DebugPrintf("[release] %s failed on %s (code %d)\n", local_path, hosts[h].c_str(), r);
   }
   return r;

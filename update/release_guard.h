@@ -6,16 +6,19 @@
 //    its check, from the next host (the URL's own host first, then the
 //    mirrors in order). Only when every host fails does the fetch fail.
 //  - Signed releases (with a public key): the check fetches the manifest
-//    and its signature beside the patch list; `CheckList` verifies the
-//    signature and its key id, refuses a manifest older than the newest one
-//    accepted before for this install folder (kept in the registry), and
-//    checks the list's own hash before it is read. From then on every fetch
+//    and its signature beside the patch list, all three from one host;
+//    `FetchList` verifies the signature and its key id, refuses a manifest
+//    older than the newest one accepted before for this install folder
+//    (kept in the registry), and checks the list's own hash before it is
+//    read. A host whose three files fail any of that is left for the next
+//    host, which must then serve all three itself. From then on every fetch
 //    must name a file of the manifest and is hashed as it arrives; a file
 //    that does not match is deleted and never reaches the applier.
 //
 // Thread safety: configured on the client's thread before any check; then
 // driven by one manager worker at a time (check, then the download or
-// sequential worker). The preferred host is atomic.
+// sequential worker). The preferred host is atomic; the host a check is
+// pinned to belongs to the check worker.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -55,12 +58,18 @@ class CReleaseGuard : public I_Download, private I_ReceiveTap {
   // ---- the manager's hooks ----
   void SetInner(I_Download* inner) { inner_ = inner; }
   // At CheckUpdate: forgets the last verified manifest and learns where the
-  // list, its manifest and its signature are stored and fetched from.
-  void BeginCheck(const std::string& list_path, const std::string& list_url);
-  // After the list was fetched, before it is read: fetches the manifest and
-  // its signature with `download` (local path, URL → result) and checks
-  // them and the list. 0, or an error code also in the last-error record.
-  int32_t CheckList(const std::function<int32_t(const char*, const char*)>& download);
+  // list, its manifest and its signature are stored and fetched from, and
+  // the transfer method the check uses (only the whole-URL method, 1,
+  // reaches the mirrors).
+  void BeginCheck(const std::string& list_path, const std::string& list_url, int32_t method);
+  // The check's fetch, before the list is read: fetches the list with
+  // `download` (local path, URL → result, through this guard) and, with a
+  // key, its manifest and signature from the same host, and checks all
+  // three; on a failure the next host is asked for all three. 0, or the
+  // error code (also in the last-error record) once every host failed:
+  // the first failed release check if a host gave one, else the last
+  // host's failure.
+  int32_t FetchList(const std::function<int32_t(const char*, const char*)>& download);
 
   // The newest publication time accepted for the configured install folder
   // (0 when none).
@@ -89,8 +98,13 @@ class CReleaseGuard : public I_Download, private I_ReceiveTap {
   void Release() override;
 
  private:
-  // One fetch through the wrapped engine's `method` (1..4), host by host.
+  // One fetch through the wrapped engine's `method` (1..4), host by host
+  // (only the pinned host while a check is pinned to one).
   int32_t Fetch(int method, const char* local_path, const char* url);
+  // Checks the manifest, signature and list just fetched from one host,
+  // fetching the first two with `download`.
+  int32_t CheckSignedList(const std::function<int32_t(const char*, const char*)>& download);
+  void RemoveCheckFiles();
   int32_t FetchFrom(int method, const char* local_path, const char* url);
   // The manifest entry a URL names; null (and the reason recorded) if none.
   const ManifestEntry* Admit(const std::string& url, int32_t* refusal);
@@ -113,6 +127,10 @@ class CReleaseGuard : public I_Download, private I_ReceiveTap {
   std::string list_path_, manifest_path_, signature_path_;
   std::string list_url_path_, manifest_url_path_, signature_url_path_;
   std::string list_url_, manifest_url_, signature_url_;
+  int32_t check_method_ = kMethodUrl;
+  // While FetchList tries one host: its index (0 = the URL's own host).
+  static constexpr size_t kNotPinned = SIZE_MAX;
+  size_t pinned_ = kNotPinned;
   // Set by a successful CheckList: the manifest and the URL path prefix of
   // the server tree it describes.
   std::unique_ptr<ReleaseManifest> manifest_;

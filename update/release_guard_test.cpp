@@ -121,11 +121,8 @@ class ReleaseGuardTest : public platform::TempRootTest {
         SignMinisign(key != nullptr ? *key : key_, text.data(), text.size(), "timestamp:1");
   }
   int32_t Check(const std::string& host = "a.example") {
-    guard_.BeginCheck(local_ + "g.vrl", "http://" + host + "/base/vrl/newvrl/g.vrl");
-    int32_t r = guard_.DownloadUrl((local_ + "g.vrl").c_str(),
-                                   ("http://" + host + "/base/vrl/newvrl/g.vrl").c_str(), 0);
-    if (r != 0) return r;
-    return guard_.CheckList([this](const char* path, const char* url) { return guard_.DownloadUrl(path, url, 0); });
+    guard_.BeginCheck(local_ + "g.vrl", "http://" + host + "/base/vrl/newvrl/g.vrl", kMethodUrl);
+    return guard_.FetchList([this](const char* path, const char* url) { return guard_.DownloadUrl(path, url, 0); });
   }
   int32_t FetchArchive(const std::string& path = "/base/dist/g/a.zip") {
     return guard_.DownloadUrl((local_ + "a.zip").c_str(), ("http://a.example" + path).c_str(), 0);
@@ -186,13 +183,13 @@ TEST_F(ReleaseGuardTest, ChecksFailOnAnyFlawAndLeaveNothingOnDisk) {
   EXPECT_FALSE(broken.SetPublicKey("not a key", &error_));
   EXPECT_TRUE(broken.HasKey());
   broken.SetInner(&engine_);
-  broken.BeginCheck(local_ + "g.vrl", "http://a.example/base/vrl/newvrl/g.vrl");
-  EXPECT_EQ(broken.CheckList([](const char*, const char*) { return 0; }), kReleaseBadSignature);
+  broken.BeginCheck(local_ + "g.vrl", "http://a.example/base/vrl/newvrl/g.vrl", kMethodUrl);
+  EXPECT_EQ(broken.FetchList([](const char*, const char*) { return 0; }), kReleaseBadSignature);
 }
 
 TEST_F(ReleaseGuardTest, FilesComeOnlyFromTheManifestAndMustMatchIt) {
   // Before the check only the check's own files may be fetched.
-  guard_.BeginCheck(local_ + "g.vrl", "http://a.example/base/vrl/newvrl/g.vrl");
+  guard_.BeginCheck(local_ + "g.vrl", "http://a.example/base/vrl/newvrl/g.vrl", kMethodUrl);
   EXPECT_EQ(FetchArchive(), kReleaseNotInManifest);
   ASSERT_EQ(Check(), 0);
   engine_.fetched.clear();
@@ -246,6 +243,71 @@ TEST_F(ReleaseGuardTest, MirrorsAreTriedInTurnAndTheWorkingHostIsKept) {
   engine_.local_failure = 0;
   engine_.down = {"a.example", "b.example:8080"};
   EXPECT_EQ(FetchArchive(), 33);
+}
+
+// With a key, the check's three files come from one host; a host whose
+// list, manifest or signature fails is left for the next for all three.
+TEST_F(ReleaseGuardTest, ACheckThatFailsOnOneHostTakesAllThreeFilesFromTheNext) {
+  Publish("b.example:8080", 1000, "LIST v1\n");
+  guard_.SetMirrors({"b.example:8080"});
+  const std::string list = "/base/vrl/newvrl/g.vrl";
+  auto from_b = [&] {
+    std::set<std::string> got;
+    for (const std::string& url : engine_.fetched)
+      if (HostOf(url) == "b.example:8080") got.insert(url.substr(url.find("/base")));
+    return got;
+  };
+  const std::set<std::string> all_three{list, list + ".manifest", list + ".manifest.minisig"};
+
+  engine_.files["a.example"][list] = "LIST v2\n";  // tampered, same size
+  ASSERT_EQ(Check(), 0) << GetLastErrorInfo().text;
+  EXPECT_EQ(from_b(), all_three);
+  std::string text;
+  ASSERT_TRUE(platform::ReadWholeFile(local_ + "g.vrl", &text));
+  EXPECT_EQ(text, "LIST v1\n");
+  // The host that passed the check is asked first for the files.
+  engine_.fetched.clear();
+  EXPECT_EQ(FetchArchive(), 0);
+  EXPECT_EQ(engine_.fetched, std::vector<std::string>{"http://b.example:8080/base/dist/g/a.zip"});
+
+  // A good list beside a manifest signed by another key: the list is not
+  // taken from that host either.
+  MinisignSecretKey other = NewKey();
+  Publish("b.example:8080", 1000, "LIST v1\n", &other);
+  Publish("a.example", 1000, "LIST v1\n");
+  engine_.fetched.clear();
+  ASSERT_EQ(Check(), 0) << GetLastErrorInfo().text;
+  EXPECT_EQ(engine_.fetched.back(), "http://a.example" + list + ".manifest.minisig");
+
+  // Every host fails: the release's failure is reported, not the dead host.
+  engine_.files["a.example"].erase(list + ".manifest.minisig");
+  engine_.down.insert("b.example:8080");
+  EXPECT_EQ(Check(), kReleaseUnsigned);
+  EXPECT_NE(std::string(GetLastErrorInfo().text).find("NOT SIGNED"), std::string::npos);
+  EXPECT_FALSE(Exists("g.vrl"));
+  EXPECT_FALSE(Exists("g.vrl.manifest"));
+  EXPECT_EQ(FetchArchive(), kReleaseNotInManifest);
+  engine_.down.insert("a.example");
+  EXPECT_EQ(Check(), 33);  // only dead hosts: the network's failure
+
+  // The local disk's failure is no host's: no other host is asked.
+  engine_.down.clear();
+  engine_.local_failure = 13;
+  engine_.fetched.clear();
+  EXPECT_EQ(Check(), 13);
+  EXPECT_EQ(engine_.fetched.size(), 1u);
+}
+
+// Methods that take their server from the connection reach no mirror, in
+// the check as in the update.
+TEST_F(ReleaseGuardTest, ACheckOverAConnectionAsksItsOwnServerOnly) {
+  Publish("b.example:8080", 1000, "LIST v1\n");
+  guard_.SetMirrors({"b.example:8080"});
+  engine_.files["a.example"]["/base/vrl/newvrl/g.vrl"] = "LIST v2\n";
+  guard_.BeginCheck(local_ + "g.vrl", "http://a.example/base/vrl/newvrl/g.vrl", kMethodHttp);
+  EXPECT_EQ(guard_.FetchList([this](const char* path, const char* url) { return guard_.DownloadHttp(path, url, 0); }),
+            kReleaseListMismatch);
+  for (const std::string& url : engine_.fetched) EXPECT_EQ(HostOf(url), "a.example") << url;
 }
 
 }  // namespace

@@ -124,18 +124,6 @@ std::string HexText(const uint8_t* data, size_t size) {
   return text;
 }
 
-void Sha256Stream::Reset() {
-  crypto_hash_sha256_init(&state_);
-  size_ = 0;
-}
-
-void Sha256Stream::Update(const void* data, size_t size) {
-  crypto_hash_sha256_update(&state_, static_cast<const unsigned char*>(data), size);
-  size_ += size;
-}
-
-void Sha256Stream::Final(uint8_t out[32]) { crypto_hash_sha256_final(&state_, out); }
-
 bool HashFilePrefix(const std::string& path, uint64_t limit, Sha256Stream* hash) {
   platform::File file;
   if (!file.Open(path, platform::File::kRead, platform::File::Mode::kOpenExisting)) return false;

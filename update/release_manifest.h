@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include <sodium.h>
+#include "update/sha256_stream.h"
 
 namespace kivro {
 
@@ -43,20 +43,6 @@ bool ParseReleaseManifest(std::string_view text, ReleaseManifest* manifest, std:
 std::string FormatReleaseManifest(ReleaseManifest manifest);
 
 std::string HexText(const uint8_t* data, size_t size);
-
-// SHA-256 over bytes as they come.
-class Sha256Stream {
- public:
-  Sha256Stream() { Reset(); }
-  void Reset();
-  void Update(const void* data, size_t size);
-  void Final(uint8_t out[32]);
-  uint64_t Size() const { return size_; }
-
- private:
-  crypto_hash_sha256_state state_;
-  uint64_t size_ = 0;
-};
 
 // Hashes the first `limit` bytes of a file (all of it when `limit` is
 // UINT64_MAX); false when it cannot be read that far.

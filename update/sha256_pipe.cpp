@@ -1,5 +1,7 @@
 #include "update/sha256_pipe.h"
 
+#include "update/release_manifest.h"
+
 namespace kivro {
 
 Sha256Pipe::~Sha256Pipe() {
@@ -11,8 +13,35 @@ Sha256Pipe::~Sha256Pipe() {
   if (worker_.joinable()) worker_.join();
 }
 
+void Sha256Pipe::HashFront(std::unique_lock<std::mutex>& lock) {
+  std::vector<uint8_t> chunk = std::move(queue_.front());
+  queue_.pop_front();
+  hashing_ = true;
+  lock.unlock();
+  stream_.Update(chunk.data(), chunk.size());
+  lock.lock();
+  hashing_ = false;
+  pending_ -= chunk.size();
+  drained_.notify_all();
+  if (!queue_.empty()) wake_.notify_one();
+}
+
+// The feeder does not sit waiting for a worker that a busy machine has not
+// yet scheduled: it hashes the queued chunks itself, and waits only while
+// the worker is inside one.
+template <typename Done>
+void Sha256Pipe::HelpUntil(std::unique_lock<std::mutex>& lock, Done done) {
+  while (!done()) {
+    if (hashing_ || queue_.empty()) {
+      drained_.wait(lock);
+    } else {
+      HashFront(lock);
+    }
+  }
+}
+
 void Sha256Pipe::WaitIdle(std::unique_lock<std::mutex>& lock) {
-  drained_.wait(lock, [this] { return pending_ == 0; });
+  HelpUntil(lock, [this] { return pending_ == 0; });
 }
 
 void Sha256Pipe::Reset() {
@@ -29,12 +58,13 @@ void Sha256Pipe::Update(const void* data, size_t size) {
   const uint8_t* bytes = static_cast<const uint8_t*>(data);
   std::unique_lock<std::mutex> lock(mutex_);
   if (!worker_.joinable()) worker_ = std::thread([this] { Run(); });
-  drained_.wait(lock, [this] { return pending_ < kMaxPending; });
+  HelpUntil(lock, [this] { return pending_ < kMaxPending; });
   queue_.emplace_back(bytes, bytes + size);
   pending_ += size;
   fed_ += size;
+  const bool idle = !hashing_;
   lock.unlock();
-  wake_.notify_one();
+  if (idle) wake_.notify_one();
 }
 
 bool Sha256Pipe::HashFilePrefix(const std::string& path, uint64_t limit) {
@@ -46,24 +76,18 @@ bool Sha256Pipe::HashFilePrefix(const std::string& path, uint64_t limit) {
   return read;
 }
 
-void Sha256Pipe::Final(uint8_t out[32]) {
+bool Sha256Pipe::Final(uint8_t out[32]) {
   std::unique_lock<std::mutex> lock(mutex_);
   WaitIdle(lock);
-  stream_.Final(out);
+  return stream_.Final(out);
 }
 
 void Sha256Pipe::Run() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    wake_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+    wake_.wait(lock, [this] { return stop_ || (!queue_.empty() && !hashing_); });
     if (stop_) return;
-    std::vector<uint8_t> chunk = std::move(queue_.front());
-    queue_.pop_front();
-    lock.unlock();
-    stream_.Update(chunk.data(), chunk.size());
-    lock.lock();
-    pending_ -= chunk.size();
-    drained_.notify_all();
+    HashFront(lock);
   }
 }
 

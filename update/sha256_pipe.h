@@ -2,7 +2,9 @@
 // download hashes what it receives while it goes on receiving and writing.
 // Update copies the bytes and returns at once unless `kMaxPending` bytes
 // are still waiting, which bounds memory and keeps the hash close behind
-// the download.
+// the download. Whenever the feeder has to wait (Final, Reset, a full
+// queue) it hashes queued bytes itself rather than wait for the worker to
+// be scheduled; one chunk is hashed at a time, in order, by either thread.
 //
 // Thread safety: one feeding thread at a time (Reset, Update, Final and
 // HashFilePrefix on the same thread); the worker thread is its own.
@@ -16,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "update/release_manifest.h"
+#include "update/sha256_stream.h"
 
 namespace kivro {
 
@@ -35,23 +37,31 @@ class Sha256Pipe {
   // Hashes the first `limit` bytes of a file, after what was fed before;
   // false when it cannot be read that far.
   bool HashFilePrefix(const std::string& path, uint64_t limit);
-  // Waits for every byte fed so far and gives the digest of them all.
-  void Final(uint8_t out[32]);
+  // Waits for every byte fed so far and gives the digest of them all;
+  // false when the hash library failed (see Sha256Stream::Final).
+  [[nodiscard]] bool Final(uint8_t out[32]);
   // Bytes fed since Reset.
   uint64_t Size() const { return fed_; }
 
  private:
   void Run();
+  // Hashes the oldest queued chunk (the lock is let go meanwhile).
+  void HashFront(std::unique_lock<std::mutex>& lock);
+  // Until `done()`: hashes queued chunks, or waits while the other thread
+  // hashes one.
+  template <typename Done>
+  void HelpUntil(std::unique_lock<std::mutex>& lock, Done done);
   void WaitIdle(std::unique_lock<std::mutex>& lock);
 
   std::mutex mutex_;
   std::condition_variable wake_;     // the worker: work arrived or stop
   std::condition_variable drained_;  // the feeder: room or idle
   std::deque<std::vector<uint8_t>> queue_;
-  size_t pending_ = 0;  // bytes queued or being hashed
+  size_t pending_ = 0;    // bytes queued or being hashed
+  bool hashing_ = false;  // a thread is inside stream_.Update
   bool stop_ = false;
   std::thread worker_;
-  Sha256Stream stream_;  // touched by the worker, or by the feeder when idle
+  Sha256Stream stream_;  // touched only by the thread that set hashing_, or with none set
   uint64_t fed_ = 0;
 };
 

@@ -2,6 +2,11 @@
 
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+
 namespace platform {
 
 namespace {
@@ -27,6 +32,11 @@ int TerminalColumns(ConsoleStream stream) {
   CONSOLE_SCREEN_BUFFER_INFO info;
   if (!GetConsoleScreenBufferInfo(Handle(stream), &info)) return 0;
   return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
+bool MakeStreamBinary(ConsoleStream stream) {
+  std::fflush(stream == ConsoleStream::kOut ? stdout : stderr);
+  return _setmode(stream == ConsoleStream::kOut ? 1 : 2, _O_BINARY) != -1;
 }
 
 // The terminal control where the console takes them (Windows 10 and later,
