@@ -50,16 +50,22 @@ void PatchTest::TearDown() {
 
 std::string Win(const std::string& posix) { return platform::ToWindowsPath(posix); }
 
+// The host path of a UTF-8 path: on Windows a narrow path would be read in
+// the ANSI code page, and a Korean name would become another name.
+fs::path Host(const std::string& posix) {
+  return fs::path(std::u8string(posix.begin(), posix.end()));
+}
+
 void WriteFile(const std::string& posix, const std::string& content, int64_t utc) {
-  fs::create_directories(fs::path(posix).parent_path());
-  std::ofstream out(posix, std::ios::binary | std::ios::trunc);
+  fs::create_directories(Host(posix).parent_path());
+  std::ofstream out(Host(posix), std::ios::binary | std::ios::trunc);
   out.write(content.data(), static_cast<std::streamsize>(content.size()));
   out.close();
   if (utc >= 0) SetWriteTime(posix, utc);
 }
 
 std::string ReadFile(const std::string& posix) {
-  std::ifstream in(posix, std::ios::binary);
+  std::ifstream in(Host(posix), std::ios::binary);
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
@@ -67,7 +73,7 @@ std::string ReadFile(const std::string& posix) {
 
 bool Exists(const std::string& posix) {
   std::error_code ec;
-  return fs::exists(posix, ec);
+  return fs::exists(Host(posix), ec);
 }
 
 void SetWriteTime(const std::string& posix, int64_t utc) {
@@ -92,7 +98,7 @@ void MakeExecutable(const std::string& posix) {
 
 void MakePackage(const std::string& posix, const std::vector<EntityPlan>& entities,
                  const uint32_t* key, int64_t utc) {
-  fs::create_directories(fs::path(posix).parent_path());
+  fs::create_directories(Host(posix).parent_path());
   std::string staging = posix + ".parts";
   fs::create_directories(staging);
   ASSERT_EQ(NpkCreatePackage(Win(posix).c_str(), true), 0);

@@ -461,7 +461,10 @@ TEST_F(UpdateFlowTest, KoreanNameDifferingInCaseReplacesTheFileOnDisk) {
   ASSERT_EQ(CheckAndUpdate(), RESULT_UPDATE_DONE);
   std::vector<std::string> names;
   for (const auto& e : fs::directory_iterator(install_))
-    if (e.path().filename() != "gobanvista.vrl") names.push_back(e.path().filename().string());
+    if (e.path().filename() != "gobanvista.vrl") {
+      std::u8string name = e.path().filename().u8string();
+      names.emplace_back(name.begin(), name.end());
+    }
   ASSERT_EQ(names.size(), 1u);
   EXPECT_EQ(ReadFile(install_ + "/" + names[0]), "new content");
 }
