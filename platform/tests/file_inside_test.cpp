@@ -116,6 +116,17 @@ TEST_F(FileInsideContractTest, ChangesBelowTheFolderWorkWithNamesInAnyCase) {
   EXPECT_FALSE(FileExists("C:\\Game\\new.bin"));
   EXPECT_TRUE(FileExists("C:\\Game\\data\\y.bin"));
 
+  // A Korean name (code page 949) replaced through another case of it.
+  const std::string han = "\xC7\xD1";
+  ASSERT_TRUE(WriteWholeFile("C:\\Game\\" + han + "a.txt", "old", 3));
+  ASSERT_TRUE(WriteWholeFile("C:\\Game\\" + han + "A.txt.kvpart", "new", 3));
+  EXPECT_TRUE(
+      ReplaceInside("C:\\Game", "C:\\Game\\" + han + "A.txt.kvpart", "C:\\Game\\" + han + "A.txt"));
+  std::string replaced;
+  EXPECT_TRUE(ReadWholeFile("C:\\Game\\" + han + "a.txt", &replaced));
+  EXPECT_EQ(replaced, "new");
+  ASSERT_TRUE(RemoveFileInside("C:\\Game", "C:\\Game\\" + han + "a.txt"));
+
   EXPECT_TRUE(NoLinkInside("C:\\Game", "C:\\Game\\data\\maps\\x.bin"));
   EXPECT_TRUE(NoLinkInside("C:\\Game", "C:\\Game\\data\\missing\\y.bin"));
   // Read-only files are removed as RemoveFile removes them.
