@@ -45,3 +45,27 @@ function(kivro_add_bench name)
     set_property(GLOBAL APPEND PROPERTY KIVRO_BENCHES ${name})
   endif()
 endfunction()
+
+# kivro_host_program(VAR TARGET): sets VAR to how a command of the host's
+# shell starts TARGET's program: its file on a native build; on a Windows
+# build run under Wine, a generated script in <build>/host/ that runs it
+# with the test emulator, so tests can start the Windows tools from shell
+# commands as they do on Linux.
+function(kivro_host_program var target)
+  if(CMAKE_CROSSCOMPILING_EMULATOR)
+    set(script ${CMAKE_BINARY_DIR}/host/${target})
+    set(${var} ${script} PARENT_SCOPE)
+    get_property(made GLOBAL PROPERTY KIVRO_HOST_PROGRAMS)
+    if(target IN_LIST made)
+      return()  # one script per program, whoever asks
+    endif()
+    set_property(GLOBAL APPEND PROPERTY KIVRO_HOST_PROGRAMS ${target})
+    list(GET CMAKE_CROSSCOMPILING_EMULATOR 0 runner)
+    list(GET CMAKE_CROSSCOMPILING_EMULATOR 1 prefix)
+    file(GENERATE OUTPUT ${script}
+      CONTENT "#!/bin/sh\nexec '${runner}' '${prefix}' '$<TARGET_FILE:${target}>' \"$@\"\n"
+      FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  else()
+    set(${var} $<TARGET_FILE:${target}> PARENT_SCOPE)
+  endif()
+endfunction()

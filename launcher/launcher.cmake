@@ -11,6 +11,21 @@ target_compile_definitions(kivro_launcher_settings PRIVATE
   "KIVRO_DOWNLOAD_HOST=\"${KIVRO_DOWNLOAD_HOST}\""
   "KIVRO_RELEASE_PUBKEY=\"${KIVRO_RELEASE_PUBKEY}\"")
 
+# The real program end to end: the sample game published with the real
+# publisher, served by nginx on the port built into the launcher.
+add_library(kivro_launcher_e2e STATIC ${KIVRO_LAUNCHER_DIR}/launcher_e2e_support.cpp)
+target_include_directories(kivro_launcher_e2e PUBLIC ${KIVRO_LAUNCHER_DIR}/..)
+target_link_libraries(kivro_launcher_e2e PUBLIC kivro_test_servers kivro_internet kivro_platform)
+kivro_host_program(_kivro_host_npk npk)
+kivro_host_program(_kivro_host_publish kivro-publish)
+target_compile_definitions(kivro_launcher_e2e PRIVATE
+  "KIVRO_LAUNCHER_SOURCE_DIR=\"${KIVRO_LAUNCHER_DIR}\""
+  "KIVRO_NPK_PROGRAM=\"${_kivro_host_npk}\""
+  "KIVRO_PUBLISH_PROGRAM=\"${_kivro_host_publish}\"")
+if(NOT KIVRO_WINDOWS_UI)
+  return()
+endif()
+
 add_library(kivro_launcher STATIC
   ${KIVRO_LAUNCHER_DIR}/launcher_config.cpp
   ${KIVRO_LAUNCHER_DIR}/result_messages.cpp
@@ -45,15 +60,6 @@ kivro_add_test(launcher_test
   LIBS kivro_launcher kivro_update kivro_own_roles)
 target_compile_definitions(launcher_test PRIVATE "KIVRO_TEST_DOWNLOAD_HOST=\"${KIVRO_DOWNLOAD_HOST}\"")
 
-# The real program end to end: the sample game published with the real
-# publisher, served by nginx on the port built into the launcher.
-add_library(kivro_launcher_e2e STATIC ${KIVRO_LAUNCHER_DIR}/launcher_e2e_support.cpp)
-target_include_directories(kivro_launcher_e2e PUBLIC ${KIVRO_LAUNCHER_DIR}/..)
-target_link_libraries(kivro_launcher_e2e PUBLIC kivro_test_servers kivro_internet kivro_platform)
-target_compile_definitions(kivro_launcher_e2e PRIVATE
-  "KIVRO_LAUNCHER_SOURCE_DIR=\"${KIVRO_LAUNCHER_DIR}\""
-  "KIVRO_NPK_PROGRAM=\"$<TARGET_FILE:npk>\""
-  "KIVRO_PUBLISH_PROGRAM=\"$<TARGET_FILE:kivro-publish>\"")
 kivro_add_test(launcher_e2e_test
   SOURCES ${KIVRO_LAUNCHER_DIR}/launcher_e2e_test.cpp
   LIBS kivro_launcher_e2e

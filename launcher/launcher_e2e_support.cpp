@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/internet_socket.h"
+#include "platform/testing/host_command.h"
 #include "transfer/test_support/test_servers.h"
 
 namespace kivro {
@@ -16,11 +17,7 @@ namespace fs = std::filesystem;
 
 namespace launcher_e2e {
 
-int Shell(const std::string& command) {
-  int status = std::system(command.c_str());
-  if (status == -1) return -1;
-  return (status >> 8) & 0xFF;  // the exit status of a normal end
-}
+int Shell(const std::string& command) { return platform::RunHostCommand(command); }
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -110,7 +107,7 @@ DemoWorld::DemoWorld() {
   // A unique name from the clock and a counter (tests of one binary run one
   // after the other).
   static int counter = 0;
-  dir_ = fs::temp_directory_path().string() + "/kivro-launcher-e2e-" +
+  dir_ = kivro_test::HostTempFolder() + "/kivro-launcher-e2e-" +
          std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
          std::to_string(++counter);
   fs::create_directories(Root());

@@ -20,34 +20,52 @@ namespace patch_test {
 void PatchTest::SetUp() {
   std::random_device random;
   for (;;) {
+#if defined(_WIN32)
+    // The host's temporary folder (Z:\tmp under Wine), where the host's
+    // shell commands of the tool tests find the files too.
+    dir_ = "/tmp/kivro-patch-" + std::to_string(random());
+#else
     dir_ = (fs::temp_directory_path() / ("kivro-patch-" + std::to_string(random()))).string();
+#endif
     std::error_code ec;
     if (fs::create_directory(dir_, ec)) break;
   }
   root_ = dir_ + "/root";
   fs::create_directory(root_);
+  // A virtual root is the POSIX backend's view of drives; Windows has its own.
+#if !defined(_WIN32)
   setenv("KIVRO_ROOT", root_.c_str(), 1);
   unsetenv("KIVRO_WINDIR");
+#endif
 }
 
 void PatchTest::TearDown() {
-  std::error_code ec;
-  fs::remove_all(dir_, ec);
+  // The system's own removal: the C++ library's loops for ever on Windows
+  // over a file that cannot be deleted yet.
+  platform::RemoveTree(Win(dir_));
+#if !defined(_WIN32)
   unsetenv("KIVRO_ROOT");
+#endif
 }
 
 std::string Win(const std::string& posix) { return platform::ToWindowsPath(posix); }
 
+// The host path of a UTF-8 path: on Windows a narrow path would be read in
+// the ANSI code page, and a Korean name would become another name.
+fs::path Host(const std::string& posix) {
+  return fs::path(std::u8string(posix.begin(), posix.end()));
+}
+
 void WriteFile(const std::string& posix, const std::string& content, int64_t utc) {
-  fs::create_directories(fs::path(posix).parent_path());
-  std::ofstream out(posix, std::ios::binary | std::ios::trunc);
+  fs::create_directories(Host(posix).parent_path());
+  std::ofstream out(Host(posix), std::ios::binary | std::ios::trunc);
   out.write(content.data(), static_cast<std::streamsize>(content.size()));
   out.close();
   if (utc >= 0) SetWriteTime(posix, utc);
 }
 
 std::string ReadFile(const std::string& posix) {
-  std::ifstream in(posix, std::ios::binary);
+  std::ifstream in(Host(posix), std::ios::binary);
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
@@ -55,7 +73,7 @@ std::string ReadFile(const std::string& posix) {
 
 bool Exists(const std::string& posix) {
   std::error_code ec;
-  return fs::exists(posix, ec);
+  return fs::exists(Host(posix), ec);
 }
 
 void SetWriteTime(const std::string& posix, int64_t utc) {
@@ -80,7 +98,7 @@ void MakeExecutable(const std::string& posix) {
 
 void MakePackage(const std::string& posix, const std::vector<EntityPlan>& entities,
                  const uint32_t* key, int64_t utc) {
-  fs::create_directories(fs::path(posix).parent_path());
+  fs::create_directories(Host(posix).parent_path());
   std::string staging = posix + ".parts";
   fs::create_directories(staging);
   ASSERT_EQ(NpkCreatePackage(Win(posix).c_str(), true), 0);

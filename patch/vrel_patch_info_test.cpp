@@ -10,6 +10,7 @@
 #include "patch/npk/npk.h"
 #include "patch/patch_info_test_support.h"
 #include "platform/filetime.h"
+#include "platform/paths.h"
 #include "platform/thread.h"
 #include "update/last_error.h"
 
@@ -268,7 +269,8 @@ TEST_F(VrelPatchInfoTest, KeywordFolderFilesLiveThere) {
   ReadList(std::string("[INSTALL]\n<WINDOWS>/fonts\ngoban.ttf\t1\t5\t7\t") + kListDate + "\n");
   ASSERT_EQ(info_.BuildDownloadList(), 0);
   ASSERT_EQ(list_.GetCount(), 1);
-  EXPECT_STREQ(Item(0)->local_path, "C:\\WINDOWS\\fonts\\goban.ttf.zip");
+  // The Windows folder as the system names it ("C:\\WINDOWS" on POSIX).
+  EXPECT_EQ(std::string(Item(0)->local_path), platform::WindowsDirectory() + "\\fonts\\goban.ttf.zip");
   EXPECT_STREQ(Item(0)->url, "http://dl.test/dist/gobanvista//goban.ttf.zip");
 }
 

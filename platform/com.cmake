@@ -1,6 +1,9 @@
 # COM basics for the web plug-in and its hosts: GUIDs, strings, variants,
 # IDispatch over a type description, type libraries, the registrar's scripts
 # and object creation through the registry.
+if(NOT KIVRO_HAVE_COM)
+  return()
+endif()
 add_library(kivro_com STATIC
   common/com_basics.cpp
   common/com_dispatch.cpp

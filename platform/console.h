@@ -16,4 +16,8 @@ int TerminalColumns(ConsoleStream stream);
 // this system's terminals, for a line that is redrawn in place after '\r'.
 const char* EraseToLineEnd();
 
+// Bytes written to `stream` go out as they are, for a program that writes
+// file content (Windows' C runtime otherwise writes "\r\n" for each "\n").
+bool MakeStreamBinary(ConsoleStream stream);
+
 }  // namespace platform

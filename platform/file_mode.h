@@ -15,4 +15,9 @@ bool AddExecuteBits(const std::string& path, uint32_t posix_mode);
 // The file's permission bits (07777 part); false when it cannot be read.
 bool GetPermissionBits(const std::string& path, uint32_t* posix_mode);
 
+// Whether the file system keeps execute bits, so that AddExecuteBits makes
+// an installed script runnable: true on POSIX; false on Windows, where a
+// program is known by its extension.
+bool KeepsExecuteBits();
+
 }  // namespace platform

@@ -1,6 +1,9 @@
 # The drawing and window toolkit (kivro_gui): software drawing, windows and
 # dialogs (portable), presented by the backend or off-screen; resources built
 # into programs.
+if(NOT KIVRO_HAVE_GUI)
+  return()
+endif()
 add_library(kivro_gui STATIC
   common/gui/gdi_bitmap.cpp
   common/gui/gdi_region.cpp

@@ -1,5 +1,8 @@
 # The internet layer: HTTP/FTP response parsers and clients (portable) over
 # the backend's sockets.
+if(NOT KIVRO_HAVE_INTERNET)
+  return()
+endif()
 add_library(kivro_internet STATIC
   ${CMAKE_CURRENT_LIST_DIR}/common/internet_parse.cpp
   ${CMAKE_CURRENT_LIST_DIR}/common/internet_http.cpp

@@ -63,7 +63,7 @@ class StallWatch {
 
 class InternetSession {
  public:
-  // The preconfigured proxy: the environment's http_proxy, ftp_proxy, no_proxy.
+  // The preconfigured proxy (internet_proxy.h).
   explicit InternetSession(std::string agent);
   InternetSession(std::string agent, ProxySettings proxies);
   ~InternetSession();

@@ -117,9 +117,15 @@ bool FtpCommandPath(const std::string& path, std::string* out);
 struct ProxySettings {
   std::string http_proxy;  // "http://host:port/" or "host:port"
   std::string ftp_proxy;
-  std::string no_proxy;  // comma list of host names, domain suffixes, "*"
+  std::string no_proxy;  // comma list of host names, domain suffixes, "*", "<local>"
 
   static ProxySettings FromEnvironment();
+  // The same settings from the values Windows keeps for a user's Internet
+  // settings: ProxyServer ("host:port" for every protocol, or
+  // "http=host:port;ftp=host:port;...") and ProxyOverride (';'-separated
+  // hosts, "*.domain" and "<local>", which names the hosts without a dot).
+  static ProxySettings FromInternetSettings(const std::string& proxy_server,
+                                            const std::string& proxy_override);
   // The proxy to use for a URL of `scheme` on `host`; false for a direct
   // connection. Loopback hosts never go through a proxy: a proxy elsewhere
   // cannot reach them.

@@ -1,4 +1,7 @@
 # kivro-plugin-host: a web page's script stand-in for the plug-in.
+if(NOT KIVRO_WINDOWS_UI)
+  return()
+endif()
 add_executable(kivro_plugin_host ${CMAKE_CURRENT_LIST_DIR}/kivro_plugin_host.cpp)
 set_target_properties(kivro_plugin_host PROPERTIES OUTPUT_NAME kivro-plugin-host)
 target_link_libraries(kivro_plugin_host PRIVATE kivro_com kivro_platform)

@@ -25,6 +25,9 @@ kivro_add_test(kivro_publish_test
   SOURCES kivro_publish_test.cpp ${CMAKE_SOURCE_DIR}/patch/patch_info_test_support.cpp
   LIBS kivro_publish_core)
 add_dependencies(kivro_publish_test kivro-publish)
+kivro_host_program(_kivro_host_publish_tool kivro-publish)
+target_compile_definitions(kivro_publish_test PRIVATE KIVRO_PUBLISH_TOOL="${_kivro_host_publish_tool}")
+target_link_libraries(kivro_publish_test PRIVATE kivro_platform_testing)
 
 kivro_add_test(kivro_publish_sign_test
   SOURCES kivro_publish_sign_test.cpp ${CMAKE_SOURCE_DIR}/patch/patch_info_test_support.cpp

@@ -10,6 +10,7 @@
 #include "patch/pul_patch_info.h"
 #include "patch/vrel_base.h"
 #include "patch/vrel_miniunz.h"
+#include "platform/testing/host_command.h"
 #include "platform/thread.h"
 #include "tools/kivro_publish_torrent.h"
 #include "tools/kivro_publish_writer.h"
@@ -55,7 +56,7 @@ class PublishTest : public PatchTest {
     std::map<std::string, std::string> files;
     for (const auto& e : fs::recursive_directory_iterator(root))
       if (e.is_regular_file())
-        files[e.path().string().substr(root.size())] = ReadFile(e.path().string());
+        files[e.path().generic_string().substr(root.size())] = ReadFile(e.path().string());
     return files;
   }
   std::string release_, server_;
@@ -136,6 +137,9 @@ TEST_F(PublishTest, RefusesNamesTheListsCannotCarry) {
         std::string("/gobanvista.vrl"), std::string("/data/BOARD.MAP"),
         std::string("/" + std::string(100, 'n'))}) {
     SCOPED_TRACE(bad);
+    // A case-blind file system (Windows) finds "BOARD.MAP" as the release's
+    // own "board.map": there is no second name to refuse.
+    if (fs::exists(release_ + bad)) continue;
     WriteFile(release_ + bad, "x", kT);
     std::string error;
     EXPECT_FALSE(TryPublish(server_, &error));
@@ -245,6 +249,7 @@ TEST_F(PublishTest, PeerMetaFileBesideEveryPublishedFile) {
 }
 
 TEST_F(PublishTest, TorrentsBesideEveryPublishedFileWithItsUrlAsWebSeed) {
+  if (!CanMakeTorrents()) GTEST_SKIP() << "built without libtorrent-rasterbar";
   PublishOptions options;
   options.release_dir = Win(release_);
   options.server_dir = Win(server_);
@@ -299,16 +304,14 @@ TEST(TorrentPieceSize, GrowsWithTheFileWithinBounds) {
 }
 
 TEST_F(PublishTest, CommandLine) {
-  const char* build = std::getenv("KIVRO_BUILD_DIR");
-  if (build == nullptr) GTEST_SKIP() << "KIVRO_BUILD_DIR not set (run through ctest)";
-  std::string tool = std::string(build) + "/tools/kivro-publish";
-  EXPECT_EQ(std::system((tool + " --help >/dev/null").c_str()), 0);
-  EXPECT_NE(std::system((tool + " only-one-argument >/dev/null 2>&1").c_str()), 0);
-  EXPECT_EQ(std::system((tool + " '" + release_ + "' '" + server_ + "' >/dev/null").c_str()), 0);
+  std::string tool = KIVRO_PUBLISH_TOOL;
+  EXPECT_EQ(platform::RunHostCommand(tool + " --help >/dev/null"), 0);
+  EXPECT_NE(platform::RunHostCommand(tool + " only-one-argument >/dev/null 2>&1"), 0);
+  EXPECT_EQ(platform::RunHostCommand(tool + " '" + release_ + "' '" + server_ + "' >/dev/null"), 0);
   EXPECT_TRUE(Exists(server_ + "/vrl/newvrl/gobanvista.vrl"));
   WriteFile(release_ + "/x/board.map", "dup", kT);
-  EXPECT_NE(std::system((tool + " '" + release_ + "' '" + dir_ + "/s2' 2>/dev/null").c_str()), 0);
-  EXPECT_NE(std::system((tool + " '" + release_ + "' '" + dir_ + "/s3' --torrents 2>/dev/null").c_str()), 0);
+  EXPECT_NE(platform::RunHostCommand(tool + " '" + release_ + "' '" + dir_ + "/s2' 2>/dev/null"), 0);
+  EXPECT_NE(platform::RunHostCommand(tool + " '" + release_ + "' '" + dir_ + "/s3' --torrents 2>/dev/null"), 0);
 }
 
 }  // namespace

@@ -20,11 +20,15 @@ int32_t TorrentPieceSize(uint64_t file_size) {
 }
 
 #if !KIVRO_HAVE_LIBTORRENT
+bool CanMakeTorrents() { return false; }
+
 bool MakeTorrent(const std::string&, const std::string&, std::string*, std::string* error) {
   *error = "this kivro-publish was built without libtorrent-rasterbar: no torrents";
   return false;
 }
 #else
+bool CanMakeTorrents() { return true; }
+
 bool MakeTorrent(const std::string& file, const std::string& web_seed_url, std::string* bytes,
                  std::string* error) {
   platform::FileInfo info;

@@ -13,6 +13,10 @@ namespace kivro {
 
 int32_t TorrentPieceSize(uint64_t file_size);
 
+// Whether this build makes torrents (it has libtorrent-rasterbar; Debian
+// has none for Windows).
+bool CanMakeTorrents();
+
 // The .torrent's bytes for `file` (a Windows path) with `web_seed_url` as
 // its web seed. Deterministic: no creation date, a fixed creator. False with
 // a message when the file cannot be read or hashed.

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/testing/host_command.h"
 #include "tools/kivro_publish_torrent.h"
 #include "tools/kivro_update_swarm_support.h"
 
@@ -48,10 +49,10 @@ struct RunResult {
 RunResult RunProgram(const std::string& program, const TempDir& scratch, const std::string& arguments) {
   std::string out = scratch.PosixPath("out.txt");
   std::string code = scratch.PosixPath("code.txt");
-  std::string command = "'" + program + "' fetch " + arguments + " >'" +
+  std::string command = kivro_test::HostProgram(program) + " fetch " + arguments + " >'" +
                         out + "' 2>&1 </dev/null; echo $? >'" + code + "'";
   RunResult run;
-  std::system(command.c_str());
+  platform::RunHostCommand(command);
   std::string text;
   kivro_test::ReadPosixFile(code, &text);
   run.exit_code = text.empty() ? -1 : std::atoi(text.c_str());

@@ -3,6 +3,7 @@
 // HTTP resume, and the exit codes of failures and wrong arguments.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -22,13 +23,29 @@ class KivroUpdateRun : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!kivro_test::NginxServer::Available()) GTEST_SKIP() << "nginx is not installed";
+#if defined(_WIN32)
+    // Where a player's installer puts the game: the machine's own drive (of
+    // the private Wine prefix under test), cleared before and after.
+    install_ = "C:\\Zelmora\\KOREAN\\Gobanvista";
+    std::error_code ignored;
+    std::filesystem::remove_all("C:\\Zelmora", ignored);
+#else
     install_ = world_.Dir() + "/install";
+#endif
+  }
+  void TearDown() override {
+#if defined(_WIN32)
+    std::error_code ignored;
+    std::filesystem::remove_all("C:\\Zelmora", ignored);
+#endif
   }
   // Runs the tool with `args`; answers its exit code, output in `out_`.
   int Run(const std::string& args) {
     std::string file = world_.Dir() + "/run.out";
     int code = Shell("timeout 120 " + Quote(KIVRO_UPDATE_PROGRAM) + " run " + args + " > " + Quote(file) + " 2>&1");
     out_ = ReadFile(file);
+    // A Windows console program's text output ends its lines in "\r\n".
+    for (size_t at; (at = out_.find("\r\n")) != std::string::npos;) out_.erase(at, 1);
     return code;
   }
   std::string Standard(const std::string& base) {
@@ -62,6 +79,9 @@ TEST_F(KivroUpdateRun, InstallsThenFindsNothingThenUpdatesWithResume) {
   EXPECT_EQ(ReadFile(install_ + "/data/schedule.txt"), "Tonight: the Myeongin final, game 3.\n");
   EXPECT_FALSE(std::ifstream(install_ + "/data/notice_old.txt").good());
   EXPECT_EQ(out_.find("openings.dat"), std::string::npos) << out_;  // unchanged: not fetched
+
+  ASSERT_EQ(Run(Standard(server.BaseUrl())), 0) << out_;
+  EXPECT_NE(out_.find("nothing to update\n"), std::string::npos) << out_;
 }
 
 TEST_F(KivroUpdateRun, FailuresEndWithTheirCodes) {

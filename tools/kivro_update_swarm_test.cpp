@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/testing/host_command.h"
 #include "tools/kivro_publish_torrent.h"
 #include "tools/kivro_update_swarm_support.h"
 #include "transfer/swarmlet_meta.h"
@@ -109,13 +110,13 @@ TEST(SwarmOfThree, PlayersCompleteFromEachOtherWhenTheWebSeedGivesLittle) {
     std::string n = std::to_string(i);
     // Each seeds a while after completing, so that slower players still
     // find it.
-    command += "( '" + program + "' fetch " + nginx.BaseUrl() + "/dist/s.zip '" +
+    command += "( " + kivro_test::HostProgram(program) + " fetch " + nginx.BaseUrl() + "/dist/s.zip '" +
                folders[i].PosixPath("game/s.zip") + "' --peer --seed 8 >'" +
                scratch.PosixPath("out" + n) + "' 2>&1 </dev/null; echo $? >'" +
                scratch.PosixPath("code" + n) + "' ) & ";
   }
   command += "wait";
-  ASSERT_EQ(std::system(command.c_str()), 0);
+  ASSERT_EQ(platform::RunHostCommand(command), 0);
 
   for (int i = 0; i < 3; ++i) {
     SCOPED_TRACE("player " + std::to_string(i));

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/console.h"
 #include "platform/filetime.h"
 #include "platform/initialize.h"
 #include "platform/paths.h"
@@ -89,7 +90,8 @@ int Cat(const std::string& path, const char* name) {
   std::vector<uint8_t> content;
   int32_t rc = NpkReadEntity(&package, entity, &content);
   if (rc != NPK_SUCCESS) return Fail(name, rc);
-  if (fwrite(content.data(), 1, content.size(), stdout) != content.size() || fflush(stdout) != 0) {
+  if (!platform::MakeStreamBinary(platform::ConsoleStream::kOut) ||
+      fwrite(content.data(), 1, content.size(), stdout) != content.size() || fflush(stdout) != 0) {
     fprintf(stderr, "npk: cannot write to stdout\n");
     return 1;
   }

@@ -7,6 +7,8 @@
 
 #include "platform/file.h"
 #include "platform/paths.h"
+#include "platform/testing/host_command.h"
+#include "transfer/test_support/test_servers.h"
 
 namespace kivro {
 
@@ -16,9 +18,10 @@ class NpkTool : public ::testing::Test {
  protected:
   NpkTool() {
     std::random_device rd;
-    dir_ = platform::TempDirectory() + "kivro_npk_tool_" + std::to_string(rd());
+    // In the host's temporary folder: the tool runs from the host's shell.
+    posix_ = kivro_test::HostTempFolder() + "/kivro_npk_tool_" + std::to_string(rd());
+    dir_ = platform::ToWindowsPath(posix_);
     platform::CreateDirectoryChain(dir_);
-    posix_ = platform::ToPosixPath(dir_);
   }
   ~NpkTool() override { platform::RemoveTree(dir_); }
 
@@ -27,8 +30,7 @@ class NpkTool : public ::testing::Test {
   int Run(const std::string& args) {
     std::string command =
         "cd '" + posix_ + "' && '" + KIVRO_NPK_TOOL + "' " + args + " >out.bin 2>err.txt";
-    int status = std::system(command.c_str());
-    return status >= 0 ? (status >> 8) & 0xFF : -1;  // the shell's exit status
+    return platform::RunHostCommand(command);
   }
   std::string Read(const std::string& name) {
     std::string content;

@@ -92,7 +92,7 @@ class ReleaseGuardTest : public platform::TempRootTest {
  protected:
   void SetUp() override {
     TempRootTest::SetUp();
-    local_ = "Z:" + root_ + "/";
+    local_ = RootFolder() + "/";
     key_ = NewKey();
     ASSERT_TRUE(guard_.SetPublicKey(MinisignPublicKeyLine(MinisignPublicHalf(key_)), &error_)) << error_;
     guard_.SetInner(&engine_);

@@ -594,6 +594,39 @@ ProxySettings ProxySettings::FromEnvironment() {
   return s;
 }
 
+ProxySettings ProxySettings::FromInternetSettings(const std::string& proxy_server,
+                                                  const std::string& proxy_override) {
+  ProxySettings s;
+  size_t start = 0;
+  while (start <= proxy_server.size()) {
+    size_t semicolon = proxy_server.find(';', start);
+    if (semicolon == std::string::npos) semicolon = proxy_server.size();
+    std::string entry = Trim(proxy_server.substr(start, semicolon - start));
+    start = semicolon + 1;
+    size_t equals = entry.find('=');
+    if (equals == std::string::npos) {  // one proxy for every protocol
+      if (!entry.empty()) s.http_proxy = s.ftp_proxy = entry;
+      continue;
+    }
+    std::string scheme = ToLowerAscii(Trim(entry.substr(0, equals)));
+    std::string value = Trim(entry.substr(equals + 1));
+    if (scheme == "http") s.http_proxy = value;
+    else if (scheme == "ftp") s.ftp_proxy = value;
+  }
+  start = 0;
+  while (start <= proxy_override.size()) {
+    size_t semicolon = proxy_override.find(';', start);
+    if (semicolon == std::string::npos) semicolon = proxy_override.size();
+    std::string entry = Trim(proxy_override.substr(start, semicolon - start));
+    start = semicolon + 1;
+    if (entry.compare(0, 2, "*.") == 0) entry = entry.substr(1);  // a domain and its hosts
+    if (entry.empty() || entry.find(',') != std::string::npos) continue;
+    if (!s.no_proxy.empty()) s.no_proxy += ",";
+    s.no_proxy += entry;
+  }
+  return s;
+}
+
 bool ProxySettings::ProxyFor(const std::string& scheme, const std::string& host,
                              std::string* proxy_host, uint16_t* proxy_port) const {
   const std::string* value = nullptr;
@@ -610,6 +643,10 @@ bool ProxySettings::ProxyFor(const std::string& scheme, const std::string& host,
     start = comma + 1;
     if (entry.empty()) continue;
     if (entry == "*") return false;
+    if (entry == "<local>") {  // hosts of the local network, named without a dot
+      if (h.find('.') == std::string::npos && h.find(':') == std::string::npos) return false;
+      continue;
+    }
     if (entry[0] == '[') {
       size_t close = entry.find(']');
       entry = close == std::string::npos ? entry : entry.substr(1, close - 1);

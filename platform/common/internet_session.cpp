@@ -3,6 +3,7 @@
 
 #include "platform/internet.h"
 #include "platform/internet_errors.h"
+#include "platform/internet_proxy.h"
 #include "platform/thread.h"
 
 namespace platform {
@@ -66,7 +67,7 @@ class FtpUrlRequest : public InternetRequest {
 }  // namespace
 
 InternetSession::InternetSession(std::string agent)
-    : InternetSession(std::move(agent), ProxySettings::FromEnvironment()) {}
+    : InternetSession(std::move(agent), PreconfiguredProxies()) {}
 
 InternetSession::InternetSession(std::string agent, ProxySettings proxies)
     : agent_(std::move(agent)), proxies_(std::move(proxies)) {

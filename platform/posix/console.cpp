@@ -10,6 +10,8 @@ int Descriptor(ConsoleStream stream) { return stream == ConsoleStream::kOut ? ST
 }  // namespace
 
 // ANSI/VT100 "erase in line", which every POSIX terminal understands.
+bool MakeStreamBinary(ConsoleStream) { return true; }  // POSIX streams are bytes already
+
 const char* EraseToLineEnd() { return "\x1b[K"; }
 
 bool IsTerminal(ConsoleStream stream) { return isatty(Descriptor(stream)) == 1; }

@@ -114,8 +114,9 @@ int OpenFolders(const Below& b, size_t count, bool create) {
       if (IsLinkAt(fd.get(), b.parts[i])) {
         Fail(kErrorStoppedOnSymlink);
       } else {
-        // A file standing where a folder must be: the path does not exist.
-        SetLastSystemError(e == ENOTDIR ? kErrorPathNotFound : ErrorFromErrno(e));
+        // A missing folder, or a file standing where a folder must be: the
+        // path does not exist (as Windows says it).
+        SetLastSystemError(e == ENOTDIR || e == ENOENT ? kErrorPathNotFound : ErrorFromErrno(e));
       }
       return -1;
     }

@@ -24,4 +24,6 @@ bool GetPermissionBits(const std::string& path, uint32_t* posix_mode) {
   return true;
 }
 
+bool KeepsExecuteBits() { return true; }
+
 }  // namespace platform

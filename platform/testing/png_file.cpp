@@ -3,6 +3,8 @@
 #include <zlib.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 namespace platform::testing_support {
 
@@ -53,7 +55,9 @@ bool WriteRgbPng(uint32_t width, uint32_t height, const std::vector<uint8_t>& rg
   if (f == nullptr) return false;
   bool ok = std::fwrite(png.data(), 1, png.size(), f) == png.size();
   ok = std::fclose(f) == 0 && ok;
-  return ok && std::rename(tmp.c_str(), path.c_str()) == 0;
+  std::error_code ec;  // std::filesystem's rename replaces an older file on Windows too
+  if (ok) std::filesystem::rename(tmp, path, ec);
+  return ok && !ec;
 }
 
 }  // namespace platform::testing_support

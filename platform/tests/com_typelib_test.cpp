@@ -113,7 +113,7 @@ TEST_F(TypeLibraryRegistrationTest, AnotherLocaleKeepsTheVersionKey) {
 }
 
 TEST_F(TypeLibraryRegistrationTest, ModuleWithoutLibraryFallsBackToTheTlbBesideIt) {
-  std::string folder = "Z:" + root_;
+  std::string folder = RootFolder();
   TypeLibraryDescription lib;
   EXPECT_EQ(LoadTypeLibraryFromModule(folder + "\\nomodule.dll", &lib), TYPE_E_CANTLOADLIBRARY);
   ASSERT_TRUE(WriteWholeFile(folder + "\\nomodule.tlb", kTestTypeLibrary, sizeof kTestTypeLibrary - 1));

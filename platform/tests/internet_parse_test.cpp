@@ -307,6 +307,28 @@ TEST(Proxies, ChooseByScheme_AndHonourNoProxyAndLoopback) {
   EXPECT_EQ(port, 80);
 }
 
+TEST(Proxies, WindowsInternetSettingsGiveProxiesPerProtocolAndBypassList) {
+  std::string host;
+  uint16_t port = 0;
+  ProxySettings one = ProxySettings::FromInternetSettings("gate.example:8080", "");
+  ASSERT_TRUE(one.ProxyFor("ftp", "files.example", &host, &port));
+  EXPECT_EQ(host, "gate.example");
+  EXPECT_EQ(port, 8080);
+  ProxySettings each = ProxySettings::FromInternetSettings(
+      "https=secure:443; HTTP=web:3128;ftp=ftpgate:21", "*.corp.example;intranet;<local>");
+  ASSERT_TRUE(each.ProxyFor("http", "download.example", &host, &port));
+  EXPECT_EQ(host, "web");
+  EXPECT_EQ(port, 3128);
+  ASSERT_TRUE(each.ProxyFor("ftp", "download.example", &host, &port));
+  EXPECT_EQ(host, "ftpgate");
+  EXPECT_FALSE(each.ProxyFor("http", "a.corp.example", &host, &port));
+  EXPECT_FALSE(each.ProxyFor("http", "intranet", &host, &port));
+  EXPECT_FALSE(each.ProxyFor("http", "buildbox", &host, &port));  // <local>: no dot
+  EXPECT_TRUE(each.ProxyFor("http", "corp.example.net", &host, &port));
+  ProxySettings http_only = ProxySettings::FromInternetSettings("http=web:3128", "");
+  EXPECT_FALSE(http_only.ProxyFor("ftp", "download.example", &host, &port));
+}
+
 TEST(Base64, EncodesCredentials) {
   EXPECT_EQ(Base64Encode("Aladdin:open sesame"), "QWxhZGRpbjpvcGVuIHNlc2FtZQ==");
   EXPECT_EQ(Base64Encode("ab"), "YWI=");

@@ -3,4 +3,8 @@
 // program's.
 #pragma once
 
+#if defined(_WIN32)
+#define SWARMLET_EXPORT extern "C" __declspec(dllexport)
+#else
 #define SWARMLET_EXPORT extern "C" __attribute__((visibility("default")))
+#endif

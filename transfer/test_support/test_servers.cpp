@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "platform/paths.h"
+#include "platform/testing/host_command.h"
 
 namespace kivro {
 
@@ -25,6 +26,12 @@ std::string Quote(const std::string& s) {
     else out.push_back(c);
   }
   return out + "'";
+}
+
+// Host paths are UTF-8 (Korean names too), also for a Windows test, whose
+// narrow paths would otherwise go through the ANSI code page.
+fs::path HostPath(const std::string& utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
 bool WaitForPort(uint16_t port, int milliseconds, const std::string& address = "127.0.0.1") {
@@ -48,7 +55,7 @@ std::string ReadText(const std::string& path) {
 bool ProcessAlive(const std::string& pid) {
   if (pid.empty()) return false;
   std::string stat = ReadText("/proc/" + pid + "/stat");
-  if (stat.empty()) return std::system(("kill -0 " + pid + " 2>/dev/null").c_str()) == 0;
+  if (stat.empty()) return platform::RunHostCommand("kill -0 " + pid + " 2>/dev/null") == 0;
   size_t close = stat.rfind(')');
   return close == std::string::npos || close + 2 >= stat.size() || stat[close + 2] != 'Z';
 }
@@ -56,7 +63,7 @@ bool ProcessAlive(const std::string& pid) {
 std::string FtpPython() {
   for (const char* p : {"/usr/bin/python3", "python3"}) {
     std::string cmd = std::string(p) + " -c 'import pyftpdlib' >/dev/null 2>&1";
-    if (std::system(cmd.c_str()) == 0) return p;
+    if (platform::RunHostCommand(cmd) == 0) return p;
   }
   return "";
 }
@@ -67,15 +74,15 @@ void StopByPidFile(const std::string& pid_file) {
   std::string pid = ReadText(pid_file);
   while (!pid.empty() && (pid.back() == '\n' || pid.back() == ' ')) pid.pop_back();
   if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) return;
-  std::system(("kill -TERM " + pid + " 2>/dev/null").c_str());
+  platform::RunHostCommand("kill -TERM " + pid + " 2>/dev/null");
   for (int i = 0; i < 500 && ProcessAlive(pid); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  if (ProcessAlive(pid)) std::system(("kill -KILL " + pid + " 2>/dev/null").c_str());
+  if (ProcessAlive(pid)) platform::RunHostCommand("kill -KILL " + pid + " 2>/dev/null");
 }
 
 std::string NginxProgram() {
   if (fs::exists("/usr/sbin/nginx")) return "/usr/sbin/nginx";
-  if (std::system("command -v nginx >/dev/null 2>&1") == 0) return "nginx";
+  if (platform::RunHostCommand("command -v nginx >/dev/null 2>&1") == 0) return "nginx";
   return "";
 }
 
@@ -107,14 +114,30 @@ std::string NginxConfig(const std::string& dir, uint16_t port, const std::string
   return conf.str();
 }
 
+std::string HostTempFolder() {
+#if defined(_WIN32)
+  return "/tmp";
+#else
+  return fs::temp_directory_path().string();
+#endif
+}
+
+std::string HostProgram(const std::string& program) {
+#ifdef KIVRO_HOST_PROGRAM_RUNNER
+  return std::string(KIVRO_HOST_PROGRAM_RUNNER) + " " + Quote(program);
+#else
+  return Quote(program);
+#endif
+}
+
 TempDir::TempDir(const std::string& tag) {
   std::random_device rd;
-  fs::path base = fs::temp_directory_path();
+  fs::path base = HostTempFolder();
   for (int attempt = 0; attempt < 100; ++attempt) {
     fs::path p = base / ("kivro-" + tag + "-" + std::to_string(rd() % 100000000u));
     std::error_code ec;
     if (fs::create_directory(p, ec)) {
-      posix_ = p.string();
+      posix_ = p.generic_string();  // "/" also on Windows: the host reads these paths
       break;
     }
   }
@@ -146,8 +169,8 @@ std::string PatternBytes(uint64_t size, uint32_t seed) {
 bool WritePatternFile(const std::string& posix_path, uint64_t size, uint32_t seed,
                       std::string* content) {
   std::error_code ec;
-  fs::create_directories(fs::path(posix_path).parent_path(), ec);
-  std::ofstream out(posix_path, std::ios::binary | std::ios::trunc);
+  fs::create_directories(HostPath(posix_path).parent_path(), ec);
+  std::ofstream out(HostPath(posix_path), std::ios::binary | std::ios::trunc);
   if (!out) return false;
   // Written in pieces so that large benchmark files need little memory.
   const uint64_t piece = 1 << 20;
@@ -168,14 +191,14 @@ bool WritePatternFile(const std::string& posix_path, uint64_t size, uint32_t see
 
 bool WritePosixFile(const std::string& posix_path, const std::string& content) {
   std::error_code ec;
-  fs::create_directories(fs::path(posix_path).parent_path(), ec);
-  std::ofstream out(posix_path, std::ios::binary | std::ios::trunc);
+  fs::create_directories(HostPath(posix_path).parent_path(), ec);
+  std::ofstream out(HostPath(posix_path), std::ios::binary | std::ios::trunc);
   out.write(content.data(), static_cast<std::streamsize>(content.size()));
   return static_cast<bool>(out);
 }
 
 bool ReadPosixFile(const std::string& posix_path, std::string* content) {
-  std::ifstream in(posix_path, std::ios::binary);
+  std::ifstream in(HostPath(posix_path), std::ios::binary);
   if (!in) return false;
   std::stringstream s;
   s << in.rdbuf();
@@ -185,7 +208,7 @@ bool ReadPosixFile(const std::string& posix_path, std::string* content) {
 
 bool PosixFileExists(const std::string& posix_path) {
   std::error_code ec;
-  return fs::exists(posix_path, ec);
+  return fs::exists(HostPath(posix_path), ec);
 }
 
 bool NginxServer::Available() { return !NginxProgram().empty(); }
@@ -210,7 +233,7 @@ bool NginxServer::Start(const std::string& root, std::string* why,
     conf.close();
     std::string cmd = program + " -p " + Quote(d + "/") + " -c " + Quote(d + "/nginx.conf") +
                       " -e " + Quote(d + "/error.log") + " >>" + Quote(d + "/start.log") + " 2>&1";
-    if (std::system(cmd.c_str()) != 0) continue;  // the port may have been taken meanwhile
+    if (platform::RunHostCommand(cmd) != 0) continue;  // the port may have been taken meanwhile
     running_ = true;
     if (!WaitForPort(port_, 5000)) {
       Stop();
@@ -276,7 +299,7 @@ bool FtpServer::Start(const std::string& root, const std::string& user,
     std::string cmd = python + " -m pyftpdlib -i " + Quote(address) + " -p " + std::to_string(port_) + " -d " +
                       Quote(root) + " -u " + Quote(user) + " -P " + Quote(password) + " >" +
                       Quote(d + "/ftpd.log") + " 2>&1 & echo $! >" + Quote(d + "/ftpd.pid");
-    if (std::system(cmd.c_str()) != 0) continue;
+    if (platform::RunHostCommand(cmd) != 0) continue;
     running_ = true;
     if (!WaitForPort(port_, 8000, address)) Stop();
   }

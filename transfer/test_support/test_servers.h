@@ -21,6 +21,17 @@
 
 namespace kivro::kivro_test {
 
+// The host's temporary folder as a POSIX path: the servers and shell
+// commands of the tests are the host's programs. A Windows test under Wine
+// sees it through Z: as "/tmp" (on the current drive Z: of a test run from
+// the build tree).
+std::string HostTempFolder();
+
+// A program of this build as a word of a host shell command, quoted: the
+// file itself on a native build; on a Windows build under Wine, the file
+// run by the test emulator (KIVRO_HOST_PROGRAM_RUNNER).
+std::string HostProgram(const std::string& program);
+
 class TempDir {
  public:
   explicit TempDir(const std::string& tag = "test");

@@ -18,4 +18,6 @@ void TempRootTest::TearDown() {
   unsetenv("KIVRO_ROOT");
 }
 
+std::string TempRootTest::RootFolder() const { return "Z:" + root_; }
+
 }  // namespace platform
