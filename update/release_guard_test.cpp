@@ -8,10 +8,12 @@
 #include <sodium.h>
 
 #include <cstring>
+#include <functional>
 #include <map>
 #include <set>
 
 #include "platform/file.h"
+#include "platform/testing/links.h"
 #include "platform/testing/temp_root.h"
 #include "update/last_error.h"
 
@@ -30,6 +32,8 @@ class ServingEngine : public I_Download, public I_ReceiveTapHost {
   std::map<std::string, std::map<std::string, std::string>> files;  // host -> path -> bytes
   std::set<std::string> down;
   int32_t local_failure = 0;  // answered for every fetch when set
+  // When set, called with the local path instead of writing the file.
+  std::function<bool(const std::string&)> write_instead;
   bool resume = false;
   std::vector<std::string> fetched;
 
@@ -57,6 +61,7 @@ class ServingEngine : public I_Download, public I_ReceiveTapHost {
     // A resumed download keeps the partial file's own bytes in front.
     std::string whole = partial.substr(0, offset) + bytes.substr(offset);
     platform::RemoveFile(std::string(local) + ".dwn");
+    if (write_instead) return write_instead(local) ? 0 : 13;
     return platform::WriteWholeFile(local, whole.data(), whole.size()) ? 0 : 13;
   }
   void CloseUrlSession() override {}
@@ -308,6 +313,34 @@ TEST_F(ReleaseGuardTest, ACheckOverAConnectionAsksItsOwnServerOnly) {
   EXPECT_EQ(guard_.FetchList([this](const char* path, const char* url) { return guard_.DownloadHttp(path, url, 0); }),
             kReleaseListMismatch);
   for (const std::string& url : engine_.fetched) EXPECT_EQ(HostOf(url), "a.example") << url;
+}
+
+// Hostile local files: a link planted at a fetched file's name between the
+// engine's write and the check (another local user, or an engine that
+// followed it). The clean-up of a file that fails its check never acts
+// through the link: the file it points to keeps its bytes and attributes.
+// Before, the clean-up cleared the read-only attribute through the link
+// (chmod follows links), making the victim writable.
+TEST_F(ReleaseGuardTest, AFailedFileCheckNeverTouchesWhatALinkAtItsNamePointsTo) {
+  ASSERT_EQ(Check(), 0);
+  ASSERT_TRUE(platform::WriteWholeFile(RootFolder() + "\\victim", "secret", 6));
+  ASSERT_TRUE(platform::SetPathAttributes(RootFolder() + "\\victim", platform::kAttrReadOnly));
+  engine_.files["a.example"]["/base/dist/g/a.zip"] = "archive-bytez";  // fails its hash
+  bool planted = false;
+  engine_.write_instead = [&](const std::string&) {
+    planted = platform::MakeLink(root_ + "/victim", root_ + "/a.zip");
+    return planted;
+  };
+  int32_t result = FetchArchive();
+  if (!planted) GTEST_SKIP() << platform::kNoLinksHere;
+  EXPECT_EQ(result, kReleaseFileMismatch);
+  platform::FileInfo info;
+  ASSERT_TRUE(platform::GetFileInfo(RootFolder() + "\\victim", &info));
+  EXPECT_NE(info.attributes & platform::kAttrReadOnly, 0u);
+  std::string kept;
+  ASSERT_TRUE(platform::ReadWholeFile(RootFolder() + "\\victim", &kept));
+  EXPECT_EQ(kept, "secret");
+  platform::SetPathAttributes(RootFolder() + "\\victim", platform::kAttrNormal);
 }
 
 }  // namespace
