@@ -72,7 +72,9 @@ void CPulBase::ReadBuffer(const char* data, size_t length) {
 void CPulBase::DropOverridden() {
   if (overridden_ == 0) return;
   files.erase(std::remove(files.begin(), files.end(), nullptr), files.end());
-  file_index_.clear();
+  // The positions moved: a later read (without a reset) still overrides.
+  for (size_t i = 0; i < files.size(); ++i)
+    file_index_[std::string(files[i]->directory) + '\n' + files[i]->name] = i;
   overridden_ = 0;
 }
 

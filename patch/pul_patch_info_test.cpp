@@ -120,6 +120,13 @@ TEST_F(PulPatchInfoTest, OverriddenFilesLeaveNoGapsAndKeepTheOrderOfTheLastSecti
   EXPECT_EQ(info_.files[1]->size, 2u);
   EXPECT_STREQ(info_.files[2]->name, "c.txt");
   EXPECT_EQ(info_.files[2]->size, 2u);
+  // Text read on without a reset still overrides what came before.
+  std::string more = std::string("[PATCH_patch_1.0.9.zip]\n/\nb.txt\t1\t5\t") + kListDate + "\n";
+  info_.ReadBuffer(more.data(), more.size());
+  ASSERT_EQ(info_.files.size(), 3u);
+  EXPECT_STREQ(info_.files[0]->name, "a.txt");
+  EXPECT_STREQ(info_.files[2]->name, "b.txt");
+  EXPECT_EQ(info_.files[2]->size, 5u);
   // A second read starts from nothing.
   ReadList(std::string("VERSION 1\nDIRECTORY p\n[PATCH_x]\n/\nc.txt\t1\t7\t") + kListDate + "\n");
   ASSERT_EQ(info_.files.size(), 1u);
