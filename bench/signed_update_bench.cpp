@@ -8,7 +8,8 @@
 // tools: one `curl -K` fetching every archive over keep-alive, then one
 // `unzip -qo 'dl/*.zip'`. The best time of each is compared.
 // Targets: with a key at most 1.2 times the time without; with a key at
-// most 0.9 times the pipeline.
+// most 0.9 times the pipeline. KIVRO_BENCH_UPDATE names another
+// kivro-update to measure (an older build, to compare under the same load).
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -104,8 +105,10 @@ int main(int argc, char** argv) {
              << "\"\n";
     }
   }
+  const char* other = std::getenv("KIVRO_BENCH_UPDATE");
+  const std::string program = other != nullptr && *other != '\0' ? other : KIVRO_UPDATE_PROGRAM;
   auto update = [&](const std::string& extra) {
-    return "KIVRO_ROOT=" + Q(w + "/root") + " " + Q(KIVRO_UPDATE_PROGRAM) + " run --local-base " + Q(w + "/install") +
+    return "KIVRO_ROOT=" + Q(w + "/root") + " " + Q(program) + " run --local-base " + Q(w + "/install") +
            " --list-url " + base + "/vrl/newvrl/gobanvista.vrl --url-base " + base + "/dist/gobanvista/ " + extra +
            " >/dev/null 2>&1";
   };
@@ -132,6 +135,7 @@ int main(int argc, char** argv) {
   const double mib = static_cast<double>(kTotal) / 1048576.0;
   std::printf("release: %d files, %.0f MiB, best of %d rounds; SHA-256 from %s\n", kFiles, mib, rounds,
               Sha256Stream::Backend());
+  if (program != KIVRO_UPDATE_PROGRAM) std::printf("kivro-update measured: %s\n", program.c_str());
   std::printf("curl -K + unzip -qo pipeline   : %7.3f s\n", tools);
   std::printf("kivro-update run, no key       : %7.3f s  %.2fx the pipeline\n", plain, plain / tools);
   std::printf("kivro-update run, --pubkey     : %7.3f s  %.2fx the pipeline (target <= 0.90)\n", keyed,
