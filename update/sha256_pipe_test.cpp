@@ -150,19 +150,28 @@ TEST(Sha256Pipe, SealsDeliverEachStreamsDigestInOrderWithoutWaiting) {
   EXPECT_EQ(sealed.sizes[7], 0u);
 }
 
-TEST(Sha256Pipe, ASealStillQueuedIsDeliveredWhenThePipeGoes) {
+// A seal still queued behind megabytes that are being hashed: a reset
+// right after it drops the new stream only, and the pipe going away
+// delivers what is still queued.
+TEST(Sha256Pipe, ASealStillQueuedSurvivesAResetAndThePipesEnd) {
   std::string data = RandomBytes(Sha256Pipe::kMaxPending - 1);
   Sealed sealed;
   {
     Sha256Pipe pipe;
     pipe.Update(data.data(), data.size());
     pipe.Seal(sealed.Catcher());
+    pipe.Update(data.data(), 100000);
+    pipe.Reset();
+    pipe.Update("abc", 3);
+    pipe.Seal(sealed.Catcher());
     pipe.Update(data.data(), 10);  // a stream left open is simply dropped
   }
   std::lock_guard<std::mutex> lock(sealed.mutex);
-  ASSERT_EQ(sealed.digests.size(), 1u);
+  ASSERT_EQ(sealed.digests.size(), 2u);
   EXPECT_EQ(sealed.digests[0], Digest(data));
   EXPECT_EQ(sealed.sizes[0], data.size());
+  EXPECT_EQ(sealed.digests[1], Digest("abc"));
+  EXPECT_EQ(sealed.sizes[1], 3u);
 }
 
 }  // namespace
