@@ -18,7 +18,8 @@
 // Thread safety: configured on the client's thread before any check; then
 // driven by one manager worker at a time (check, then the download or
 // sequential worker). The preferred host is atomic; the host a check is
-// pinned to belongs to the check worker.
+// pinned to belongs to the check worker. A deferred verdict is given on the
+// hash pipe's thread (or the feeding one) and is safe to await anywhere.
 #pragma once
 #include <atomic>
 #include <cstdint>

@@ -61,16 +61,25 @@ class TappingEngine : public I_Download, public I_ReceiveTapHost {
     if (tap_ != nullptr) {
       tap_->OnReceiveStart(local, 0);
       for (size_t at = 0; at < path.size(); at += 65536)
-        tap_->OnReceived(path.data() + at, static_cast<uint32_t>(std::min<size_t>(65536, path.size() - at)));
+        tap_->OnReceived(path.data() + at,
+                         static_cast<uint32_t>(std::min<size_t>(65536, path.size() - at)));
     }
     return 0;
   }
   void CloseUrlSession() override {}
-  int32_t ConnectHttp(const char*, const char*, const char*, const char*, int32_t) override { return 0; }
-  int32_t DownloadHttp(const char* l, const char* u, int32_t r) override { return DownloadUrl(l, u, r); }
+  int32_t ConnectHttp(const char*, const char*, const char*, const char*, int32_t) override {
+    return 0;
+  }
+  int32_t DownloadHttp(const char* l, const char* u, int32_t r) override {
+    return DownloadUrl(l, u, r);
+  }
   void CloseHttp() override {}
-  int32_t ConnectFtp(const char*, const char*, const char*, const char*, int32_t) override { return 0; }
-  int32_t DownloadFtp(const char* l, const char* u, int32_t r) override { return DownloadUrl(l, u, r); }
+  int32_t ConnectFtp(const char*, const char*, const char*, const char*, int32_t) override {
+    return 0;
+  }
+  int32_t DownloadFtp(const char* l, const char* u, int32_t r) override {
+    return DownloadUrl(l, u, r);
+  }
   void CloseFtp() override {}
   int32_t ConnectFtpResume(const char*, const char*, const char*, const char*, int32_t) override {
     return 0;
@@ -108,7 +117,8 @@ class SignedUpdateTest : public ManagerTest {
     crypto_sign_keypair(public_half, key_.key);
     randombytes_buf(key_.key_id, 8);
     std::string error;
-    ASSERT_TRUE(guard_.SetPublicKey(MinisignPublicKeyLine(MinisignPublicHalf(key_)), &error)) << error;
+    ASSERT_TRUE(guard_.SetPublicKey(MinisignPublicKeyLine(MinisignPublicHalf(key_)), &error))
+        << error;
     guard_.SetReplayRecord(kReleaseRecordKey, "C:\\game");
     m->SetPatchInfo(&info);
     m->SetDownloader(&engine_);
@@ -137,7 +147,8 @@ class SignedUpdateTest : public ManagerTest {
       ManifestEntry entry;
       entry.path = path.substr(1);
       entry.size = bytes.size();
-      crypto_hash_sha256(entry.sha256, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+      crypto_hash_sha256(entry.sha256, reinterpret_cast<const uint8_t*>(bytes.data()),
+                         bytes.size());
       manifest.entries.push_back(entry);
     }
     std::string text = FormatReleaseManifest(manifest);
