@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sodium.h>
 
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -340,7 +341,85 @@ TEST_F(ReleaseGuardTest, AFailedFileCheckNeverTouchesWhatALinkAtItsNamePointsTo)
   std::string kept;
   ASSERT_TRUE(platform::ReadWholeFile(RootFolder() + "\\victim", &kept));
   EXPECT_EQ(kept, "secret");
+  // The same when the verdict follows the fetch (the link planted anew).
+  ASSERT_EQ(std::remove((root_ + "/a.zip").c_str()), 0);
+  guard_.DeferVerdicts(true);
+  EXPECT_EQ(FetchArchive(), 0);
+  std::shared_ptr<FileVerdict> verdict = guard_.TakeDeferredVerdict();
+  ASSERT_NE(verdict, nullptr);
+  EXPECT_EQ(verdict->Await(), kReleaseFileMismatch);
+  ASSERT_TRUE(platform::GetFileInfo(RootFolder() + "\\victim", &info));
+  EXPECT_NE(info.attributes & platform::kAttrReadOnly, 0u);
+  ASSERT_TRUE(platform::ReadWholeFile(RootFolder() + "\\victim", &kept));
+  EXPECT_EQ(kept, "secret");
   platform::SetPathAttributes(RootFolder() + "\\victim", platform::kAttrNormal);
+}
+
+// Deferred verdicts: the fetch returns once the bytes are written and the
+// verdict follows; a file that fails it is gone by the time anybody learns
+// so, with the same code and reason as a verdict given at once.
+TEST_F(ReleaseGuardTest, ADeferredVerdictFollowsTheBytesAndAFailingFileGoesAtOnce) {
+  ASSERT_EQ(Check(), 0);
+  EXPECT_EQ(FetchArchive(), 0);
+  EXPECT_EQ(guard_.TakeDeferredVerdict(), nullptr);  // off: judged before the fetch returned
+
+  engine_.files["a.example"]["/base/dist/g/a.zip"] = "archive-bytez";
+  EXPECT_EQ(FetchArchive(), kReleaseFileMismatch);
+  const std::string at_once = GetLastErrorInfo().text;
+
+  guard_.DeferVerdicts(true);
+  EXPECT_EQ(FetchArchive(), 0);  // the verdict is still to come
+  std::shared_ptr<FileVerdict> verdict = guard_.TakeDeferredVerdict();
+  ASSERT_NE(verdict, nullptr);
+  EXPECT_EQ(guard_.TakeDeferredVerdict(), nullptr);  // handed out once
+  EXPECT_FALSE(verdict->Wait());
+  EXPECT_FALSE(Exists("a.zip"));
+  SetLastErrorInfo(0, 0, nullptr);
+  EXPECT_EQ(verdict->Await(), kReleaseFileMismatch);
+  EXPECT_EQ(std::string(GetLastErrorInfo().text), at_once);
+
+  // A resumed partial file is judged whole, its own bytes in front.
+  engine_.files["a.example"]["/base/dist/g/a.zip"] = "archive-bytes";
+  engine_.resume = true;
+  ASSERT_TRUE(platform::WriteWholeFile(local_ + "a.zip.dwn", "ARCH", 4));
+  EXPECT_EQ(FetchArchive(), 0);
+  verdict = guard_.TakeDeferredVerdict();
+  ASSERT_NE(verdict, nullptr);
+  EXPECT_EQ(verdict->Await(), kReleaseFileMismatch);
+  EXPECT_FALSE(Exists("a.zip"));
+  ASSERT_TRUE(platform::WriteWholeFile(local_ + "a.zip.dwn", "arch", 4));
+  EXPECT_EQ(FetchArchive(), 0);
+  verdict = guard_.TakeDeferredVerdict();
+  ASSERT_NE(verdict, nullptr);
+  EXPECT_EQ(verdict->Await(), 0);
+  EXPECT_TRUE(Exists("a.zip"));
+
+  // A verdict nobody takes is still given: the bad file does not stay.
+  engine_.resume = false;
+  engine_.files["a.example"]["/base/dist/g/a.zip"] = "archive-BYTES";
+  EXPECT_EQ(FetchArchive(), 0);
+  guard_.DeferVerdicts(false);
+  EXPECT_EQ(guard_.TakeDeferredVerdict(), nullptr);
+  engine_.files["a.example"]["/base/dist/g/a.zip"] = "archive-bytes";
+  EXPECT_EQ(FetchArchive(), 0);  // waits for the queued verdict before its own
+  EXPECT_TRUE(Exists("a.zip"));
+}
+
+// With mirrors the verdict decides which host serves the file, so it is
+// given before the fetch returns even when deferring is asked for.
+TEST_F(ReleaseGuardTest, WithMirrorsAFetchIsJudgedBeforeItReturns) {
+  Publish("b.example:8080", 1000, "LIST v1\n");
+  guard_.SetMirrors({"b.example:8080"});
+  ASSERT_EQ(Check(), 0);
+  guard_.DeferVerdicts(true);
+  engine_.files["a.example"]["/base/dist/g/a.zip"] = "archive-BYTES";
+  engine_.fetched.clear();
+  EXPECT_EQ(FetchArchive(), 0);
+  EXPECT_EQ(engine_.fetched.size(), 2u);  // the tampered copy, then the mirror's
+  EXPECT_EQ(guard_.TakeDeferredVerdict(), nullptr);
+  std::string installed;
+  ASSERT_TRUE(platform::ReadWholeFile(local_ + "a.zip", &installed));
+  EXPECT_EQ(installed, "archive-bytes");
 }
 
 }  // namespace
