@@ -6,7 +6,8 @@
 #include <utility>
 
 #include "platform/debug.h"
-#include "platform/file.h"
+#include "platform/file_inside.h"
+#include "platform/paths.h"
 #include "update/last_error.h"
 #include "update/result_codes.h"
 
@@ -43,9 +44,10 @@ void FileVerdict::Settle(bool hashed, const uint8_t digest[32], uint64_t size) {
   std::string mismatch = FileMismatchText(entry_, hashed, digest, size, url_path_, host_);
   if (!mismatch.empty()) {
     // Deleted before anyone can learn the verdict, so nobody who waited for
-    // it finds the file still there.
-    platform::SetPathAttributes(local_path_, platform::kAttrNormal);
-    platform::RemoveFile(local_path_);
+    // it finds the file still there; in its own folder and never through a
+    // link planted at its name (file_inside.h: the link stays, and neither
+    // the file it points to nor its attributes change).
+    platform::RemoveFileInside(platform::DirectoryPart(local_path_), local_path_);
     platform::DebugPrintf("[release] %s\n", mismatch.c_str());
   }
   {

@@ -10,6 +10,8 @@
 #include "platform/codepage.h"
 #include "platform/debug.h"
 #include "platform/file.h"
+#include "platform/file_inside.h"
+#include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/url.h"
 #include "update/last_error.h"
@@ -64,6 +66,13 @@ std::string WithHost(const std::string& url, const std::string& host) {
 }  // namespace release_guard_detail
 
 namespace {
+
+// Removes a fetched file that failed its check, in its own folder and never
+// through a link (file_inside.h): a link planted at the name stays, and
+// neither the file it points to nor its attributes change.
+void RemoveFetched(const std::string& path) {
+  platform::RemoveFileInside(platform::DirectoryPart(path), path);
+}
 
 using release_guard_detail::HostOf;
 using release_guard_detail::UrlPath;
@@ -165,7 +174,7 @@ void CReleaseGuard::BeginCheck(const std::string& list_path, const std::string& 
 
 void CReleaseGuard::RemoveCheckFiles() {
   for (const std::string* p : {&list_path_, &manifest_path_, &signature_path_})
-    platform::RemoveFile(*p);
+    RemoveFetched(*p);
 }
 
 int32_t CReleaseGuard::FetchList(const std::function<int32_t(const char*, const char*)>& download) {
@@ -318,8 +327,7 @@ int32_t CReleaseGuard::Confirm(const ManifestEntry& entry, const std::string& lo
   UrlPath(url, &path);
   std::string mismatch = FileMismatchText(entry, hashed, digest, size, path, host);
   if (mismatch.empty()) return 0;
-  platform::SetPathAttributes(local_path, platform::kAttrNormal);
-  platform::RemoveFile(local_path);
+  RemoveFetched(local_path);
   return Record(kReleaseFileMismatch, "%s", mismatch.c_str());
 }
 

@@ -7,11 +7,14 @@
 #include <gtest/gtest.h>
 #include <sodium.h>
 
+#include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <set>
 
 #include "platform/file.h"
+#include "platform/testing/links.h"
 #include "platform/testing/temp_root.h"
 #include "update/last_error.h"
 
@@ -30,6 +33,8 @@ class ServingEngine : public I_Download, public I_ReceiveTapHost {
   std::map<std::string, std::map<std::string, std::string>> files;  // host -> path -> bytes
   std::set<std::string> down;
   int32_t local_failure = 0;  // answered for every fetch when set
+  // When set, called with the local path instead of writing the file.
+  std::function<bool(const std::string&)> write_instead;
   bool resume = false;
   std::vector<std::string> fetched;
 
@@ -57,6 +62,7 @@ class ServingEngine : public I_Download, public I_ReceiveTapHost {
     // A resumed download keeps the partial file's own bytes in front.
     std::string whole = partial.substr(0, offset) + bytes.substr(offset);
     platform::RemoveFile(std::string(local) + ".dwn");
+    if (write_instead) return write_instead(local) ? 0 : 13;
     return platform::WriteWholeFile(local, whole.data(), whole.size()) ? 0 : 13;
   }
   void CloseUrlSession() override {}
@@ -310,6 +316,44 @@ TEST_F(ReleaseGuardTest, ACheckOverAConnectionAsksItsOwnServerOnly) {
   for (const std::string& url : engine_.fetched) EXPECT_EQ(HostOf(url), "a.example") << url;
 }
 
+// Hostile local files: a link planted at a fetched file's name between the
+// engine's write and the check (another local user, or an engine that
+// followed it). The clean-up of a file that fails its check never acts
+// through the link: the file it points to keeps its bytes and attributes.
+// Before, the clean-up cleared the read-only attribute through the link
+// (chmod follows links), making the victim writable.
+TEST_F(ReleaseGuardTest, AFailedFileCheckNeverTouchesWhatALinkAtItsNamePointsTo) {
+  ASSERT_EQ(Check(), 0);
+  ASSERT_TRUE(platform::WriteWholeFile(RootFolder() + "\\victim", "secret", 6));
+  ASSERT_TRUE(platform::SetPathAttributes(RootFolder() + "\\victim", platform::kAttrReadOnly));
+  engine_.files["a.example"]["/base/dist/g/a.zip"] = "archive-bytez";  // fails its hash
+  bool planted = false;
+  engine_.write_instead = [&](const std::string&) {
+    planted = platform::MakeLink(root_ + "/victim", root_ + "/a.zip");
+    return planted;
+  };
+  int32_t result = FetchArchive();
+  if (!planted) GTEST_SKIP() << platform::kNoLinksHere;
+  EXPECT_EQ(result, kReleaseFileMismatch);
+  platform::FileInfo info;
+  ASSERT_TRUE(platform::GetFileInfo(RootFolder() + "\\victim", &info));
+  EXPECT_NE(info.attributes & platform::kAttrReadOnly, 0u);
+  std::string kept;
+  ASSERT_TRUE(platform::ReadWholeFile(RootFolder() + "\\victim", &kept));
+  EXPECT_EQ(kept, "secret");
+  // The same when the verdict follows the fetch (the link planted anew).
+  ASSERT_EQ(std::remove((root_ + "/a.zip").c_str()), 0);
+  guard_.DeferVerdicts(true);
+  EXPECT_EQ(FetchArchive(), 0);
+  std::shared_ptr<FileVerdict> verdict = guard_.TakeDeferredVerdict();
+  ASSERT_NE(verdict, nullptr);
+  EXPECT_EQ(verdict->Await(), kReleaseFileMismatch);
+  ASSERT_TRUE(platform::GetFileInfo(RootFolder() + "\\victim", &info));
+  EXPECT_NE(info.attributes & platform::kAttrReadOnly, 0u);
+  ASSERT_TRUE(platform::ReadWholeFile(RootFolder() + "\\victim", &kept));
+  EXPECT_EQ(kept, "secret");
+  platform::SetPathAttributes(RootFolder() + "\\victim", platform::kAttrNormal);
+}
 
 // Deferred verdicts: the fetch returns once the bytes are written and the
 // verdict follows; a file that fails it is gone by the time anybody learns
