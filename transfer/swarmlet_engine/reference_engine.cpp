@@ -32,13 +32,13 @@
 #include "transfer/swarmlet_api.h"
 #include "transfer/swarmlet_engine/download_table.h"
 #include "transfer/swarmlet_engine/engine_exports.h"
+#include "transfer/swarmlet_engine/http_sources.h"
 #include "transfer/swarmlet_meta.h"
 
 namespace kivro {
 
 namespace {
 
-constexpr uint32_t kChunk = 256 * 1024;
 constexpr uint32_t kReceiveTimeoutMs = 10000;
 
 struct Download {
@@ -78,119 +78,6 @@ void StopDownload(const std::shared_ptr<Download>& d) {
   if (d->worker.joinable() && d->worker.get_id() != std::this_thread::get_id()) d->worker.join();
 }
 
-// Reads a whole small body (the meta file).
-bool FetchSmall(platform::InternetSession* session, const std::string& url, std::string* body) {
-  std::unique_ptr<platform::InternetRequest> request = platform::OpenUrl(session, url, "");
-  uint32_t status = 0;
-  if (!request || !request->QueryStatusCode(&status) || status != 200) return false;
-  char buffer[4096];
-  body->clear();
-  for (;;) {
-    uint32_t got = 0;
-    if (!request->Read(buffer, sizeof(buffer), &got)) return false;
-    if (got == 0) return true;
-    body->append(buffer, got);
-    if (body->size() > kSwarmletMetaMaxBytes) return false;
-  }
-}
-
-// The name the caller asked for: the meta URL's last element, percent
-// escapes decoded, without the meta file's own extension ("a.zip" of
-// ".../a.zip.swarmlet").
-std::string RequestedName(const std::string& meta_url) {
-  std::string path = meta_url.substr(0, meta_url.find_first_of("?#"));
-  std::string last = path.substr(path.rfind('/') + 1);
-  std::string name;
-  for (size_t i = 0; i < last.size(); ++i) {
-    auto hex = [](char c) {
-      return c >= '0' && c <= '9' ? c - '0' : (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? (c | 0x20) - 'a' + 10 : -1;
-    };
-    if (last[i] == '%' && i + 2 < last.size() && hex(last[i + 1]) >= 0 && hex(last[i + 2]) >= 0) {
-      name += static_cast<char>(hex(last[i + 1]) * 16 + hex(last[i + 2]));
-      i += 2;
-    } else {
-      name += last[i];
-    }
-  }
-  size_t dot = name.rfind('.');
-  return dot == std::string::npos ? name : name.substr(0, dot);
-}
-
-// The meta file comes from the network: the file is written only under the
-// name the caller asked for (either spelling: the code page or UTF-8).
-bool IsRequestedName(const std::string& meta_name, const std::string& meta_url) {
-  std::string requested = RequestedName(meta_url);
-  return platform::EqualsNoCase(meta_name, requested) ||
-         platform::EqualsNoCase(meta_name, platform::Utf8ToCp949(requested));
-}
-
-// Waits as long as the download rate limit asks for.
-void Throttle(uint64_t bytes, uint32_t started_ms) {
-  int32_t limit = g_download_limit.load();
-  if (limit <= 0) return;
-  uint64_t due_ms = bytes * 1000 / static_cast<uint64_t>(limit);
-  uint32_t elapsed = platform::GetTickCount() - started_ms;
-  if (due_ms > elapsed) platform::Sleep(static_cast<uint32_t>(due_ms - elapsed));
-}
-
-enum class SourceResult { kDone, kFailed, kWriteFailed, kStopped };
-
-// Fetches one source into the part file, continuing what it holds.
-SourceResult FetchSource(Download* d, platform::InternetSession* session, const std::string& url,
-                         const std::string& directory, const std::string& part, uint64_t size,
-                         std::vector<char>* buffer) {
-  platform::File file;
-  if (!file.OpenInside(directory, part, platform::File::kWrite, platform::File::Mode::kOpenAlways))
-    return SourceResult::kWriteFailed;
-  int64_t have = file.Size();
-  if (have < 0) return SourceResult::kWriteFailed;
-  if (static_cast<uint64_t>(have) > size) {
-    if (!file.Truncate(0)) return SourceResult::kWriteFailed;
-    have = 0;
-  }
-  if (!file.Seek(static_cast<uint64_t>(have))) return SourceResult::kWriteFailed;
-  d->downloaded = static_cast<uint32_t>(have);
-  if (static_cast<uint64_t>(have) == size) return SourceResult::kDone;
-
-  std::string headers;
-  if (have > 0) headers = "Range: bytes=" + std::to_string(have) + "-\r\n";
-  std::unique_ptr<platform::InternetRequest> request = platform::OpenUrl(session, url, headers);
-  uint32_t status = 0;
-  if (!request || !request->QueryStatusCode(&status)) return SourceResult::kFailed;
-  if (status == 200 && have > 0) {
-    // The source ignored the range: the whole file comes again.
-    if (!file.Truncate(0) || !file.Seek(0)) return SourceResult::kWriteFailed;
-    have = 0;
-    d->downloaded = 0;
-  } else if (status != 200 && status != 206) {
-    return SourceResult::kFailed;
-  }
-  char length_text[32];
-  uint64_t length = 0;
-  if (!request->QueryContentLength(length_text, sizeof(length_text)) ||
-      !platform::ParseContentLength(length_text, &length) ||
-      static_cast<uint64_t>(have) + length != size)
-    return SourceResult::kFailed;  // not the file the meta file describes
-
-  uint64_t done = static_cast<uint64_t>(have);
-  uint32_t started = platform::GetTickCount();
-  uint64_t fetched = 0;
-  while (done < size) {
-    if (d->stop) return SourceResult::kStopped;
-    uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(buffer->size(), size - done));
-    uint32_t got = 0;
-    if (!request->Read(buffer->data(), want, &got) || got == 0) return SourceResult::kFailed;
-    if (!file.Write(buffer->data(), got)) return SourceResult::kWriteFailed;
-    done += got;
-    fetched += got;
-    d->downloaded = static_cast<uint32_t>(done);
-    uint32_t elapsed = platform::GetTickCount() - started;
-    if (elapsed > 0) d->rate = static_cast<uint32_t>(fetched * 1000 / elapsed);
-    Throttle(fetched, started);
-  }
-  return file.Sync() ? SourceResult::kDone : SourceResult::kWriteFailed;
-}
-
 void Run(std::shared_ptr<Download> d, std::string meta_url, std::string directory) {
   auto fail = [&](uint32_t code) {
     d->state = kSwarmletStateFailed;
@@ -199,7 +86,7 @@ void Run(std::shared_ptr<Download> d, std::string meta_url, std::string director
   platform::InternetSession session("Swarmlet");
   session.SetReceiveTimeout(kReceiveTimeoutMs);
   std::string text;
-  if (!FetchSmall(&session, meta_url, &text)) return fail(kSwarmletErrorMetaUnreachable);
+  if (!FetchSmall(&session, meta_url, kSwarmletMetaMaxBytes, &text)) return fail(kSwarmletErrorMetaUnreachable);
   SwarmletMeta meta;
   if (!ReadSwarmletMeta(text.data(), text.size(), &meta, nullptr) ||
       !IsRequestedName(meta.name, meta_url))
@@ -207,20 +94,13 @@ void Run(std::shared_ptr<Download> d, std::string meta_url, std::string director
   d->total = static_cast<uint32_t>(meta.size);
   d->sources = static_cast<uint32_t>(meta.sources.size());
 
-  if (!platform::CreateDirectoryChain(directory)) return fail(kSwarmletErrorWriteFailed);
-  std::string target = directory + "\\" + meta.name;
-  std::string part = target + ".part";
-  std::vector<char> buffer(kChunk);
-  SourceResult result = SourceResult::kFailed;
-  for (const std::string& source : meta.sources) {
-    result = FetchSource(d.get(), &session, source, directory, part, meta.size, &buffer);
-    if (result != SourceResult::kFailed) break;
+  HttpFetchState state{&d->stop, &d->downloaded, &d->rate, &g_download_limit};
+  switch (FetchFromSources(&session, meta, directory, state)) {
+    case HttpFetchResult::kDone: break;
+    case HttpFetchResult::kStopped: return;
+    case HttpFetchResult::kWriteFailed: return fail(kSwarmletErrorWriteFailed);
+    case HttpFetchResult::kNoSource: return fail(kSwarmletErrorNoSource);
   }
-  if (result == SourceResult::kStopped) return;
-  if (result == SourceResult::kWriteFailed) return fail(kSwarmletErrorWriteFailed);
-  if (result == SourceResult::kFailed) return fail(kSwarmletErrorNoSource);
-  if (!platform::ReplaceInside(directory, part, target)) return fail(kSwarmletErrorWriteFailed);
-  d->downloaded = static_cast<uint32_t>(meta.size);
   d->state = kSwarmletStateDone;
   if (!d->stop && d->on_complete != nullptr) d->on_complete(d->handle, 0);
 }

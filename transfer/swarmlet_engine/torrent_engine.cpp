@@ -11,14 +11,15 @@
 // .torrent it names, add it with "<directory>\<name>.part" as the file,
 // watch its status until every piece is verified, then rename the part file
 // to "<directory>\<name>" and, unless the settings say otherwise, seed it
-// from there until the engine is closed. Stop before completion removes the
+// from there until the engine is closed. A meta file naming no torrent (a
+// release published without torrents) is fetched from its HTTP sources as
+// the reference engine does (http_sources.h). Stop before completion removes the
 // torrent and keeps the part file; the next download of the same file
 // checks it and fetches only what is missing.
 //
 // Error codes given to the error callback (those of the reference engine):
 // 1 meta file or .torrent unreachable, 2 not a meta file or torrent (or one
-// that does not match its meta file, names no torrent, or would leave the
-// target folder), 3 no source delivered a byte for the stall time (web seed
+// that does not match its meta file, or would leave the target folder), 3 no source delivered a byte for the stall time (web seed
 // failing and no peers), 4 the target folder refused the file, 5 bad
 // arguments or no session.
 //
@@ -61,6 +62,7 @@
 #include "transfer/swarmlet_api.h"
 #include "transfer/swarmlet_engine/download_table.h"
 #include "transfer/swarmlet_engine/engine_exports.h"
+#include "transfer/swarmlet_engine/http_sources.h"
 #include "transfer/swarmlet_engine/engine_settings.h"
 #include "transfer/swarmlet_meta.h"
 
@@ -210,30 +212,12 @@ void PumpOnce(lt::session* session) {
   }
 }
 
-// Reads a whole small body (meta file, .torrent) of at most `limit` bytes.
-bool FetchSmall(platform::InternetSession* session, const std::string& url, size_t limit,
-                std::string* body) {
-  std::unique_ptr<platform::InternetRequest> request = platform::OpenUrl(session, url, "");
-  uint32_t status = 0;
-  if (!request || !request->QueryStatusCode(&status) || status != 200) return false;
-  char buffer[16384];
-  body->clear();
-  for (;;) {
-    uint32_t got = 0;
-    if (!request->Read(buffer, sizeof(buffer), &got)) return false;
-    if (got == 0) return true;
-    body->append(buffer, got);
-    if (body->size() > limit) return false;
-  }
-}
-
 // The .torrent for `meta`, checked against it: one file, the meta file's
 // name and size. Null with the engine error in `*error`.
 std::shared_ptr<lt::torrent_info> LoadTorrent(platform::InternetSession* http,
                                               const std::string& meta_url,
                                               const SwarmletMeta& meta, uint32_t* error) {
   *error = kSwarmletErrorMetaInvalid;
-  if (meta.torrent.empty()) return nullptr;  // a release published without torrents
   size_t slash = meta_url.rfind('/');
   std::string url = meta_url.substr(0, slash + 1) + meta.torrent;
   std::string body;
@@ -404,6 +388,22 @@ void RunDownload(const std::shared_ptr<Download>& d, const std::string& meta_url
         !empty.OpenInside(directory, directory + "\\" + meta.name, platform::File::kWrite,
                           platform::File::Mode::kCreateAlways))
       return fail(kSwarmletErrorWriteFailed);
+    d->state = kSwarmletStateDone;
+    if (!d->stop && d->on_complete != nullptr) d->on_complete(d->handle, 0);
+    return;
+  }
+  if (meta.torrent.empty()) {
+    // A release published without torrents: its files come from their
+    // HTTP sources, as the reference engine fetches them (no seeding).
+    if (!IsRequestedName(meta.name, meta_url)) return fail(kSwarmletErrorMetaInvalid);
+    d->sources = static_cast<uint32_t>(meta.sources.size());
+    HttpFetchState state{&d->stop, &d->downloaded, &d->down_rate, &g_download_limit};
+    switch (FetchFromSources(&http, meta, directory, state)) {
+      case HttpFetchResult::kDone: break;
+      case HttpFetchResult::kStopped: return;
+      case HttpFetchResult::kWriteFailed: return fail(kSwarmletErrorWriteFailed);
+      case HttpFetchResult::kNoSource: return fail(kSwarmletErrorNoSource);
+    }
     d->state = kSwarmletStateDone;
     if (!d->stop && d->on_complete != nullptr) d->on_complete(d->handle, 0);
     return;

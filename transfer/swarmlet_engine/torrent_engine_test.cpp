@@ -259,12 +259,18 @@ TEST_F(TorrentEngine, AnEmptyFileNeedsNoTorrent) {
   EXPECT_EQ(Local("e/empty.zip"), "");
 }
 
+// Before, the swarm engine failed every file of such a release (error 2).
+TEST_F(TorrentEngine, AReleaseWithoutTorrentsComesFromItsHttpSources) {
+  ASSERT_EQ(Fetch("plain/plain.zip", "dist/plain.zip"), 0) << GetLastErrorInfo().text;
+  EXPECT_TRUE(Local("plain/plain.zip") == content_);
+  EXPECT_FALSE(kivro_test::PosixFileExists(dir_.PosixPath("plain/plain.zip.part")));
+  ASSERT_FALSE(g_progress.empty());
+  EXPECT_EQ(g_progress.back(), std::make_pair(kSize, kSize));
+}
+
 TEST_F(TorrentEngine, MetaFilesAndTorrentsThatDoNotServeAreEngineErrors) {
   EXPECT_EQ(Fetch("x.zip", "dist/nothing.zip"), 24);
   EXPECT_STREQ(GetLastErrorInfo().text, "SWARMLET CORE ERROR[1]");
-  // A release published without torrents: the swarm engine cannot serve it.
-  EXPECT_EQ(Fetch("plain.zip", "dist/plain.zip"), 24);
-  EXPECT_STREQ(GetLastErrorInfo().text, "SWARMLET CORE ERROR[2]");
   // A meta file naming a torrent that is not there.
   SwarmletMeta meta;
   meta.name = "a.zip";
