@@ -8,6 +8,7 @@
 #include "platform/file.h"
 #include "platform/file_inside.h"
 #include "platform/thread.h"
+#include "transfer/transfer_codes.h"
 
 namespace kivro {
 
@@ -128,9 +129,9 @@ bool FetchSmall(platform::InternetSession* session, const std::string& url, size
   }
 }
 
-HttpFetchResult FetchFromSources(platform::InternetSession* session, const SwarmletMeta& meta,
-                                 const std::string& directory, const HttpFetchState& state) {
-  if (!platform::CreateDirectoryChain(directory)) return HttpFetchResult::kWriteFailed;
+uint32_t FetchFromSources(platform::InternetSession* session, const SwarmletMeta& meta,
+                          const std::string& directory, const HttpFetchState& state) {
+  if (!platform::CreateDirectoryChain(directory)) return kSwarmletErrorWriteFailed;
   std::string target = directory + "\\" + meta.name;
   std::string part = target + ".part";
   std::vector<char> buffer(kChunk);
@@ -139,12 +140,12 @@ HttpFetchResult FetchFromSources(platform::InternetSession* session, const Swarm
     result = FetchSource(state, session, source, directory, part, meta.size, &buffer);
     if (result != SourceResult::kFailed) break;
   }
-  if (result == SourceResult::kStopped) return HttpFetchResult::kStopped;
-  if (result == SourceResult::kWriteFailed) return HttpFetchResult::kWriteFailed;
-  if (result == SourceResult::kFailed) return HttpFetchResult::kNoSource;
-  if (!platform::ReplaceInside(directory, part, target)) return HttpFetchResult::kWriteFailed;
+  if (result == SourceResult::kStopped) return kHttpFetchStopped;
+  if (result == SourceResult::kWriteFailed) return kSwarmletErrorWriteFailed;
+  if (result == SourceResult::kFailed) return kSwarmletErrorNoSource;
+  if (!platform::ReplaceInside(directory, part, target)) return kSwarmletErrorWriteFailed;
   *state.downloaded = static_cast<uint32_t>(meta.size);
-  return HttpFetchResult::kDone;
+  return 0;
 }
 
 }  // namespace kivro

@@ -33,13 +33,16 @@ struct HttpFetchState {
   const std::atomic<int32_t>* download_limit;
 };
 
-enum class HttpFetchResult { kDone, kNoSource, kWriteFailed, kStopped };
+// FetchFromSources' answer when the stop request ended it: no callback is due.
+constexpr uint32_t kHttpFetchStopped = 0xFFFFFFFF;
 
 // Fetches the file `meta` describes from its sources, in order, into
 // "<name>.part" inside `directory` (continuing what an earlier attempt left
 // there, with a Range request) and renames it to "<name>" when complete.
 // Both names are changed below `directory` only, never through a link.
-HttpFetchResult FetchFromSources(platform::InternetSession* session, const SwarmletMeta& meta,
-                                 const std::string& directory, const HttpFetchState& state);
+// 0 when complete, else the engine error (kSwarmletErrorNoSource,
+// kSwarmletErrorWriteFailed) or kHttpFetchStopped.
+uint32_t FetchFromSources(platform::InternetSession* session, const SwarmletMeta& meta,
+                          const std::string& directory, const HttpFetchState& state);
 
 }  // namespace kivro

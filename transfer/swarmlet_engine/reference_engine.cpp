@@ -95,12 +95,9 @@ void Run(std::shared_ptr<Download> d, std::string meta_url, std::string director
   d->sources = static_cast<uint32_t>(meta.sources.size());
 
   HttpFetchState state{&d->stop, &d->downloaded, &d->rate, &g_download_limit};
-  switch (FetchFromSources(&session, meta, directory, state)) {
-    case HttpFetchResult::kDone: break;
-    case HttpFetchResult::kStopped: return;
-    case HttpFetchResult::kWriteFailed: return fail(kSwarmletErrorWriteFailed);
-    case HttpFetchResult::kNoSource: return fail(kSwarmletErrorNoSource);
-  }
+  uint32_t code = FetchFromSources(&session, meta, directory, state);
+  if (code == kHttpFetchStopped) return;
+  if (code != 0) return fail(code);
   d->state = kSwarmletStateDone;
   if (!d->stop && d->on_complete != nullptr) d->on_complete(d->handle, 0);
 }

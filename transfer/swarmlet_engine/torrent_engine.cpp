@@ -398,12 +398,9 @@ void RunDownload(const std::shared_ptr<Download>& d, const std::string& meta_url
     if (!IsRequestedName(meta.name, meta_url)) return fail(kSwarmletErrorMetaInvalid);
     d->sources = static_cast<uint32_t>(meta.sources.size());
     HttpFetchState state{&d->stop, &d->downloaded, &d->down_rate, &g_download_limit};
-    switch (FetchFromSources(&http, meta, directory, state)) {
-      case HttpFetchResult::kDone: break;
-      case HttpFetchResult::kStopped: return;
-      case HttpFetchResult::kWriteFailed: return fail(kSwarmletErrorWriteFailed);
-      case HttpFetchResult::kNoSource: return fail(kSwarmletErrorNoSource);
-    }
+    uint32_t code = FetchFromSources(&http, meta, directory, state);
+    if (code == kHttpFetchStopped) return;
+    if (code != 0) return fail(code);
     d->state = kSwarmletStateDone;
     if (!d->stop && d->on_complete != nullptr) d->on_complete(d->handle, 0);
     return;
