@@ -194,14 +194,17 @@ std::string MinisignPublicKeyLine(const MinisignPublicKey& key) {
 }
 
 std::string MinisignKeyIdText(const uint8_t key_id[8]) {
-  // The tool prints the id as a little-endian 64-bit number in hex.
+  // The tool prints the id as a little-endian 64-bit number in upper-case
+  // hex without leading zeros ("%" PRIX64), so an operator finds our text
+  // in its output.
   static const char kHex[] = "0123456789ABCDEF";
   std::string text;
   for (int i = 7; i >= 0; --i) {
     text += kHex[key_id[i] >> 4];
     text += kHex[key_id[i] & 15];
   }
-  return text;
+  size_t first = text.find_first_not_of('0');
+  return first == std::string::npos ? "0" : text.substr(first);
 }
 
 MinisignPublicKey MinisignPublicHalf(const MinisignSecretKey& key) {

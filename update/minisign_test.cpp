@@ -81,9 +81,10 @@ TEST_F(MinisignTool, KeysOfTheToolReadAsOneKeyPair) {
   MinisignPublicKey half = MinisignPublicHalf(secret);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(half.key), 32),
             std::string(reinterpret_cast<char*>(pub.key), 32));
-  // The tool names the key id in the public key's comment.
+  // The tool names the key id in the public key's comment, as we name it.
   std::string pub_file = Read(dir_ / "a.pub");
-  EXPECT_NE(pub_file.find(MinisignKeyIdText(pub.key_id)), std::string::npos) << pub_file;
+  EXPECT_EQ(pub_file.find("untrusted comment: minisign public key " + MinisignKeyIdText(pub.key_id) + "\n"),
+            0u) << pub_file;
   // The bare base64 line, as a build setting gives it, is the same key.
   std::string line = pub_file.substr(pub_file.find('\n') + 1);
   MinisignPublicKey bare;
@@ -163,6 +164,17 @@ TEST_F(MinisignTool, EncryptedOrDamagedSecretKeysAreRefused) {
   damaged[at] = damaged[at] == 'A' ? 'B' : 'A';
   EXPECT_FALSE(ParseMinisignSecretKey(damaged, &key, &error));
   EXPECT_FALSE(ParseMinisignSecretKey(Read(dir_ / "a.pub"), &key, &error));
+}
+
+// Before, an id with a zero top nibble was written with a leading zero the
+// tool does not print (one key in sixteen), so it was not found in its output.
+TEST(MinisignText, KeyIdsAreWrittenAsTheToolWritesThem) {
+  const uint8_t leading_zero[8] = {0x65, 0x91, 0x18, 0xEB, 0x31, 0xB9, 0xE6, 0x08};
+  EXPECT_EQ(MinisignKeyIdText(leading_zero), "8E6B931EB189165");
+  const uint8_t full[8] = {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF};
+  EXPECT_EQ(MinisignKeyIdText(full), "EFCDAB8967452301");
+  const uint8_t zero[8] = {};
+  EXPECT_EQ(MinisignKeyIdText(zero), "0");
 }
 
 TEST(MinisignText, MalformedKeysAndSignaturesAreRefused) {
