@@ -11,7 +11,7 @@ add_library(kivro_com STATIC
   common/com_registrar.cpp
   ${KIVRO_BACKEND_COM}
 )
-target_link_libraries(kivro_com PUBLIC kivro_registry kivro_platform)
+target_link_libraries(kivro_com PUBLIC kivro_registry kivro_platform ${KIVRO_BACKEND_COM_LIBS})
 
 kivro_add_test(com_test
   SOURCES tests/com_basics_test.cpp tests/com_dispatch_test.cpp tests/com_typelib_test.cpp
