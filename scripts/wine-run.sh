@@ -40,6 +40,10 @@ if [ ! -f "$WINEPREFIX/.kivro-headless" ]; then
       fi
       "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
         </dev/null >>"$WINEPREFIX/wineboot.log" 2>&1 || { echo "wine-run: cannot make the desktop headless" >&2; exit 1; }
+      # A program that crashes ends at once instead of waiting in Wine's
+      # debugger until CTest gives up on it.
+      "$WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger \
+        /d false /f </dev/null >>"$WINEPREFIX/wineboot.log" 2>&1
       wineserver -k >/dev/null 2>&1
       wineserver -w
       touch "$WINEPREFIX/.kivro-ready" "$WINEPREFIX/.kivro-headless"

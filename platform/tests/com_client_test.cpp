@@ -1,0 +1,101 @@
+// Objects made through the registry by a client of COM. Windows brings
+// components of its own (MSXML 3.0 since Windows XP, and in every Wine
+// prefix); the POSIX emulation has none until a module of ours registers.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "platform/com.h"
+#include "platform/com_create.h"
+
+namespace platform {
+namespace {
+
+#if defined(_WIN32)
+constexpr bool kSystemComponents = true;
+#else
+constexpr bool kSystemComponents = false;
+#endif
+constexpr char kSystemComponent[] = "MSXML2.DOMDocument.3.0";
+
+// What creating `progid` answers on a fresh thread, inside an apartment of
+// it or not.
+HRESULT CreateOnFreshThread(const std::string& progid, bool in_apartment) {
+  HRESULT hr = E_UNEXPECTED;
+  std::thread([&] {
+    auto create = [&] {
+      void* object = nullptr;
+      hr = CreateInstanceByProgId(progid, nullptr, IID_IUnknown, &object);
+      if (Succeeded(hr) && object == nullptr) hr = E_POINTER;
+      if (object != nullptr) static_cast<IUnknown*>(object)->Release();
+    };
+    if (in_apartment) {
+      ComApartment apartment;
+      EXPECT_TRUE(apartment.Entered());
+      create();
+    } else {
+      create();
+    }
+  }).join();
+  return hr;
+}
+
+TEST(ComClientTest, ASystemComponentIsMadeInsideAnApartment) {
+  HRESULT hr = CreateOnFreshThread(kSystemComponent, true);
+  if (kSystemComponents) {
+    EXPECT_EQ(hr, S_OK);
+    CLSID clsid;
+    ASSERT_EQ(ClsidFromProgId(kSystemComponent, &clsid), S_OK);
+    EXPECT_EQ(GuidToString(clsid), "{F5078F32-C551-11D3-89B9-0000F81FE221}");
+  } else {
+    EXPECT_EQ(hr, CO_E_CLASSSTRING);
+  }
+}
+
+TEST(ComClientTest, WindowsMakesNothingOutsideAnApartment) {
+  constexpr HRESULT kNotInitialized = MakeHresult(0x800401F0);  // CO_E_NOTINITIALIZED
+  HRESULT hr = CreateOnFreshThread(kSystemComponent, false);
+  EXPECT_EQ(hr, kSystemComponents ? kNotInitialized : CO_E_CLASSSTRING);
+}
+
+TEST(ComClientTest, ApartmentsNestAndOutliveTheInnerOne) {
+  std::thread([] {
+    ComApartment outer;
+    ASSERT_TRUE(outer.Entered());
+    { ComApartment inner; EXPECT_TRUE(inner.Entered()); }
+    // The thread is still in the outer apartment.
+    void* object = nullptr;
+    HRESULT hr = CreateInstanceByProgId(kSystemComponent, nullptr, IID_IUnknown, &object);
+    EXPECT_EQ(hr, kSystemComponents ? S_OK : CO_E_CLASSSTRING);
+    if (object != nullptr) static_cast<IUnknown*>(object)->Release();
+  }).join();
+}
+
+TEST(ComClientTest, UnknownAndMalformedProgIdsAreClassStringErrors) {
+  ComApartment apartment;
+  CLSID clsid;
+  for (const char* progid : {"Kivro.NoSuchThing.1", "", "A\\B", "{F5078F32-C551-11D3-89B9-0000F81FE221}"}) {
+    EXPECT_EQ(ClsidFromProgId(progid, &clsid), CO_E_CLASSSTRING) << progid;
+    void* object = reinterpret_cast<void*>(1);
+    EXPECT_EQ(CreateInstanceByProgId(progid, nullptr, IID_IUnknown, &object), CO_E_CLASSSTRING) << progid;
+    EXPECT_EQ(object, nullptr) << progid;
+  }
+  EXPECT_EQ(ClsidFromProgId(kSystemComponent, nullptr), E_POINTER);
+  // A class id nobody registered.
+  GUID unknown;
+  ASSERT_TRUE(GuidFromString("{0BADC0DE-2222-3333-4444-555555555555}", &unknown));
+  void* object = nullptr;
+  EXPECT_EQ(CreateInstance(unknown, nullptr, IID_IUnknown, &object), REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(object, nullptr);
+}
+
+TEST(ComClientTest, TheModuleOfAnAddressIsThisProgram) {
+  static int anchor = 0;
+  std::string path = ModulePathOf(&anchor);
+  ASSERT_FALSE(path.empty());
+  EXPECT_NE(path.find("com_test"), std::string::npos) << path;
+  EXPECT_EQ(path.find('/'), std::string::npos) << path;  // a Windows path
+}
+
+}  // namespace
+}  // namespace platform
