@@ -7,15 +7,12 @@
 
 #include "platform/com.h"
 #include "platform/com_create.h"
+#include "platform/testing/system_kind.h"
 
 namespace platform {
 namespace {
 
-#if defined(_WIN32)
-constexpr bool kSystemComponents = true;
-#else
-constexpr bool kSystemComponents = false;
-#endif
+constexpr bool kSystemComponents = testing_support::kOnWindows;
 constexpr char kSystemComponent[] = "MSXML2.DOMDocument.3.0";
 
 // What creating `progid` answers on a fresh thread, inside an apartment of
