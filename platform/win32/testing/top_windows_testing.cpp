@@ -41,16 +41,12 @@ bool CaptureTopWindowPng(uint64_t, const std::string&) { return false; }
 
 std::string TestWindowProgram::ProgramPath() { return KIVRO_TEST_TOP_WINDOW_PROGRAM; }
 
-namespace {
-
-// The program's path as the build wrote it: a path of the build machine
-// (Wine's drive Z:) when cross-built, a Windows path otherwise.
-std::string ProgramWindowsPath() {
-  std::string path = TestWindowProgram::ProgramPath();
+// The build wrote a path of the build machine (Wine's drive Z:) when it
+// cross-built, a Windows path otherwise.
+std::string TestWindowProgram::ProgramWindowsPath() {
+  std::string path = ProgramPath();
   return !path.empty() && path[0] == '/' ? "Z:" + path : path;
 }
-
-}  // namespace
 
 bool TestWindowProgram::Start(const std::string& title, const std::vector<std::string>& properties,
                               const std::string& log_path, bool answer) {
