@@ -34,3 +34,4 @@ target_link_libraries(kivro_top_windows_testing PUBLIC kivro_top_windows kivro_p
 target_compile_definitions(kivro_top_windows_testing PRIVATE
   KIVRO_TEST_TOP_WINDOW_PROGRAM="$<TARGET_FILE:kivro_test_top_window>")
 add_dependencies(kivro_top_windows_testing kivro_test_top_window)
+kivro_add_test(top_windows_win32_test SOURCES ${_win32}/top_windows_hook_test.cpp LIBS kivro_top_windows)

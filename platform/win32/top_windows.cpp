@@ -79,9 +79,16 @@ bool RegisterMessageWindowClass() {
 
 }  // namespace
 
-// A desktop to put windows on: a service or a machine without a window
-// system has none.
-bool HasDisplay() { return GetDesktopWindow() != nullptr && GetProcessWindowStation() != nullptr; }
+// Whether windows can be made here: a hidden one is made and destroyed at
+// once (a desktop exists even where no window can be made, as under Wine
+// without a graphics driver).
+bool HasDisplay() {
+  HWND probe = CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr,
+                               nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (probe == nullptr) return false;
+  DestroyWindow(probe);
+  return true;
+}
 
 std::vector<TopWindow> TopLevelWindows() { return EnumerateWindows(); }
 
