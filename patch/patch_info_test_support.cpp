@@ -204,7 +204,7 @@ int32_t LocalServerDownloader::DownloadUrl(const char* local_path, const char* u
   }
   std::string source = root_ + path;
   std::error_code ec;
-  if (!fs::is_regular_file(source, ec)) return 33;
+  if (!fs::is_regular_file(Host(source), ec)) return 33;
   std::string content = ReadFile(source);
   if (!platform::CreateParentDirectories(local_path) ||
       !platform::WriteWholeFile(local_path, content.data(), content.size()))
