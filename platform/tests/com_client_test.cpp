@@ -7,7 +7,10 @@
 
 #include "platform/com.h"
 #include "platform/com_create.h"
+#include "platform/error.h"
+#include "platform/registry.h"
 #include "platform/testing/system_kind.h"
+#include "platform/testing/temp_root.h"
 
 namespace platform {
 namespace {
@@ -83,6 +86,58 @@ TEST(ComClientTest, UnknownAndMalformedProgIdsAreClassStringErrors) {
   ASSERT_TRUE(GuidFromString("{0BADC0DE-2222-3333-4444-555555555555}", &unknown));
   void* object = nullptr;
   EXPECT_EQ(CreateInstance(unknown, nullptr, IID_IUnknown, &object), REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(object, nullptr);
+}
+
+// Classes of our own in the registry: a fresh machine's on POSIX, the
+// machine's own on Windows (the keys go before and after the test).
+class RegisteredClassTest : public TempRootTest {
+ protected:
+  void SetUp() override {
+    TempRootTest::SetUp();
+    RemoveKeys();
+  }
+  void TearDown() override {
+    RemoveKeys();
+    TempRootTest::TearDown();
+  }
+  static void RemoveKeys() {
+    for (const char* key : {"Kivro.ClientTest", "Kivro.ClientTest.1", "Kivro.ClientTest.2",
+                            "CLSID\\{0BADC0DE-1111-3333-4444-555555555555}",
+                            "CLSID\\{0BADC0DE-2222-3333-4444-555555555555}"}) {
+      RegistryDeleteTree(RegistryRoot::kClassesRoot, key);
+    }
+  }
+  static bool Set(const std::string& key, const std::string& value) {
+    return RegistrySetString(RegistryRoot::kClassesRoot, key, "", value);
+  }
+  ComApartment apartment_;
+};
+
+TEST_F(RegisteredClassTest, AVersionIndependentNameFollowsItsCurrentVersion) {
+  const std::string clsid_text = "{0BADC0DE-1111-3333-4444-555555555555}";
+  ASSERT_TRUE(Set("Kivro.ClientTest.1\\CLSID", clsid_text));
+  ASSERT_TRUE(Set("Kivro.ClientTest\\CurVer", "Kivro.ClientTest.1"));
+  CLSID clsid;
+  ASSERT_EQ(ClsidFromProgId("Kivro.ClientTest", &clsid), S_OK);
+  EXPECT_EQ(GuidToString(clsid), clsid_text);
+  // A current version that names itself, or nothing registered, leads
+  // nowhere.
+  ASSERT_TRUE(Set("Kivro.ClientTest.2\\CurVer", "Kivro.ClientTest.2"));
+  EXPECT_EQ(ClsidFromProgId("Kivro.ClientTest.2", &clsid), CO_E_CLASSSTRING);
+}
+
+TEST_F(RegisteredClassTest, AClassNeedsItsModuleAndTheModuleMustLoad) {
+  GUID without_module, missing_module;
+  ASSERT_TRUE(GuidFromString("{0BADC0DE-1111-3333-4444-555555555555}", &without_module));
+  ASSERT_TRUE(GuidFromString("{0BADC0DE-2222-3333-4444-555555555555}", &missing_module));
+  ASSERT_TRUE(Set("CLSID\\" + GuidToString(without_module), "No module"));
+  ASSERT_TRUE(Set("CLSID\\" + GuidToString(missing_module) + "\\InprocServer32",
+                  "C:\\kivro-no-such-folder\\missing.dll"));
+  void* object = nullptr;
+  EXPECT_EQ(CreateInstance(without_module, nullptr, IID_IUnknown, &object), REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(CreateInstance(missing_module, nullptr, IID_IUnknown, &object),
+            HresultFromSystemError(kErrorModNotFound));
   EXPECT_EQ(object, nullptr);
 }
 

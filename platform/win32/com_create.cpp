@@ -14,6 +14,7 @@
 #include "platform/codepage.h"
 #include "platform/dynlib.h"
 #include "platform/error.h"
+#include "platform/registry.h"
 #include "platform/win32/wide.h"
 
 namespace platform {
@@ -107,9 +108,17 @@ HRESULT ClsidFromProgId(const std::string& progid, CLSID* clsid) {
   // A ProgID is one key name; the system would also take a "{CLSID}" text.
   if (progid.empty() || progid.find('\\') != std::string::npos || progid[0] == '{')
     return CO_E_CLASSSTRING;
-  HRESULT hr = CLSIDFromProgID(Cp949ToWide(progid).c_str(), clsid);
+  if (SUCCEEDED(CLSIDFromProgID(Cp949ToWide(progid).c_str(), clsid))) return S_OK;
+  // A version-independent ProgID without a CLSID of its own names its
+  // current version (CurVer), which the system's lookup does not follow.
+  std::string current;
+  if (RegistryGetString(RegistryRoot::kClassesRoot, progid + "\\CurVer", "", &current) &&
+      !current.empty() && !EqualsNoCase(current, progid) && current.find('\\') == std::string::npos &&
+      current[0] != '{' && SUCCEEDED(CLSIDFromProgID(Cp949ToWide(current).c_str(), clsid))) {
+    return S_OK;
+  }
   // Every failure to find the name is the one code callers know.
-  return FAILED(hr) ? CO_E_CLASSSTRING : S_OK;
+  return CO_E_CLASSSTRING;
 }
 
 HRESULT CreateInstance(const CLSID& clsid, IUnknown* outer, const IID& iid, void** object) {
