@@ -1,6 +1,8 @@
 #include "platform/dynlib.h"
 
 #include <dlfcn.h>
+#include <limits.h>
+#include <stdlib.h>
 
 #include "platform/error.h"
 #include "platform/paths.h"
@@ -38,6 +40,18 @@ void* DynamicLibrary::Find(const char* name) const {
   void* address = dlsym(handle_, name);
   if (address == nullptr) SetLastSystemError(kErrorProcNotFound);
   return address;
+}
+
+std::string ModuleDirectoryOf(const void* address) {
+  Dl_info info{};
+  if (address == nullptr || dladdr(address, &info) == 0 || info.dli_fname == nullptr) return "";
+  // The loader keeps the name it was given, which may be relative.
+  char resolved[PATH_MAX];
+  if (realpath(info.dli_fname, resolved) == nullptr) return "";
+  std::string posix = resolved;
+  size_t slash = posix.rfind('/');
+  if (slash == std::string::npos) return "";
+  return ToWindowsPath(slash == 0 ? "/" : posix.substr(0, slash));
 }
 
 }  // namespace platform

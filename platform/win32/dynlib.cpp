@@ -62,4 +62,31 @@ void* DynamicLibrary::Find(const char* name) const {
   return address;
 }
 
+std::wstring ModuleFileNameOf(void* module) {
+  // GetModuleFileNameW returns the capacity (and truncates) when it is too small.
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    DWORD n = GetModuleFileNameW(static_cast<HMODULE>(module), buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return std::wstring();
+    if (n < buffer.size()) {
+      buffer.resize(n);
+      return buffer;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+  return std::wstring();
+}
+
+std::string ModuleDirectoryOf(const void* address) {
+  HMODULE module = nullptr;
+  if (address == nullptr ||
+      !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          static_cast<LPCWSTR>(address), &module))
+    return "";
+  std::wstring name = ModuleFileNameOf(module);
+  size_t slash = name.rfind(L'\\');
+  if (slash == std::wstring::npos) return "";
+  return WideToCp949(name.substr(0, slash));
+}
+
 }  // namespace platform

@@ -29,20 +29,7 @@ std::wstring GrowingCall(Fill fill) {
   return std::wstring();
 }
 
-std::wstring ModuleFileName() {
-  // GetModuleFileNameW returns the capacity (and truncates) when it is too small.
-  std::wstring buffer(MAX_PATH, L'\0');
-  for (int attempt = 0; attempt < 8; ++attempt) {
-    DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (n == 0) return std::wstring();
-    if (n < buffer.size()) {
-      buffer.resize(n);
-      return buffer;
-    }
-    buffer.resize(buffer.size() * 2);
-  }
-  return std::wstring();
-}
+std::wstring ModuleFileName() { return ModuleFileNameOf(nullptr); }
 
 std::wstring StripTrailingSeparators(std::wstring path) {
   while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();

@@ -21,5 +21,8 @@ std::wstring FullWidePath(const std::wstring& path);
 // An absolute wide path as the wide file API takes it: given the "\\?\"
 // prefix when it is too long for the classic limit.
 std::wstring LongWidePath(const std::wstring& full);
+// The full file name of a loaded module (an HMODULE; null: the program),
+// however long; "" when it cannot be had.
+std::wstring ModuleFileNameOf(void* module);
 
 }  // namespace platform

@@ -52,6 +52,7 @@
 
 #include "platform/codepage.h"
 #include "platform/debug.h"
+#include "platform/dynlib.h"
 #include "platform/file.h"
 #include "platform/internet.h"
 #include "platform/paths.h"
@@ -473,10 +474,13 @@ void Run(std::shared_ptr<Download> d, std::string meta_url, std::string director
   }
 }
 
-// Reads the settings file beside the library (the program's folder, the
-// only place the adapter loads the library from). No file: the defaults.
+// Reads the settings file beside the library: the program's folder when
+// the adapter loaded it, a folder of its own for another copy (several
+// players in one test process). No file: the defaults.
 bool LoadSettings(SwarmletSettings* settings) {
-  std::string path = platform::ProgramDirectory() + "\\" + kSwarmletSettingsName;
+  std::string folder = platform::ModuleDirectoryOf(reinterpret_cast<const void*>(&LoadSettings));
+  if (folder.empty()) folder = platform::ProgramDirectory();
+  std::string path = folder + "\\" + kSwarmletSettingsName;
   if (!platform::FileExists(path)) return true;
   platform::File file;
   int64_t size = -1;

@@ -6,14 +6,18 @@
 // one engine session.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <thread>
 
 #include "platform/dynlib.h"
+#include "platform/internet_socket.h"
 #include "platform/paths.h"
 #include "tools/kivro_publish_torrent.h"
 #include "transfer/swarmlet.h"
+#include "transfer/swarmlet_api.h"
 #include "transfer/swarmlet_meta.h"
 #include "transfer/test_support/test_servers.h"
 #include "update/last_error.h"
@@ -137,6 +141,82 @@ uint64_t ServedAtLeast(const kivro_test::NginxServer& nginx, const std::string& 
   return served;
 }
 
+
+// Another player in this process: a copy of the engine library in a folder
+// of its own, with its own settings file and so its own libtorrent session,
+// driven through its exports in the adapter's order. N tells the copies'
+// callbacks apart.
+template <int N>
+class OtherPlayer {
+ public:
+  ~OtherPlayer() {
+    if (uninit_ != nullptr) uninit_();
+  }
+  bool Start(const std::string& settings) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::copy_file(platform::ToPosixPath(platform::ProgramDirectory()) + "/" + kSwarmletLibraryName,
+                  folder_.PosixPath(kSwarmletLibraryName), ec);
+    if (ec || !kivro_test::WritePosixFile(folder_.PosixPath("Swarmlet.ini"), settings) ||
+        !library_.Load(folder_.WinPath(kSwarmletLibraryName)))
+      return false;
+    auto init = reinterpret_cast<SwarmletModuleInitFn>(library_.Find("ModuleInit"));
+    uninit_ = reinterpret_cast<SwarmletModuleUninitFn>(library_.Find("ModuleUninit"));
+    set_upload_ = reinterpret_cast<SwarmletSetRateLimitFn>(library_.Find("SetUploadRateLimit"));
+    create_ = reinterpret_cast<SwarmletCreateFn>(library_.Find("CreateSingleSwarmlet"));
+    start_ = reinterpret_cast<SwarmletStartDownloadFn>(library_.Find("StartDownload"));
+    on_complete_ = reinterpret_cast<SwarmletSetCallbackFn>(library_.Find("SetOnDownloadComplete"));
+    on_error_ = reinterpret_cast<SwarmletSetCallbackFn>(library_.Find("SetOnError"));
+    if (!init || !uninit_ || !set_upload_ || !create_ || !start_ || !on_complete_ || !on_error_)
+      return false;
+    ready_ = -1;
+    if (init(&OnInit, 0) != 0) return false;
+    for (int i = 0; i < 500 && ready_ < 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return ready_ == 0;
+  }
+  void SetUploadLimit(int32_t bytes_per_second) { set_upload_(bytes_per_second); }
+  // 0 when the file at `url` is complete in `directory`, else the engine's
+  // error code. The engine reads the file's meta file, as the adapter asks.
+  uint32_t Fetch(const std::string& url, const std::string& directory) {
+    std::string meta_url = url + ".swarmlet";
+    uint32_t handle = create_();
+    result_ = kRunning;
+    on_complete_(handle, &OnComplete);
+    on_error_(handle, &OnError);
+    if (start_(handle, meta_url.c_str(), "", "", directory.c_str(), 0, 0) != 0) return kRunning;
+    for (int i = 0; i < 6000 && result_ == kRunning; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return result_;
+  }
+
+ private:
+  static constexpr uint32_t kRunning = 0xFFFFFFFF;
+  static void OnInit(uint32_t result, uint32_t) { ready_ = result == 0 ? 0 : 1; }
+  static void OnComplete(uint32_t, uint32_t) { result_ = 0; }
+  static void OnError(uint32_t, uint32_t code) { result_ = code; }
+  static inline std::atomic<int> ready_{-1};
+  static inline std::atomic<uint32_t> result_{kRunning};
+
+  TempDir folder_{"player"};
+  platform::DynamicLibrary library_;
+  SwarmletModuleUninitFn uninit_ = nullptr;
+  SwarmletSetRateLimitFn set_upload_ = nullptr;
+  SwarmletCreateFn create_ = nullptr;
+  SwarmletStartDownloadFn start_ = nullptr;
+  SwarmletSetCallbackFn on_complete_ = nullptr;
+  SwarmletSetCallbackFn on_error_ = nullptr;
+};
+
+// Settings of a player on loopback; `seeder_port` (when not 0) is a peer it
+// knows.
+std::string LoopbackSettings(uint16_t port, int32_t seed_seconds, uint16_t seeder_port) {
+  std::string s = "listen = 127.0.0.1:" + std::to_string(port) +
+                  "\nlisten_retries = 0\ndht = 0\nlsd = 0\nutp = 0\nsame_ip_peers = 1\nstall_seconds = 3\n"
+                  "seed_seconds = " + std::to_string(seed_seconds) + "\n";
+  if (seeder_port != 0) s += "peer = 127.0.0.1:" + std::to_string(seeder_port) + "\n";
+  return s;
+}
+
 TEST_F(TorrentEngine, ASwarmOfOneCompletesFromTheWebSeed) {
   uint64_t before = nginx_->ServedBytes("/dist/a.zip");
   ASSERT_EQ(Fetch("install/a.zip", "dist/a.zip"), 0) << GetLastErrorInfo().text;
@@ -248,6 +328,54 @@ TEST_F(TorrentEngine, CancelKeepsThePartFileAndTheNextRunFetchesOnlyTheRest) {
   // fetched less than the file plus what the first run had in flight.
   uint64_t served = ServedAtLeast(*nginx_, "/slow/dist/c.zip", before + kSize - kept) - before;
   EXPECT_LT(served, uint64_t{kSize} + 512 * 1024) << "served " << served;
+}
+
+// A player that completed a file serves it to others for the seed time of
+// its settings, and no longer: the second player's web seed is dead, so the
+// seeder is its only source.
+TEST_F(TorrentEngine, ASeederServesOthersForItsSeedTimeOnly) {
+  kivro_test::WritePosixFile(root_->PosixPath("dist/s.zip"), content_);
+  Publish("dist/s.zip", "/dist/s.zip", true);
+  Publish("dead/s.zip", "/gone/s.zip", true, "dist/s.zip");  // the same torrent, no web seed
+  uint16_t seeder_port = platform::FindFreeLoopbackPort();
+  OtherPlayer<1> seeder;
+  ASSERT_TRUE(seeder.Start(LoopbackSettings(seeder_port, 5, 0)));
+  OtherPlayer<2> player;
+  ASSERT_TRUE(player.Start(LoopbackSettings(0, 0, seeder_port)));
+
+  ASSERT_EQ(seeder.Fetch(Url("dist/s.zip"), dir_.WinPath("seeder")), 0u);
+  auto seeding_since = std::chrono::steady_clock::now();
+  ASSERT_EQ(player.Fetch(Url("dead/s.zip"), dir_.WinPath("one")), 0u);
+  EXPECT_TRUE(Local("one/s.zip") == content_);
+  // Only a meaningful check while the seed time lasted.
+  ASSERT_LT(std::chrono::steady_clock::now() - seeding_since, std::chrono::seconds(5));
+
+  std::this_thread::sleep_until(seeding_since + std::chrono::seconds(7));
+  EXPECT_EQ(player.Fetch(Url("dead/s.zip"), dir_.WinPath("two")), uint32_t{kSwarmletErrorNoSource});
+  EXPECT_FALSE(kivro_test::PosixFileExists(dir_.PosixPath("two/s.zip")));
+}
+
+// The upload limit a launcher sets holds for peers on the local network,
+// which libtorrent would otherwise exempt.
+TEST_F(TorrentEngine, TheUploadRateLimitHoldsForPeersOnTheLocalNetwork) {
+  kivro_test::WritePosixFile(root_->PosixPath("dist/u.zip"), content_);
+  Publish("dist/u.zip", "/dist/u.zip", true);
+  Publish("deadu/u.zip", "/gone/u.zip", true, "dist/u.zip");
+  uint16_t seeder_port = platform::FindFreeLoopbackPort();
+  OtherPlayer<3> seeder;
+  ASSERT_TRUE(seeder.Start(LoopbackSettings(seeder_port, -1, 0)));
+  OtherPlayer<4> player;
+  ASSERT_TRUE(player.Start(LoopbackSettings(0, 0, seeder_port)));
+  ASSERT_EQ(seeder.Fetch(Url("dist/u.zip"), dir_.WinPath("seeder")), 0u);
+  seeder.SetUploadLimit(1024 * 1024);  // about 3 s for the file
+
+  auto started = std::chrono::steady_clock::now();
+  ASSERT_EQ(player.Fetch(Url("deadu/u.zip"), dir_.WinPath("limited")), 0u);
+  auto took = std::chrono::steady_clock::now() - started;
+  EXPECT_TRUE(Local("limited/u.zip") == content_);
+  // A lower bound only, with a second of burst allowed (see the download
+  // limit's test).
+  EXPECT_GE(took, std::chrono::milliseconds(1800));
 }
 
 }  // namespace
