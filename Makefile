@@ -53,7 +53,7 @@ windows-deps:
 	@./scripts/setup-deps.sh --windows
 
 windows: windows-deps
-	./scripts/build-windows-deps.sh x86_64-w64-mingw32 build-win64/deps
+	./scripts/build-windows-deps.sh x86_64-w64-mingw32 build-win64/deps torrent
 	cmake -S . -B build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake \
 	  -DKIVRO_WINDOWS_DEPS=$(CURDIR)/build-win64/deps $(WIN_FLAGS) $(CMAKE_FLAGS) >/dev/null
 	cmake --build build-win64 -j$(JOBS)

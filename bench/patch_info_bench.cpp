@@ -9,7 +9,9 @@
 //  4. the peak memory of checking a list of kVrelMaxRecords files against an
 //     empty install folder (every file a download item: the worst case), and
 //     of a list of 1,000,000 records (refused); each in a process of its own,
-//     peak resident size from getrusage (under 600 MiB wanted).
+//     peak resident size from getrusage (under 600 MiB wanted); the same
+//     for a list-patch list of kPulMaxRecords records (queued and verified,
+//     every file a mismatch) and of 1,000,000 (refused).
 // Each case takes the best of three runs of both sides.
 #include <chrono>
 #include <cstdio>
@@ -24,6 +26,7 @@
 
 #include "patch/file_byte_sum.h"
 #include "patch/npk/npk.h"
+#include "patch/pul_patch_info.h"
 #include "patch/stamp_file_time.h"
 #include "patch/vrel_apply.h"
 #include "patch/vrel_apply_info.h"
@@ -276,10 +279,50 @@ void ListPeakChild(const std::string& work, int records) {
               static_cast<double>(platform::PeakResidentBytes()) / (1024 * 1024));
 }
 
+// The same for a list-patch list: `records` file records in one patch
+// section and 100 archive entries, read, queued and verified against an
+// empty install folder (every file a mismatch: the most it keeps).
+void ListPatchPeakChild(const std::string& work, int records) {
+  std::string list = "[HEADER]\nVERSION 1.0.100\nDIRECTORY patch\n[LIST_PATCH]\n";
+  for (int i = 0; i < 100; ++i) list += "patch_1.0." + std::to_string(i + 1) + ".zip\t1\n";
+  list += "[PATCH_patch_1.0.100.zip]\n";
+  int files = records - 100;
+  for (int i = 0; i < files; ++i) {
+    if (i % (files / 1000 + 1) == 0) list += "/data/folder" + std::to_string(i) + "\n";
+    list += "some_game_file_" + std::to_string(i) + ".dat\t1234\t5678\t20240101-120000\tnote\n";
+  }
+  std::string list_path = work + "/peak.pul";
+  WriteBytes(list_path, list);
+  list = std::string();
+  std::string install = work + "/empty-install";
+  fs::create_directories(install);
+  platform::CriticalSection lock;
+  CBDownloadList items;
+  items.SetLock(&lock);
+  int32_t code = 0, mismatches = 0;
+  {
+    CPulPatchInfo info;
+    info.SetDownloadList(&items);
+    info.SetLocalBase(Win(install).c_str());
+    info.SetUrlBase("http://127.0.0.1/dist/gobanvista");
+    info.SetSubdirMode("1.0.0");
+    code = info.ReadList(Win(list_path).c_str());
+    if (code == 0) code = info.BuildDownloadList();
+    if (code == 0) info.Verify();
+    mismatches = info.GetMismatchCount();
+  }
+  std::printf(
+      "check of a %d-record list patch: result %d, %d items, %d mismatches, peak %.0f MiB (< 600 wanted)\n",
+      records, code, items.GetCount(), mismatches,
+      static_cast<double>(platform::PeakResidentBytes()) / (1024 * 1024));
+}
+
 void ListPeakCase(const char* self) {
   std::fflush(stdout);
   Shell(std::string("'") + self + "' list-peak-child " + std::to_string(kVrelMaxRecords));
   Shell(std::string("'") + self + "' list-peak-child 1000000");
+  Shell(std::string("'") + self + "' list-patch-peak-child " + std::to_string(kPulMaxRecords));
+  Shell(std::string("'") + self + "' list-patch-peak-child 1000000");
 }
 
 }  // namespace
@@ -299,6 +342,7 @@ int main(int argc, char** argv) {
   if (only.empty() || only == "unzip") UnzipCase(work);
   if (only.empty() || only == "check") CheckCase(work);
   if (only == "list-peak-child" && argc > 2) ListPeakChild(work, std::atoi(argv[2]));
+  if (only == "list-patch-peak-child" && argc > 2) ListPatchPeakChild(work, std::atoi(argv[2]));
   if (only.empty() || only == "list-peak") ListPeakCase(argv[0]);
   fs::remove_all(work);
   return 0;

@@ -8,7 +8,10 @@
 // tools: one `curl -K` fetching every archive over keep-alive, then one
 // `unzip -qo 'dl/*.zip'`. The best time of each is compared.
 // Targets: with a key at most 1.2 times the time without; with a key at
-// most 0.9 times the pipeline.
+// most 0.9 times the pipeline. KIVRO_BENCH_UPDATE names another
+// kivro-update to measure instead of the one built beside it;
+// KIVRO_BENCH_COMPARE one to measure as well, round by round in turn (an
+// older build, to compare under the same load).
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -19,6 +22,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "transfer/test_support/test_servers.h"
 #include "update/sha256_stream.h"
@@ -104,27 +108,41 @@ int main(int argc, char** argv) {
              << "\"\n";
     }
   }
-  auto update = [&](const std::string& extra) {
-    return "KIVRO_ROOT=" + Q(w + "/root") + " " + Q(KIVRO_UPDATE_PROGRAM) + " run --local-base " + Q(w + "/install") +
+  // The kivro-update builds measured: this one (or KIVRO_BENCH_UPDATE), and
+  // KIVRO_BENCH_COMPARE when set, round by round in turn so that both meet
+  // the same load.
+  struct Measured {
+    std::string program;
+    double plain = 1e30, keyed = 1e30;
+  };
+  std::vector<Measured> builds(1);
+  const char* chosen = std::getenv("KIVRO_BENCH_UPDATE");
+  builds[0].program = chosen != nullptr && *chosen != '\0' ? chosen : KIVRO_UPDATE_PROGRAM;
+  if (const char* compare = std::getenv("KIVRO_BENCH_COMPARE"); compare != nullptr && *compare != '\0')
+    builds.push_back({compare});
+  auto update = [&](const std::string& program, const std::string& extra) {
+    return "KIVRO_ROOT=" + Q(w + "/root") + " " + Q(program) + " run --local-base " + Q(w + "/install") +
            " --list-url " + base + "/vrl/newvrl/gobanvista.vrl --url-base " + base + "/dist/gobanvista/ " + extra +
            " >/dev/null 2>&1";
   };
   const std::string pipeline = "mkdir -p " + Q(w + "/dl") + " " + Q(w + "/out") + " && curl -s -K " +
                                Q(w + "/curl.cfg") + " && cd " + Q(w + "/out") + " && unzip -qo " + Q(w + "/dl/*.zip");
-  double plain = 1e30, keyed = 1e30, tools = 1e30;
+  double tools = 1e30;
   bool ok = true;
   for (int r = 0; r < rounds; ++r) {
     auto fresh = [&] { fs::remove_all(work / "install"); fs::remove_all(work / "dl"); fs::remove_all(work / "out"); };
+    for (Measured& build : builds) {
+      fresh();
+      double s = Timed(update(build.program, ""));
+      ok &= s > 0 && CountFiles(work / "install", ".bin") == kFiles;
+      build.plain = std::min(build.plain, s > 0 ? s : 1e30);
+      fresh();
+      s = Timed(update(build.program, "--pubkey " + Q(w + "/k.pub")));
+      ok &= s > 0 && CountFiles(work / "install", ".bin") == kFiles;
+      build.keyed = std::min(build.keyed, s > 0 ? s : 1e30);
+    }
     fresh();
-    double s = Timed(update(""));
-    ok &= s > 0 && CountFiles(work / "install", ".bin") == kFiles;
-    plain = std::min(plain, s > 0 ? s : 1e30);
-    fresh();
-    s = Timed(update("--pubkey " + Q(w + "/k.pub")));
-    ok &= s > 0 && CountFiles(work / "install", ".bin") == kFiles;
-    keyed = std::min(keyed, s > 0 ? s : 1e30);
-    fresh();
-    s = Timed(pipeline);
+    double s = Timed(pipeline);
     ok &= s > 0 && CountFiles(work / "out", ".bin") == kFiles;
     tools = std::min(tools, s > 0 ? s : 1e30);
   }
@@ -133,10 +151,15 @@ int main(int argc, char** argv) {
   std::printf("release: %d files, %.0f MiB, best of %d rounds; SHA-256 from %s\n", kFiles, mib, rounds,
               Sha256Stream::Backend());
   std::printf("curl -K + unzip -qo pipeline   : %7.3f s\n", tools);
-  std::printf("kivro-update run, no key       : %7.3f s  %.2fx the pipeline\n", plain, plain / tools);
-  std::printf("kivro-update run, --pubkey     : %7.3f s  %.2fx the pipeline (target <= 0.90)\n", keyed,
-              keyed / tools);
-  std::printf("with key / without key         : %.2fx (target <= 1.20)\n", keyed / plain);
+  for (const Measured& build : builds) {
+    if (builds.size() > 1 || build.program != KIVRO_UPDATE_PROGRAM)
+      std::printf("-- kivro-update: %s\n", build.program.c_str());
+    std::printf("kivro-update run, no key       : %7.3f s  %.2fx the pipeline\n", build.plain,
+                build.plain / tools);
+    std::printf("kivro-update run, --pubkey     : %7.3f s  %.2fx the pipeline (target <= 0.90)\n", build.keyed,
+                build.keyed / tools);
+    std::printf("with key / without key         : %.2fx (target <= 1.20)\n", build.keyed / build.plain);
+  }
   if (!ok) std::printf("SOME RUNS FAILED\n");
   return ok ? 0 : 1;
 }

@@ -18,6 +18,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   info.SetUrlBase("http://dl.test/patch");
   info.SetSubdirMode("1.0.0");
   info.ReadBuffer(reinterpret_cast<const char*>(data), size);
+  // Never more kept than the bound, and no slot left empty by an override.
+  if (info.entries.size() + info.files.size() > size_t(kPulMaxRecords)) __builtin_trap();
+  for (const auto& file : info.files)
+    if (!file) __builtin_trap();
   info.BuildDownloadList();
   for (const auto& entry : info.entries) CompareVersions(entry->name, info.GetVersionText());
   // Every queued item names a place under the install folder and never

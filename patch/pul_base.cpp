@@ -59,18 +59,32 @@ int32_t CompareVersions(const char* a, const char* b) {
 }
 
 bool CPulBase::Read(const char* path) {
-  return ReadListLines(path, [this](const char* line) { ParseLine(line); });
+  bool opened = ReadListLines(path, [this](const char* line) { ParseLine(line); });
+  DropOverridden();
+  return opened;
 }
 
 void CPulBase::ReadBuffer(const char* data, size_t length) {
   SplitListLines(data, length, [this](const char* line) { ParseLine(line); });
+  DropOverridden();
+}
+
+void CPulBase::DropOverridden() {
+  if (overridden_ == 0) return;
+  files.erase(std::remove(files.begin(), files.end(), nullptr), files.end());
+  // The positions moved: a later read (without a reset) still overrides.
+  for (size_t i = 0; i < files.size(); ++i)
+    file_index_[std::string(files[i]->directory) + '\n' + files[i]->name] = i;
+  overridden_ = 0;
 }
 
 void CPulBase::Reset() {
   entries.clear();
   files.clear();
   file_index_.clear();
+  overridden_ = 0;
   line_count = 0;
+  record_count = 0;
   header_key_count = 0;
   current_section = kPulSectionOther;
   current_patch.clear();
@@ -130,6 +144,9 @@ void CPulBase::ParseLine(const char* line) {
   }
 
   token_.clear();
+  if (current_section != kPulSectionListPatch && current_section != kPulSectionPatch) return;
+  // Past the bound nothing more is kept: the list is refused as a whole.
+  if (++record_count > kPulMaxRecords) return;
   if (current_section == kPulSectionListPatch) {
     auto entry = std::make_unique<PulListEntry>();
     if (!Fill(entry->name, Field(true))) return;
@@ -149,11 +166,10 @@ void CPulBase::ParseLine(const char* line) {
     std::string key = std::string(record->directory) + '\n' + record->name;
     auto known = file_index_.find(key);
     if (known != file_index_.end()) {
-      files.erase(std::find_if(
-          files.begin(), files.end(),
-          [&](const std::unique_ptr<PulFileRecord>& f) { return f.get() == known->second; }));
+      files[known->second].reset();
+      ++overridden_;
     }
-    file_index_[key] = record.get();
+    file_index_[key] = files.size();
     files.push_back(std::move(record));
   }
 }

@@ -18,6 +18,14 @@
 
 namespace kivro {
 
+// A list holds at most this many records (archive entries and file records
+// together), the same bound as the ".vrl" list's: each record is about
+// 0.8 KiB here and may become a download item and a mismatch later, so the
+// bound keeps the check well below 600 MiB. Past it the rest of the list is
+// read without keeping anything and the list is refused as a whole (code 2,
+// "more than 250000 records"). Real lists hold a few hundred.
+constexpr int32_t kPulMaxRecords = 250000;
+
 enum PulSection : int32_t {
   kPulSectionOther = 0,
   kPulSectionHeader = 1,
@@ -52,9 +60,12 @@ class CPulBase {
   // The same over bytes in memory.
   void ReadBuffer(const char* data, size_t length);
   void Reset();
-  void ParseLine(const char* line);
+  // True when the list held more than kPulMaxRecords records.
+  bool TooLarge() const { return record_count > kPulMaxRecords; }
 
   int32_t line_count = 0;
+  // Records met so far (kept or not).
+  int32_t record_count = 0;
   int32_t current_section = kPulSectionOther;
   std::string current_patch;
   LineTokenizer tokenizer;
@@ -66,11 +77,19 @@ class CPulBase {
   std::vector<std::unique_ptr<PulFileRecord>> files;
 
  private:
+  // Parses one line; `files` is complete only after the whole read.
+  void ParseLine(const char* line);
+  // Drops the slots of overridden file records, keeping the order.
+  void DropOverridden();
   // The next field; a missing one reads as the previous field's text.
   const std::string& Field(bool first);
   std::string token_;
-  // File records by directory and name (exact), for the override rule.
-  std::unordered_map<std::string, PulFileRecord*> file_index_;
+  // Position in `files` of each file record by directory and name (exact),
+  // for the override rule. An overridden record's slot is emptied and the
+  // empty slots are dropped once at the end of the read: erasing each one
+  // as it came would cost time in the square of the list's length.
+  std::unordered_map<std::string, size_t> file_index_;
+  size_t overridden_ = 0;
 };
 
 // Compares two version texts "a.b.c" (split at the first and the last dot,

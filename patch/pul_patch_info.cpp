@@ -45,6 +45,12 @@ int32_t CPulPatchInfo::ReadList(const char* local_path) {
     SetLastErrorInfo(kPatchListUnreadable, 0, nullptr);
     return kPatchListUnreadable;
   }
+  if (TooLarge()) {
+    std::string text = "more than " + std::to_string(kPulMaxRecords) + " records";
+    Reset();
+    SetLastErrorInfo(kPatchListUnreadable, 0, text.c_str());
+    return kPatchListUnreadable;
+  }
   return 0;
 }
 

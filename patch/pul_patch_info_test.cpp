@@ -105,6 +105,69 @@ TEST_F(PulPatchInfoTest, LaterPatchSectionOverridesAFile) {
   EXPECT_EQ(info_.current_patch, "patch_1.0.5.zip");
 }
 
+TEST_F(PulPatchInfoTest, OverriddenFilesLeaveNoGapsAndKeepTheOrderOfTheLastSection) {
+  std::string list = "VERSION 1.0.5\nDIRECTORY patch\n";
+  for (int section = 0; section < 3; ++section) {
+    list += "[PATCH_patch_1.0." + std::to_string(section) + ".zip]\n/\n";
+    list += "a.txt\t1\t" + std::to_string(section) + "\t" + kListDate + "\n";
+    if (section == 1) list += std::string("b.txt\t1\t9\t") + kListDate + "\n";
+    list += std::string("c.txt\t1\t") + std::to_string(section) + "\t" + kListDate + "\n";
+  }
+  ReadList(list);
+  ASSERT_EQ(info_.files.size(), 3u);
+  EXPECT_STREQ(info_.files[0]->name, "b.txt");
+  EXPECT_STREQ(info_.files[1]->name, "a.txt");
+  EXPECT_EQ(info_.files[1]->size, 2u);
+  EXPECT_STREQ(info_.files[2]->name, "c.txt");
+  EXPECT_EQ(info_.files[2]->size, 2u);
+  // Text read on without a reset still overrides what came before.
+  std::string more = std::string("[PATCH_patch_1.0.9.zip]\n/\nb.txt\t1\t5\t") + kListDate + "\n";
+  info_.ReadBuffer(more.data(), more.size());
+  ASSERT_EQ(info_.files.size(), 3u);
+  EXPECT_STREQ(info_.files[0]->name, "a.txt");
+  EXPECT_STREQ(info_.files[2]->name, "b.txt");
+  EXPECT_EQ(info_.files[2]->size, 5u);
+  // A second read starts from nothing.
+  ReadList(std::string("VERSION 1\nDIRECTORY p\n[PATCH_x]\n/\nc.txt\t1\t7\t") + kListDate + "\n");
+  ASSERT_EQ(info_.files.size(), 1u);
+  EXPECT_EQ(info_.files[0]->size, 7u);
+}
+
+// A hostile list may hold millions of records; each kept one costs memory
+// and may become a download item. Past kPulMaxRecords (archive entries and
+// file records together) the list is refused as a whole. Before the bound a
+// 1,000,000-line list was kept whole (about 0.8 GiB of records).
+TEST_F(PulPatchInfoTest, ListOfMoreThanTheBoundIsRefusedWhole) {
+  auto list_of = [](int32_t entries, int32_t files) {
+    std::string text = "VERSION 1.0.5\nDIRECTORY patch\n[LIST_PATCH]\n";
+    text.reserve(static_cast<size_t>(entries + files) * 24 + 64);
+    for (int32_t i = 0; i < entries; ++i) text += "patch_0.0." + std::to_string(i) + ".zip\t0\n";
+    text += "[PATCH_patch_1.0.5.zip]\n/\n";
+    for (int32_t i = 0; i < files; ++i) text += "f" + std::to_string(i) + "\t1\t1\n";
+    return text;
+  };
+  // At the bound: read whole.
+  WriteFile(dir_ + "/big.pul", list_of(kPulMaxRecords - 10, 10));
+  ASSERT_EQ(info_.ReadList(Win(dir_ + "/big.pul").c_str()), 0);
+  EXPECT_EQ(info_.entries.size(), size_t(kPulMaxRecords - 10));
+  EXPECT_EQ(info_.files.size(), 10u);
+  // One record more, counted over both sections: refused, nothing kept.
+  WriteFile(dir_ + "/big.pul", list_of(kPulMaxRecords - 10, 11));
+  SetLastErrorInfo(0, 0, nullptr);
+  EXPECT_EQ(info_.ReadList(Win(dir_ + "/big.pul").c_str()), kPatchListUnreadable);
+  EXPECT_EQ(LastErrorCode(), kPatchListUnreadable);
+  EXPECT_STREQ(GetLastErrorInfo().text, "more than 250000 records");
+  EXPECT_TRUE(info_.entries.empty());
+  EXPECT_TRUE(info_.files.empty());
+  EXPECT_EQ(info_.BuildDownloadList(), 0);
+  EXPECT_EQ(list_.GetCount(), 0);
+  // Overridden records count as met: the bound is on what the list holds.
+  std::string same = list_of(0, 0);
+  for (int32_t i = 0; i <= kPulMaxRecords; ++i) same += "f0\t1\t2\n";
+  WriteFile(dir_ + "/big.pul", same);
+  EXPECT_EQ(info_.ReadList(Win(dir_ + "/big.pul").c_str()), kPatchListUnreadable);
+}
+
 TEST_F(PulPatchInfoTest, VerifyKeepsAMismatchPerFailingFile) {
   WriteFile(install_ + "/root.txt", "12345", platform::LocalSecondsToUtc(kListTime + 10));
   WriteFile(install_ + "/data/size.txt", "123456", platform::LocalSecondsToUtc(kListTime));

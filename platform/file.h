@@ -66,6 +66,9 @@ struct DirEntry {
   FileTime write;
 };
 // The entries of a folder, without "." and "..", in no particular order.
+// An entry whose name code page 949 cannot represent exactly is left out
+// (with a debugger trace): turned into '?', two different names would
+// become one, and no code page 949 name reaches it anyway.
 bool ListDirectory(const std::string& dir_path, std::vector<DirEntry>* entries);
 
 // A file handle. Not shared between threads.

@@ -9,7 +9,9 @@
 namespace platform {
 
 // Adds the execute bits of `posix_mode` (0111 part) to the file; the other
-// bits stay as they are. True when done (or nothing to do).
+// bits stay as they are. True when done (or nothing to do). A symbolic link
+// at the name is never followed: the call fails with kErrorStoppedOnSymlink
+// and the file it points to keeps its bits.
 bool AddExecuteBits(const std::string& path, uint32_t posix_mode);
 
 // The file's permission bits (07777 part); false when it cannot be read.

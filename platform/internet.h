@@ -33,8 +33,10 @@ namespace platform {
 
 constexpr uint32_t kDefaultReceiveTimeoutMs = 10000;
 constexpr int kMaxHttpRedirects = 10;
-// Interim replies (HTTP 1xx before the answer, FTP 1xx before the greeting)
-// accepted per request; a server that sends more is refused, not waited on.
+// Interim replies (HTTP 1xx before the answer; FTP 1xx before the greeting
+// and before each command's final reply, a data command's preliminary reply
+// included) accepted per request; a server that sends more is refused with
+// kErrorHttpInvalidServerResponse, not waited on.
 constexpr int kMaxInterimReplies = 5;
 // The stall rule on top of the receive time-out: a request or data
 // connection that brings fewer than kDefaultStallMinBytes in any
@@ -80,8 +82,9 @@ class InternetSession {
   }
   void StartStallWatch(StallWatch* watch) const { watch->Start(stall_window_ms_, stall_min_bytes_); }
   // Asked every kCancelPollMs while a request waits for its answer's head
-  // (a server may take the whole receive time-out to answer); true ends the
-  // wait with kErrorInternetOperationCancelled.
+  // or an FTP command for its reply (a server may take the whole receive
+  // time-out to answer); true ends the wait with
+  // kErrorInternetOperationCancelled (an FTP control connection is closed).
   void SetCancelCheck(std::function<bool()> check) { cancel_check_ = std::move(check); }
   bool Cancelled() const { return cancel_check_ && cancel_check_(); }
   const std::string& Agent() const { return agent_; }
@@ -259,8 +262,14 @@ class FtpConnection {
  private:
   friend class FtpDataStream;
   bool SendCommand(const std::string& line);
+  // One reply, the time-out in slices with the cancel check between them.
   bool ReadReply(FtpReply* reply, uint32_t timeout_ms);
-  bool Exchange(const std::string& line, FtpReply* reply);
+  // The reply that ends the current request: 1xx replies are skipped (or,
+  // with `stop_at_preliminary`, the first is returned: a data command's
+  // go-ahead), counting against kMaxInterimReplies for the whole request.
+  bool AwaitReply(FtpReply* reply, bool stop_at_preliminary);
+  // Sends a command (a new request) and awaits its reply.
+  bool Exchange(const std::string& line, FtpReply* reply, bool data_command = false);
   bool OpenPassive(uint16_t* port);
   bool Fail(int32_t error);
 
@@ -270,6 +279,7 @@ class FtpConnection {
   FtpReply last_reply_;
   uint16_t pending_data_port_ = 0;  // from a raw "PASV", for the next data command
   FtpDataStream* active_ = nullptr;
+  int interim_ = 0;  // 1xx replies of the current request
 };
 
 // InternetOpenUrl: opens an http:// or ftp:// URL and sends the request at

@@ -6,7 +6,7 @@
 set -u
 OBJDUMP=$1
 shift
-SYSTEM='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|ws2_32|msvcrt|psapi|shlwapi|version|winmm|comctl32|comdlg32|ntdll|bcrypt|crypt32|iphlpapi|userenv|secur32|rpcrt4|dbghelp|setupapi|imm32)\.dll$'
+SYSTEM='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|ws2_32|msvcrt|psapi|shlwapi|version|winmm|comctl32|comdlg32|ntdll|bcrypt|crypt32|iphlpapi|mswsock|userenv|secur32|rpcrt4|dbghelp|setupapi|imm32)\.dll$'
 status=0
 for f in "$@"; do
   extra=$("$OBJDUMP" -p "$f" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | grep -Ev "$SYSTEM")

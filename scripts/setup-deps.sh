@@ -11,7 +11,7 @@ PKGS="cmake g++ clang make pkg-config zlib1g-dev libminizip-dev libsdl2-dev libs
 fonts-nanum googletest libgtest-dev libgmock-dev nginx-light python3-pyftpdlib vsftpd \
 zip unzip xvfb xdotool curl libx11-dev libglib2.0-bin libsodium-dev libssl-dev minisign \
 libtorrent-rasterbar-dev mingw-w64"
-[ -n "$WINDOWS" ] && PKGS="$PKGS mingw-w64-tools libz-mingw-w64-dev wine wine64 dpkg-dev"
+[ -n "$WINDOWS" ] && PKGS="$PKGS mingw-w64-tools libz-mingw-w64-dev libboost-dev wine wine64 dpkg-dev"
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO=sudo
 export DEBIAN_FRONTEND=noninteractive

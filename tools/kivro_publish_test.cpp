@@ -269,7 +269,7 @@ TEST_F(PublishTest, TorrentsBesideEveryPublishedFileWithItsUrlAsWebSeed) {
     ASSERT_TRUE(ReadSwarmletMeta(text.data(), text.size(), &meta, &why)) << why;
     std::string name = e.path().filename().string();
     EXPECT_EQ(meta.torrent, name + ".torrent");
-    std::string url = "http://dl.example:8080/base/" + path.substr(server_.size() + 1);
+    std::string url = "http://dl.example:8080/base/" + e.path().generic_string().substr(server_.size() + 1);
     ASSERT_EQ(meta.sources.size(), 1u);
     if (url.find('^') == std::string::npos) {
       EXPECT_EQ(meta.sources[0], url);

@@ -575,7 +575,7 @@ bool WriteListPatch(const Release& release, const Release* previous, const Layou
   if (!WritePeerMeta(list_path, options, summary, error)) return false;
 
   CPulBase check;
-  if (!check.Read(list_path.c_str()) || check.newest_version != version ||
+  if (!check.Read(list_path.c_str()) || check.TooLarge() || check.newest_version != version ||
       check.archive_folder != options.list_patch_folder || check.entries.empty() ||
       std::string(check.entries.back()->name) != name) {
     *error = "the list patch written does not read back as meant";

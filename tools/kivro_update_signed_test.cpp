@@ -117,9 +117,14 @@ TEST_F(KivroUpdateSigned, ATamperedArchiveOfTheSameSizeAndByteSumIsNeverAppliedA
   EXPECT_FALSE(Installed("data/schedule.txt.zip"));
   EXPECT_TRUE(Installed("data/notice_old.txt"));  // no removal made
 
-  // Parallel download and install: the same end.
+  // Parallel download and install, where the verdict follows the bytes:
+  // the same end, the same reason, and the archive is gone.
   EXPECT_EQ(Run(server_.BaseUrl()), 5) << out_;
+  EXPECT_NE(out_.find("schedule.txt.zip] DOES NOT MATCH THE SIGNED MANIFEST: SHA-256"),
+            std::string::npos)
+      << out_;
   EXPECT_FALSE(Installed("data/schedule.txt"));
+  EXPECT_FALSE(Installed("data/schedule.txt.zip"));
   EXPECT_TRUE(Installed("data/notice_old.txt"));
 }
 

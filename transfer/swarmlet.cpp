@@ -9,7 +9,9 @@
 #include "platform/codepage.h"
 #include "platform/debug.h"
 #include "platform/dynlib.h"
+#include "platform/error.h"
 #include "platform/file.h"
+#include "platform/file_inside.h"
 #include "platform/paths.h"
 #include "platform/thread.h"
 #include "update/fixed_text.h"
@@ -275,10 +277,16 @@ int32_t CSwarmlet::EngineDownload(const char* local_path, const char* url) {
     return kSwarmletEngineError;
   }
   // The engine names its file after the meta file, which comes from the
-  // network: a completion counts only when the file asked for is there.
+  // network: a completion counts only when the file asked for is there,
+  // as a file of its own (a link at its name is not it: the engine is any
+  // library and may have followed one).
   platform::FileInfo info;
   if (!platform::GetFileInfo(local, &info) || (info.attributes & platform::kAttrDirectory) != 0) {
     SetLastErrorInfo(kSwarmletFileMissing, 0, local.c_str());
+    return kSwarmletFileMissing;
+  }
+  if (!platform::NoLinkInside(directory, local)) {
+    SetLastErrorInfo(kSwarmletFileMissing, platform::kErrorStoppedOnSymlink, local.c_str());
     return kSwarmletFileMissing;
   }
   return 0;

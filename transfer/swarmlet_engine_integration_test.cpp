@@ -3,9 +3,11 @@
 // file and fetches the file from nginx.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <sstream>
 
+#include "platform/testing/links.h"
 #include "transfer/swarmlet.h"
 #include "transfer/swarmlet_meta.h"
 #include "transfer/test_support/test_servers.h"
@@ -160,6 +162,53 @@ TEST_F(ReferenceEngine, CancelStopsTheEngineAndTheNextCallCompletes) {
   g_cancel_on = -1;
   ASSERT_EQ(adapter_->DownloadUrl(dir_.WinPath("c/a.zip").c_str(), Url("dist/a.zip").c_str(), 0), 0);
   EXPECT_EQ(Local("c/a.zip"), content_);
+}
+
+// Hostile local files: another local user (or a program) plants a symbolic
+// link at the name the engine writes its part file or its file under. The
+// engine never writes, truncates or renames through it: the download fails
+// with the write failure (engine error 4) and the link's target is left as
+// it was; the link itself stays (it may be the user's own).
+class ReferenceEngineThroughLinks : public ReferenceEngine {
+ protected:
+  void SetUp() override {
+    ReferenceEngine::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    kivro_test::WritePosixFile(outside_.PosixPath("victim"), "keep");
+  }
+  std::string Victim() {
+    std::string content;
+    kivro_test::ReadPosixFile(outside_.PosixPath("victim"), &content);
+    return content;
+  }
+  TempDir outside_;
+};
+
+// Before: the part file was opened through the link, truncated and the whole
+// download written into the victim, then renamed into place.
+TEST_F(ReferenceEngineThroughLinks, LinkAtThePartFileFailsTheDownload) {
+  if (!platform::MakeLink(outside_.PosixPath("victim"), dir_.PosixPath("a.zip.part")))
+    GTEST_SKIP() << platform::kNoLinksHere;
+  EXPECT_EQ(adapter_->DownloadUrl(dir_.WinPath("a.zip").c_str(), Url("dist/a.zip").c_str(), 0), 24);
+  EXPECT_STREQ(GetLastErrorInfo().text, "SWARMLET CORE ERROR[4]");
+  EXPECT_EQ(Victim(), "keep");
+  EXPECT_FALSE(kivro_test::PosixFileExists(dir_.PosixPath("a.zip")));
+}
+
+// Before: the rename replaced the link with the download, so a link of the
+// user's own was lost without a word.
+TEST_F(ReferenceEngineThroughLinks, LinkAtTheTargetFailsTheDownloadAndStays) {
+  if (!platform::MakeLink(outside_.PosixPath("victim"), dir_.PosixPath("a.zip")))
+    GTEST_SKIP() << platform::kNoLinksHere;
+  EXPECT_EQ(adapter_->DownloadUrl(dir_.WinPath("a.zip").c_str(), Url("dist/a.zip").c_str(), 0), 24);
+  EXPECT_STREQ(GetLastErrorInfo().text, "SWARMLET CORE ERROR[4]");
+  EXPECT_EQ(Victim(), "keep");
+  EXPECT_EQ(Local("a.zip"), "keep");  // still the link, not replaced by the download
+  // Once the link is gone the kept part file finishes the download.
+  ASSERT_EQ(std::remove(dir_.PosixPath("a.zip").c_str()), 0);
+  ASSERT_EQ(adapter_->DownloadUrl(dir_.WinPath("a.zip").c_str(), Url("dist/a.zip").c_str(), 0), 0);
+  EXPECT_EQ(Local("a.zip"), content_);
+  EXPECT_EQ(Victim(), "keep");
 }
 
 }  // namespace

@@ -14,7 +14,9 @@
 
 #include "platform/codepage.h"
 #include "platform/dynlib.h"
+#include "platform/error.h"
 #include "platform/paths.h"
+#include "platform/testing/links.h"
 #include "transfer/test_support/test_servers.h"
 #include "update/last_error.h"
 
@@ -202,6 +204,25 @@ TEST_F(SwarmletAdapter, CompletionWithoutTheRequestedFileIs26) {
   kivro_test::WritePosixFile(dir_.PosixPath("dir.zip/x"), "");
   EXPECT_EQ(s.DownloadUrl(dir_.WinPath("dir.zip").c_str(), "http://h/dir.zip", 0),
             kSwarmletFileMissing);
+}
+
+// Hostile local files: the engine is whatever library sits beside the
+// program and may write through a link planted at the requested name. A
+// completion whose file is a link does not count: 26, with the link error
+// as the system error. Before, the link's target was handed on as the
+// download.
+TEST_F(SwarmletAdapter, CompletionWithALinkAtTheRequestedNameIs26) {
+  kivro_test::TempDir outside;
+  kivro_test::WritePosixFile(outside.PosixPath("victim"), "elsewhere");
+  if (!platform::MakeLink(outside.PosixPath("victim"), dir_.PosixPath("link.zip")))
+    GTEST_SKIP() << platform::kNoLinksHere;
+  CSwarmlet s;
+  Wire(&s);
+  engine_.set_download(kCompleteAfterPolls, 1, 1000, 1000, 0);
+  EXPECT_EQ(s.DownloadUrl(dir_.WinPath("link.zip").c_str(), "http://h/link.zip", 0),
+            kSwarmletFileMissing);
+  EXPECT_EQ(GetLastErrorInfo().code, kSwarmletFileMissing);
+  EXPECT_EQ(GetLastErrorInfo().system_error, platform::kErrorStoppedOnSymlink);
 }
 
 TEST_F(SwarmletAdapter, CancelOutranksAnEngineError) {

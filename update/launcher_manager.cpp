@@ -232,6 +232,11 @@ I_Download* CLauncherManager::ObtainDownloader() {
   return engine;
 }
 
+CReleaseGuard* CLauncherManager::GuardOf(I_Download* downloader) {
+  CLock lock(&role_lock_);
+  return downloader != nullptr && downloader == release_guard_ ? release_guard_ : nullptr;
+}
+
 void CLauncherManager::SetReleaseGuard(CReleaseGuard* guard) {
   CLock lock(&role_lock_);
   release_guard_ = guard;

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "platform/thread.h"
 #include "update/fixed_text.h"
@@ -116,6 +117,15 @@ class CLauncherManager : public I_Manager {
   // Forgets totals, indexes and both lists' contents (the apply list only
   // borrows from the download list, so they are always cleared together).
   void ClearWorkLists();
+
+  // The release guard when it is the downloader in use, else null.
+  CReleaseGuard* GuardOf(I_Download* downloader);
+  // A fetched item whose verdict is still to come (download worker).
+  struct HeldItem {
+    CBDownloadFileInfo* item = nullptr;
+    std::shared_ptr<FileVerdict> verdict;
+  };
+  bool HandOver(HeldItem* held);
 
   void CheckWorker();
   void DownloadWorker();

@@ -10,6 +10,8 @@
 #include "platform/codepage.h"
 #include "platform/debug.h"
 #include "platform/file.h"
+#include "platform/file_inside.h"
+#include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/url.h"
 #include "update/last_error.h"
@@ -64,6 +66,13 @@ std::string WithHost(const std::string& url, const std::string& host) {
 }  // namespace release_guard_detail
 
 namespace {
+
+// Removes a fetched file that failed its check, in its own folder and never
+// through a link (file_inside.h): a link planted at the name stays, and
+// neither the file it points to nor its attributes change.
+void RemoveFetched(const std::string& path) {
+  platform::RemoveFileInside(platform::DirectoryPart(path), path);
+}
 
 using release_guard_detail::HostOf;
 using release_guard_detail::UrlPath;
@@ -165,7 +174,7 @@ void CReleaseGuard::BeginCheck(const std::string& list_path, const std::string& 
 
 void CReleaseGuard::RemoveCheckFiles() {
   for (const std::string* p : {&list_path_, &manifest_path_, &signature_path_})
-    platform::RemoveFile(*p);
+    RemoveFetched(*p);
 }
 
 int32_t CReleaseGuard::FetchList(const std::function<int32_t(const char*, const char*)>& download) {
@@ -314,22 +323,12 @@ int32_t CReleaseGuard::Confirm(const ManifestEntry& entry, const std::string& lo
     hashed = whole.Final(digest) && hashed;
     size = whole.Size();
   }
-  if (hashed && size == entry.size && std::memcmp(digest, entry.sha256, 32) == 0) return 0;
-  platform::SetPathAttributes(local_path, platform::kAttrNormal);
-  platform::RemoveFile(local_path);
   std::string path;
   UrlPath(url, &path);
-  if (!hashed)
-    return Record(kReleaseFileMismatch, "FILE [%.120s] CANNOT BE READ OR HASHED FOR ITS CHECK (HOST %.60s)",
-                  path.c_str(), host.c_str());
-  if (size != entry.size)
-    return Record(kReleaseFileMismatch,
-                  "FILE [%.120s] DOES NOT MATCH THE SIGNED MANIFEST: %" PRIu64
-                  " BYTES, NOT %" PRIu64 " (HOST %.60s)",
-                  path.c_str(), size, entry.size, host.c_str());
-  return Record(kReleaseFileMismatch,
-                "FILE [%.120s] DOES NOT MATCH THE SIGNED MANIFEST: SHA-256 DIFFERS (HOST %.60s)",
-                path.c_str(), host.c_str());
+  std::string mismatch = FileMismatchText(entry, hashed, digest, size, path, host);
+  if (mismatch.empty()) return 0;
+  RemoveFetched(local_path);
+  return Record(kReleaseFileMismatch, "%s", mismatch.c_str());
 }
 
 void CReleaseGuard::OnReceiveStart(const std::string& file, uint32_t offset) {
@@ -368,6 +367,12 @@ int32_t CReleaseGuard::Fetch(int method, const char* local_path, const char* url
     count = 1;
   }
   I_ReceiveTapHost* tap_host = dynamic_cast<I_ReceiveTapHost*>(inner_);
+  deferred_.reset();
+  // The same file again while its last verdict is still to come: that
+  // verdict may delete the file, so it must be in before new bytes land.
+  if (std::shared_ptr<FileVerdict> last = last_deferred_.lock();
+      last != nullptr && local_path != nullptr && last->local_path() == local_path)
+    last->Wait();
   int32_t r = 0;
   for (size_t k = 0; k < count; ++k) {
     size_t h = (first + k) % hosts.size();
@@ -377,7 +382,24 @@ int32_t CReleaseGuard::Fetch(int method, const char* local_path, const char* url
     if (entry != nullptr && tap_host != nullptr) tap_host->SetReceiveTap(this);
     r = FetchFrom(method, local_path, target.c_str());
     if (tap_host != nullptr) tap_host->SetReceiveTap(nullptr);
-    if (r == 0 && entry != nullptr) r = Confirm(*entry, local_path, address, hosts[h]);
+    if (r == 0 && entry != nullptr) {
+      // With no other host to turn to, a mismatch fails the fetch whenever
+      // it is found: the verdict can follow the bytes instead of holding up
+      // the next fetch. With mirrors it decides at once which host serves.
+      if (defer_verdicts_ && count == 1 && tapped_ && !tap_failed_) {
+        std::string path;
+        UrlPath(address, &path);
+        auto verdict = std::make_shared<FileVerdict>(*entry, local_path, path, hosts[h]);
+        hash_.Seal([verdict](bool hashed, const uint8_t digest[32], uint64_t size) {
+          verdict->Settle(hashed, digest, size);
+        });
+        last_deferred_ = verdict;
+        deferred_ = std::move(verdict);
+        preferred_ = h;
+        return 0;
+      }
+      r = Confirm(*entry, local_path, address, hosts[h]);
+    }
     if (r == 0) {
       preferred_ = h;
       return 0;
@@ -388,6 +410,13 @@ int32_t CReleaseGuard::Fetch(int method, const char* local_path, const char* url
   }
   return r;
 }
+
+void CReleaseGuard::DeferVerdicts(bool on) {
+  defer_verdicts_ = on;
+  if (!on) deferred_.reset();
+}
+
+std::shared_ptr<FileVerdict> CReleaseGuard::TakeDeferredVerdict() { return std::move(deferred_); }
 
 void CReleaseGuard::SetOption(int32_t which, const char* value) { inner_->SetOption(which, value); }
 void CReleaseGuard::SetCancelCheck(CancelCheckFn check) { inner_->SetCancelCheck(check); }

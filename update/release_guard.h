@@ -18,7 +18,8 @@
 // Thread safety: configured on the client's thread before any check; then
 // driven by one manager worker at a time (check, then the download or
 // sequential worker). The preferred host is atomic; the host a check is
-// pinned to belongs to the check worker.
+// pinned to belongs to the check worker. A deferred verdict is given on the
+// hash pipe's thread (or the feeding one) and is safe to await anywhere.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -27,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "update/file_verdict.h"
 #include "update/minisign.h"
 #include "update/receive_tap.h"
 #include "update/release_manifest.h"
@@ -70,6 +72,17 @@ class CReleaseGuard : public I_Download, private I_ReceiveTap {
   // the first failed release check if a host gave one, else the last
   // host's failure.
   int32_t FetchList(const std::function<int32_t(const char*, const char*)>& download);
+
+  // Deferred verdicts (the update's download worker): while on, a signed
+  // file that was hashed as it arrived and has no other host to come from
+  // returns as soon as its bytes are written; its verdict follows through
+  // TakeDeferredVerdict, and whoever hands the file on must await it. A file
+  // that fails is deleted when its hash is known. Off (the default): every
+  // fetch returns with its verdict.
+  void DeferVerdicts(bool on);
+  // The pending verdict of the last fetch, or null when that fetch was
+  // judged before it returned (or failed, or needed no check).
+  std::shared_ptr<FileVerdict> TakeDeferredVerdict();
 
   // The newest publication time accepted for the configured install folder
   // (0 when none).
@@ -140,6 +153,9 @@ class CReleaseGuard : public I_Download, private I_ReceiveTap {
   Sha256Pipe hash_;
   bool tapped_ = false;
   bool tap_failed_ = false;
+  bool defer_verdicts_ = false;
+  std::shared_ptr<FileVerdict> deferred_;
+  std::weak_ptr<FileVerdict> last_deferred_;  // while its hash runs
 };
 
 // The registry key (under HKEY_CURRENT_USER) where the launcher, and

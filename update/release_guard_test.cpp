@@ -7,11 +7,14 @@
 #include <gtest/gtest.h>
 #include <sodium.h>
 
+#include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <set>
 
 #include "platform/file.h"
+#include "platform/testing/links.h"
 #include "platform/testing/temp_root.h"
 #include "update/last_error.h"
 
@@ -30,6 +33,8 @@ class ServingEngine : public I_Download, public I_ReceiveTapHost {
   std::map<std::string, std::map<std::string, std::string>> files;  // host -> path -> bytes
   std::set<std::string> down;
   int32_t local_failure = 0;  // answered for every fetch when set
+  // When set, called with the local path instead of writing the file.
+  std::function<bool(const std::string&)> write_instead;
   bool resume = false;
   std::vector<std::string> fetched;
 
@@ -57,6 +62,7 @@ class ServingEngine : public I_Download, public I_ReceiveTapHost {
     // A resumed download keeps the partial file's own bytes in front.
     std::string whole = partial.substr(0, offset) + bytes.substr(offset);
     platform::RemoveFile(std::string(local) + ".dwn");
+    if (write_instead) return write_instead(local) ? 0 : 13;
     return platform::WriteWholeFile(local, whole.data(), whole.size()) ? 0 : 13;
   }
   void CloseUrlSession() override {}
@@ -308,6 +314,112 @@ TEST_F(ReleaseGuardTest, ACheckOverAConnectionAsksItsOwnServerOnly) {
   EXPECT_EQ(guard_.FetchList([this](const char* path, const char* url) { return guard_.DownloadHttp(path, url, 0); }),
             kReleaseListMismatch);
   for (const std::string& url : engine_.fetched) EXPECT_EQ(HostOf(url), "a.example") << url;
+}
+
+// Hostile local files: a link planted at a fetched file's name between the
+// engine's write and the check (another local user, or an engine that
+// followed it). The clean-up of a file that fails its check never acts
+// through the link: the file it points to keeps its bytes and attributes.
+// Before, the clean-up cleared the read-only attribute through the link
+// (chmod follows links), making the victim writable.
+TEST_F(ReleaseGuardTest, AFailedFileCheckNeverTouchesWhatALinkAtItsNamePointsTo) {
+  ASSERT_EQ(Check(), 0);
+  ASSERT_TRUE(platform::WriteWholeFile(RootFolder() + "\\victim", "secret", 6));
+  ASSERT_TRUE(platform::SetPathAttributes(RootFolder() + "\\victim", platform::kAttrReadOnly));
+  engine_.files["a.example"]["/base/dist/g/a.zip"] = "archive-bytez";  // fails its hash
+  bool planted = false;
+  engine_.write_instead = [&](const std::string&) {
+    planted = platform::MakeLink(root_ + "/victim", root_ + "/a.zip");
+    return planted;
+  };
+  int32_t result = FetchArchive();
+  if (!planted) GTEST_SKIP() << platform::kNoLinksHere;
+  EXPECT_EQ(result, kReleaseFileMismatch);
+  platform::FileInfo info;
+  ASSERT_TRUE(platform::GetFileInfo(RootFolder() + "\\victim", &info));
+  EXPECT_NE(info.attributes & platform::kAttrReadOnly, 0u);
+  std::string kept;
+  ASSERT_TRUE(platform::ReadWholeFile(RootFolder() + "\\victim", &kept));
+  EXPECT_EQ(kept, "secret");
+  // The same when the verdict follows the fetch (the link planted anew).
+  ASSERT_EQ(std::remove((root_ + "/a.zip").c_str()), 0);
+  guard_.DeferVerdicts(true);
+  EXPECT_EQ(FetchArchive(), 0);
+  std::shared_ptr<FileVerdict> verdict = guard_.TakeDeferredVerdict();
+  ASSERT_NE(verdict, nullptr);
+  EXPECT_EQ(verdict->Await(), kReleaseFileMismatch);
+  ASSERT_TRUE(platform::GetFileInfo(RootFolder() + "\\victim", &info));
+  EXPECT_NE(info.attributes & platform::kAttrReadOnly, 0u);
+  ASSERT_TRUE(platform::ReadWholeFile(RootFolder() + "\\victim", &kept));
+  EXPECT_EQ(kept, "secret");
+  platform::SetPathAttributes(RootFolder() + "\\victim", platform::kAttrNormal);
+}
+
+// Deferred verdicts: the fetch returns once the bytes are written and the
+// verdict follows; a file that fails it is gone by the time anybody learns
+// so, with the same code and reason as a verdict given at once.
+TEST_F(ReleaseGuardTest, ADeferredVerdictFollowsTheBytesAndAFailingFileGoesAtOnce) {
+  ASSERT_EQ(Check(), 0);
+  EXPECT_EQ(FetchArchive(), 0);
+  EXPECT_EQ(guard_.TakeDeferredVerdict(), nullptr);  // off: judged before the fetch returned
+
+  engine_.files["a.example"]["/base/dist/g/a.zip"] = "archive-bytez";
+  EXPECT_EQ(FetchArchive(), kReleaseFileMismatch);
+  const std::string at_once = GetLastErrorInfo().text;
+
+  guard_.DeferVerdicts(true);
+  EXPECT_EQ(FetchArchive(), 0);  // the verdict is still to come
+  std::shared_ptr<FileVerdict> verdict = guard_.TakeDeferredVerdict();
+  ASSERT_NE(verdict, nullptr);
+  EXPECT_EQ(guard_.TakeDeferredVerdict(), nullptr);  // handed out once
+  EXPECT_FALSE(verdict->Wait());
+  EXPECT_FALSE(Exists("a.zip"));
+  SetLastErrorInfo(0, 0, nullptr);
+  EXPECT_EQ(verdict->Await(), kReleaseFileMismatch);
+  EXPECT_EQ(std::string(GetLastErrorInfo().text), at_once);
+
+  // A resumed partial file is judged whole, its own bytes in front.
+  engine_.files["a.example"]["/base/dist/g/a.zip"] = "archive-bytes";
+  engine_.resume = true;
+  ASSERT_TRUE(platform::WriteWholeFile(local_ + "a.zip.dwn", "ARCH", 4));
+  EXPECT_EQ(FetchArchive(), 0);
+  verdict = guard_.TakeDeferredVerdict();
+  ASSERT_NE(verdict, nullptr);
+  EXPECT_EQ(verdict->Await(), kReleaseFileMismatch);
+  EXPECT_FALSE(Exists("a.zip"));
+  ASSERT_TRUE(platform::WriteWholeFile(local_ + "a.zip.dwn", "arch", 4));
+  EXPECT_EQ(FetchArchive(), 0);
+  verdict = guard_.TakeDeferredVerdict();
+  ASSERT_NE(verdict, nullptr);
+  EXPECT_EQ(verdict->Await(), 0);
+  EXPECT_TRUE(Exists("a.zip"));
+
+  // A verdict nobody takes is still given: the bad file does not stay.
+  engine_.resume = false;
+  engine_.files["a.example"]["/base/dist/g/a.zip"] = "archive-BYTES";
+  EXPECT_EQ(FetchArchive(), 0);
+  guard_.DeferVerdicts(false);
+  EXPECT_EQ(guard_.TakeDeferredVerdict(), nullptr);
+  engine_.files["a.example"]["/base/dist/g/a.zip"] = "archive-bytes";
+  EXPECT_EQ(FetchArchive(), 0);  // waits for the queued verdict before its own
+  EXPECT_TRUE(Exists("a.zip"));
+}
+
+// With mirrors the verdict decides which host serves the file, so it is
+// given before the fetch returns even when deferring is asked for.
+TEST_F(ReleaseGuardTest, WithMirrorsAFetchIsJudgedBeforeItReturns) {
+  Publish("b.example:8080", 1000, "LIST v1\n");
+  guard_.SetMirrors({"b.example:8080"});
+  ASSERT_EQ(Check(), 0);
+  guard_.DeferVerdicts(true);
+  engine_.files["a.example"]["/base/dist/g/a.zip"] = "archive-BYTES";
+  engine_.fetched.clear();
+  EXPECT_EQ(FetchArchive(), 0);
+  EXPECT_EQ(engine_.fetched.size(), 2u);  // the tampered copy, then the mirror's
+  EXPECT_EQ(guard_.TakeDeferredVerdict(), nullptr);
+  std::string installed;
+  ASSERT_TRUE(platform::ReadWholeFile(local_ + "a.zip", &installed));
+  EXPECT_EQ(installed, "archive-bytes");
 }
 
 }  // namespace

@@ -165,9 +165,19 @@ void CLauncherManager::DownloadWorker() {
     EndUpdatePhase(kPhaseDownload, kStateFailed);  // a failed open is not closed
     return;
   }
-  while (download_index_ < download_total_) {
-    CBDownloadFileInfo* item = download_list_->GetAt(download_index_);
-    if (CheckItem(item, download_index_) != 0) {
+  // A signed file's verdict may follow its bytes (see CReleaseGuard): the
+  // item is then held while the next one is fetched, and handed to the
+  // apply list only once its verdict is in. The applier never sees a file
+  // that was not checked, the index still passes only handed-over items,
+  // and the hash of one file overlaps the download of the next.
+  CReleaseGuard* guard = GuardOf(downloader);
+  if (guard != nullptr) guard->DeferVerdicts(true);
+  HeldItem held;
+  std::shared_ptr<FileVerdict> fresh;
+  int32_t next = download_index_;
+  while (next < download_total_) {
+    CBDownloadFileInfo* item = download_list_->GetAt(next);
+    if (CheckItem(item, next) != 0) {
       state = kStateFailed;
       break;
     }
@@ -180,18 +190,51 @@ void CLauncherManager::DownloadWorker() {
         state = StateOf(r);
         break;
       }
+      if (guard != nullptr) fresh = guard->TakeDeferredVerdict();
     }
-    apply_list_->Add(item->apply_record);
-    ++download_index_;
-    CountFn on_count = download_count_callback_.load();
-    if (on_count != nullptr) on_count(download_total_, download_index_);
+    // The held item goes first: the apply list keeps the download order.
+    if (!HandOver(&held)) {
+      state = kStateFailed;
+      break;
+    }
+    if (fresh != nullptr) {
+      held = HeldItem{item, std::move(fresh)};
+      fresh.reset();
+    } else {
+      HeldItem now{item, nullptr};
+      HandOver(&now);
+    }
+    ++next;
     if (StopRequested() != 0) {
       state = kStateCanceled;
       break;
     }
   }
+  // An item fetched before the loop ended is still handed over; one that
+  // fails its check fails the phase, whatever else ended it, as it would
+  // have failed before the next fetch began.
+  if (!HandOver(&held)) state = kStateFailed;
+  // Fetched but not handed over (the item before it failed): its verdict
+  // has only to run, deleting the file if it does not match.
+  if (fresh != nullptr) fresh->Wait();
+  if (guard != nullptr) guard->DeferVerdicts(false);
   CloseTransfer(downloader);
   EndUpdatePhase(kPhaseDownload, state);
+}
+
+// Awaits the held item's verdict and queues its apply record; false (the
+// reason in the last-error record) when the file failed it. Nothing held:
+// true.
+bool CLauncherManager::HandOver(HeldItem* held) {
+  if (held->item == nullptr) return true;
+  HeldItem item = std::move(*held);
+  *held = HeldItem{};
+  if (item.verdict != nullptr && item.verdict->Await() != 0) return false;
+  apply_list_->Add(item.item->apply_record);
+  ++download_index_;
+  CountFn on_count = download_count_callback_.load();
+  if (on_count != nullptr) on_count(download_total_, download_index_);
+  return true;
 }
 
 void CLauncherManager::ApplyWorker() {

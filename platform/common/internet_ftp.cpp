@@ -101,8 +101,22 @@ bool FtpConnection::ReadReply(FtpReply* reply, uint32_t timeout_ms) {
       buffer_.clear();
       return Fail(kErrorHttpInvalidServerResponse);
     }
+    // The time-out in slices, the session's cancel check asked between them:
+    // a server may take the whole time-out to answer.
     char chunk[4096];
-    int64_t n = control_.Receive(chunk, sizeof(chunk), timeout_ms);
+    int64_t n = -1;
+    for (uint32_t left = timeout_ms;;) {
+      uint32_t slice = std::min(left, kCancelPollMs);
+      n = control_.Receive(chunk, sizeof(chunk), slice);
+      if (n >= 0 || GetLastSystemError() != kErrorInternetTimeout || slice == left) break;
+      left -= slice;
+      if (session_->Cancelled()) {
+        // The reply still on its way would be taken for the next one's.
+        control_.Close();
+        buffer_.clear();
+        return Fail(kErrorInternetOperationCancelled);
+      }
+    }
     if (n <= 0) {
       int32_t e = n == 0 ? kErrorInternetConnectionAborted : GetLastSystemError();
       control_.Close();
@@ -113,8 +127,23 @@ bool FtpConnection::ReadReply(FtpReply* reply, uint32_t timeout_ms) {
   }
 }
 
-bool FtpConnection::Exchange(const std::string& line, FtpReply* reply) {
-  return SendCommand(line) && ReadReply(reply, session_->ReceiveTimeout());
+bool FtpConnection::AwaitReply(FtpReply* reply, bool stop_at_preliminary) {
+  for (;;) {
+    if (!ReadReply(reply, session_->ReceiveTimeout())) return false;
+    if (reply->code / 100 != 1) return true;
+    if (++interim_ > kMaxInterimReplies) {
+      // A server that keeps saying "in a moment" is refused, not waited on.
+      control_.Close();
+      buffer_.clear();
+      return Fail(kErrorHttpInvalidServerResponse);
+    }
+    if (stop_at_preliminary) return true;
+  }
+}
+
+bool FtpConnection::Exchange(const std::string& line, FtpReply* reply, bool data_command) {
+  interim_ = 0;
+  return SendCommand(line) && AwaitReply(reply, data_command);
 }
 
 bool FtpConnection::Connect(const std::string& server, uint16_t port, const std::string& user,
@@ -127,14 +156,8 @@ bool FtpConnection::Connect(const std::string& server, uint16_t port, const std:
   if (!control_.Connect(host, port == 0 ? 21 : port, session_->ReceiveTimeout()))
     return Fail(GetLastSystemError());
   FtpReply reply;
-  int interim = 0;
-  do {
-    if (!ReadReply(&reply, session_->ReceiveTimeout())) return false;
-    if (reply.code / 100 == 1 && ++interim > kMaxInterimReplies) {
-      control_.Close();
-      return Fail(kErrorHttpInvalidServerResponse);
-    }
-  } while (reply.code / 100 == 1);  // "120 ready in a moment"
+  interim_ = 0;
+  if (!AwaitReply(&reply, false)) return false;  // after any "120 ready in a moment"
   if (reply.code / 100 != 2) {
     control_.Close();
     return Fail(kErrorInternetCannotConnect);
@@ -216,7 +239,9 @@ bool FtpConnection::Command(const std::string& command, std::unique_ptr<FtpDataS
   if (!socket.Connect(control_.PeerAddress(), port, session_->ReceiveTimeout()))
     return Fail(GetLastSystemError());
   FtpReply reply;
-  if (!Exchange(command, &reply)) return false;
+  // The preliminary reply (150) opens the transfer; the final one comes
+  // after the data, within the same allowance of interim replies.
+  if (!Exchange(command, &reply, true)) return false;
   if (reply.code >= 400) return Fail(kErrorInternetExtendedError);
   bool final_already = reply.code / 100 == 2;  // a server that answered the transfer at once
   auto stream = std::make_unique<FtpDataStream>(this, std::move(socket), 0);
@@ -234,9 +259,8 @@ bool FtpConnection::FinishTransfer(bool complete) {
   // After a complete transfer the server confirms it (226); after an early
   // close it reports the abort (426), sometimes followed by 226.
   FtpReply reply;
-  uint32_t timeout = session_->ReceiveTimeout();
   int32_t saved = GetLastSystemError();
-  if (!ReadReply(&reply, timeout)) {
+  if (!AwaitReply(&reply, false)) {
     SetLastSystemError(saved);
     return false;
   }

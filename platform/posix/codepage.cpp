@@ -8,10 +8,9 @@ namespace platform {
 
 namespace {
 
-// One conversion through iconv. Bytes that do not convert are handled by
-// `on_invalid`: kept (to UTF-8: each becomes its Latin-1 character, so the
-// name stays unique and readable) or replaced by '?'.
-std::string Convert(const char* to, const char* from, const std::string& in, bool keep_invalid) {
+// One conversion through iconv; bytes that do not convert become '?' (a
+// byte, or from UTF-8 one sequence).
+std::string Convert(const char* to, const char* from, const std::string& in) {
   if (in.empty()) return std::string();
   iconv_t cd = iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) return in;
@@ -31,30 +30,22 @@ std::string Convert(const char* to, const char* from, const std::string& in, boo
       dst_left = out.size() - used;
       continue;
     }
-    // EILSEQ or EINVAL: skip one byte (or, from UTF-8, one sequence).
+    // EILSEQ or EINVAL with the whole rest taken: nothing left to skip
+    // (stepping on would wrap the count and read past the text).
+    if (src_left == 0) break;
     if (dst_left < 4) {
       size_t used = dst - out.data();
       out.resize(out.size() * 2);
       dst = out.data() + used;
       dst_left = out.size() - used;
     }
-    unsigned char bad = static_cast<unsigned char>(*src);
-    if (keep_invalid) {
-      // Latin-1 code point of the byte, encoded as UTF-8.
-      *dst++ = static_cast<char>(0xC0 | (bad >> 6));
-      *dst++ = static_cast<char>(0x80 | (bad & 0x3F));
-      dst_left -= 2;
-    } else {
-      *dst++ = '?';
-      dst_left -= 1;
-    }
+    *dst++ = '?';
+    dst_left -= 1;
     ++src;
     --src_left;
-    if (!keep_invalid) {
-      while (src_left > 0 && (static_cast<unsigned char>(*src) & 0xC0) == 0x80) {
-        ++src;
-        --src_left;
-      }
+    while (src_left > 0 && (static_cast<unsigned char>(*src) & 0xC0) == 0x80) {
+      ++src;
+      --src_left;
     }
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
   }
@@ -63,20 +54,62 @@ std::string Convert(const char* to, const char* from, const std::string& in, boo
   return out;
 }
 
+// Code page 949 to UTF-8 one character at a time. glibc's converter takes
+// some unassigned pairs ("\xA2\xE8") whole and only then reports them
+// invalid, so a bulk conversion cannot tell which bytes were bad: they would
+// vanish (and at the end of the text the count of bytes left wrapped and the
+// conversion read past it). A byte that does not convert, alone or as a
+// lead byte with the next, becomes its Latin-1 character: the name stays
+// unique and readable, and the next byte is looked at on its own (as the
+// Windows backend does).
+std::string Cp949CharsToUtf8(const std::string& in) {
+  iconv_t cd = iconv_open("UTF-8", "CP949");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return in;
+  std::string out;
+  out.reserve(in.size() * 2);
+  for (size_t i = 0; i < in.size();) {
+    unsigned char c = static_cast<unsigned char>(in[i]);
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+      ++i;
+      continue;
+    }
+    if (i + 1 < in.size()) {
+      char pair[2] = {in[i], in[i + 1]};
+      char converted[8];
+      char* src = pair;
+      size_t src_left = 2;
+      char* dst = converted;
+      size_t dst_left = sizeof(converted);
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+      if (iconv(cd, &src, &src_left, &dst, &dst_left) != static_cast<size_t>(-1) && src_left == 0) {
+        out.append(converted, static_cast<size_t>(dst - converted));
+        i += 2;
+        continue;
+      }
+    }
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    ++i;
+  }
+  iconv_close(cd);
+  return out;
+}
+
 }  // namespace
 
 std::string Cp949ToUtf8(const std::string& text) {
   if (IsAscii(text)) return text;
-  return Convert("UTF-8", "CP949", text, true);
+  return Cp949CharsToUtf8(text);
 }
 
 std::string Utf8ToCp949(const std::string& text) {
   if (IsAscii(text)) return text;
-  return Convert("CP949", "UTF-8", text, false);
+  return Convert("CP949", "UTF-8", text);
 }
 
 std::u16string Cp949ToUtf16(const std::string& text) {
-  std::string bytes = Convert("UTF-16LE", "UTF-8", Cp949ToUtf8(text), false);
+  std::string bytes = Convert("UTF-16LE", "UTF-8", Cp949ToUtf8(text));
   std::u16string out(bytes.size() / 2, u'\0');
   for (size_t i = 0; i < out.size(); ++i)
     out[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
@@ -98,7 +131,7 @@ std::string Utf16ToCp949(const std::u16string& text) {
     for (size_t i = 0; i < text.size(); ++i) out[i] = static_cast<char>(text[i]);
     return out;
   }
-  return Convert("CP949", "UTF-16LE", bytes, false);
+  return Convert("CP949", "UTF-16LE", bytes);
 }
 
 }  // namespace platform

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "platform/codepage.h"
+#include "platform/debug.h"
 #include "platform/error.h"
 #include "platform/paths.h"
 #include "platform/posix/errno_map.h"
@@ -233,7 +234,13 @@ bool ListDirectory(const std::string& dir_path, std::vector<DirEntry>* entries) 
     struct stat st;
     if (fstatat(dfd, e->d_name, &st, 0) != 0) continue;  // vanished meanwhile
     DirEntry entry;
-    entry.name = Utf8ToCp949(e->d_name);
+    // A name code page 949 cannot hold is left out rather than given a '?'
+    // in place of what does not convert: two such names would look like
+    // one, and no name of our own could reach either.
+    if (!Utf8ToCp949Exact(e->d_name, &entry.name)) {
+      DebugPrintf("[file] %s: left out a name code page 949 cannot hold\n", posix.c_str());
+      continue;
+    }
     entry.attributes = AttributesOf(posix + "/" + e->d_name, st);
     entry.size = S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size);
     entry.write = FromTimespec(st.st_mtim);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,6 +44,23 @@ TEST_F(PathsTest, KoreanNamesAreUtf8OnDiskAndCp949InMemory) {
   ASSERT_TRUE(ListDirectory("C:\\", &entries));
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].name, hangul_cp949 + ".txt");
+}
+
+// Names on disk that code page 949 cannot hold (written by another
+// program) are left out of a listing. Before, each became '?' where it did
+// not convert: "x\u00f8.txt"-like names all listed as "x?.txt", two files
+// that looked like one to the comparison.
+TEST_F(PathsTest, ListingLeavesOutNamesCodePage949CannotHold) {
+  ASSERT_TRUE(WriteWholeFile("C:\\plain.txt", "x", 1));
+  for (const char* name : {"x\xF0\x9F\x98\x80.txt", "x\xF0\x9F\x98\x83.txt", "bad\xFF.txt"}) {
+    FILE* f = fopen((root_ + "/drive_c/" + name).c_str(), "w");
+    ASSERT_NE(f, nullptr) << name;
+    fclose(f);
+  }
+  std::vector<DirEntry> entries;
+  ASSERT_TRUE(ListDirectory("C:\\", &entries));
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].name, "plain.txt");
 }
 
 TEST_F(PathsTest, WindowsNamesOfPosixPaths) {

@@ -7,6 +7,11 @@ kivro_add_test(platform_posix_test
           ${_posix}/file_inside_test.cpp
   LIBS kivro_platform kivro_platform_testing)
 
+if(KIVRO_HAVE_FILE_MODE)
+  kivro_add_test(file_mode_test SOURCES ${_posix}/file_mode_test.cpp
+    LIBS kivro_file_mode kivro_platform_testing)
+endif()
+
 kivro_add_test(registry_test
   SOURCES ${_posix}/registry_test.cpp ${_posix}/registry_store_test.cpp
   LIBS kivro_registry)

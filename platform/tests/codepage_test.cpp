@@ -23,6 +23,23 @@ TEST(Codepage, InvalidBytesAreKeptNotDropped) {
   EXPECT_EQ(Utf8ToCp949("a\xF0\x9F\x98\x80" "b"), "a?b");  // no code page 949 form
 }
 
+// Found by the internet fuzz target (an FTP path of a URL): glibc's
+// converter takes some unassigned pairs ("\xA2\xE8") whole before it reports
+// them, so the POSIX conversion lost them, and at the end of the text
+// stepped past it and read on (caught by AddressSanitizer). Every byte
+// now comes out as a character or as its Latin-1 character.
+TEST(Codepage, UnassignedPairsAreKeptAndNothingPastTheTextIsRead) {
+  for (const std::string& in : {std::string("\xFE\0\0\0\xA2\xE8", 6), std::string("\xFE\0\xA2\xE8", 4),
+                                std::string("x\xA2\xE8"), std::string("\xA2\xE8"),
+                                std::string("\xA2\xE8\xB9\xD9")}) {
+    std::string out = Cp949ToUtf8(in);
+    // A pair gives two or three bytes, a byte alone one or two: never fewer
+    // bytes than came in, never more than three for each.
+    EXPECT_GE(out.size(), in.size()) << in.size();
+    EXPECT_LE(out.size(), in.size() * 3) << in.size();
+  }
+}
+
 TEST(Codepage, CaseFoldingLeavesDoubleByteTrailBytesAlone) {
   EXPECT_EQ(CompareNoCase("Gobanvista.EXE", "gobanvista.exe"), 0);
   EXPECT_NE(CompareNoCase("abc", "abd"), 0);

@@ -464,5 +464,169 @@ TEST(HostileFtpServer, EndlessPreliminaryGreetingsAreRefused) {
   EXPECT_EQ(GetLastSystemError(), kErrorHttpInvalidServerResponse);
 }
 
+// A logged-in FTP control connection whose every command after TYPE I is
+// answered by `answer` (given the command line); data comes from `data`.
+template <typename Answer>
+bool StartFtp(ScriptedServer* server, TcpListener* data, Answer answer) {
+  return server->Start([data, answer](TcpSocket* c, int) {
+    FtpGreeting(c);
+    std::string line;
+    while (ReadLine(c, &line)) {
+      if (line.rfind("USER", 0) == 0) {
+        c->SendAll("230 in\r\n", 1000);
+      } else if (line == "TYPE I") {
+        c->SendAll("200 ok\r\n", 1000);
+      } else if (line == "PASV" && data != nullptr) {
+        int p = data->Port();
+        c->SendAll("227 Entering Passive Mode (127,0,0,1," + std::to_string(p / 256) + "," +
+                       std::to_string(p % 256) + ")\r\n",
+                   1000);
+      } else if (line == "QUIT") {
+        c->SendAll("221 bye\r\n", 1000);
+        return;
+      } else if (!answer(c, line)) {
+        return;
+      }
+    }
+  });
+}
+
+std::string Interim(int count, const char* line = "120 in a moment\r\n") {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += line;
+  return text;
+}
+
+// Before the fix the greeting alone was bounded: any other command took the
+// first 1xx as its answer (the next command then read the stale final reply),
+// and a transfer's final reply after a string of 1xx was never reached.
+TEST(HostileFtpServer, EndlessInterimRepliesToACommandAreRefused) {
+  ScriptedServer server;
+  ASSERT_TRUE(StartFtp(&server, nullptr, [](TcpSocket* c, const std::string&) {
+    for (int i = 0; i < 1000; ++i)
+      if (!c->SendAll("110 still working\r\n", 1000)) return false;
+    return true;
+  }));
+  InternetSession session("T", NoProxy());
+  session.SetReceiveTimeout(3000);
+  FtpConnection ftp(&session);
+  ASSERT_TRUE(ftp.Connect("127.0.0.1", server.Port(), "", ""));
+  EXPECT_FALSE(ftp.Command("NOOP", nullptr));
+  EXPECT_EQ(GetLastSystemError(), kErrorHttpInvalidServerResponse);
+  // The control connection is closed: nothing later is read out of step.
+  EXPECT_FALSE(ftp.Command("NOOP", nullptr));
+  EXPECT_EQ(GetLastSystemError(), kErrorInternetConnectionAborted);
+}
+
+TEST(HostileFtpServer, AFewInterimRepliesBeforeEachFinalReplyStillWork) {
+  TcpListener data;
+  ASSERT_TRUE(data.Listen("127.0.0.1", 0));
+  std::thread data_server([&] {
+    TcpSocket s;
+    if (data.Accept(&s, 5000)) s.SendAll("DATA", 1000);
+  });
+  ScriptedServer server;
+  ASSERT_TRUE(StartFtp(&server, &data, [](TcpSocket* c, const std::string& line) {
+    if (line.rfind("SIZE", 0) == 0) {
+      c->SendAll(Interim(kMaxInterimReplies) + "213 4\r\n", 1000);
+    } else if (line.rfind("RETR", 0) == 0) {
+      // The go-ahead counts as one of the request's interim replies.
+      c->SendAll("150 here\r\n", 1000);
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      c->SendAll(Interim(kMaxInterimReplies - 1) + "226 done\r\n", 1000);
+    } else {
+      c->SendAll(Interim(kMaxInterimReplies) + "200 ok\r\n", 1000);
+    }
+    return true;
+  }));
+  InternetSession session("T", NoProxy());
+  session.SetReceiveTimeout(3000);
+  FtpConnection ftp(&session);
+  ASSERT_TRUE(ftp.Connect("127.0.0.1", server.Port(), "", ""));
+  ASSERT_TRUE(ftp.Command("NOOP", nullptr));
+  EXPECT_EQ(ftp.LastReply().code, 200u);
+  auto stream = ftp.OpenFile("f");
+  ASSERT_TRUE(stream);
+  EXPECT_TRUE(stream->FileSizeKnown());
+  EXPECT_EQ(stream->FileSize(), 4u);
+  bool ok = false;
+  EXPECT_EQ(ReadAll(stream.get(), &ok), "DATA");
+  EXPECT_TRUE(ok);
+  stream.reset();
+  EXPECT_EQ(ftp.LastReply().code, 226u);
+  // Still in step: the next command reads its own reply.
+  ASSERT_TRUE(ftp.Command("NOOP", nullptr));
+  EXPECT_EQ(ftp.LastReply().code, 200u);
+  data_server.join();
+}
+
+TEST(HostileFtpServer, InterimRepliesAfterTheGoAheadAreBoundedToo) {
+  TcpListener data;
+  ASSERT_TRUE(data.Listen("127.0.0.1", 0));
+  std::thread data_server([&] {
+    TcpSocket s;
+    if (data.Accept(&s, 5000)) s.SendAll("DATA", 1000);
+  });
+  ScriptedServer server;
+  ASSERT_TRUE(StartFtp(&server, &data, [](TcpSocket* c, const std::string& line) {
+    if (line.rfind("SIZE", 0) == 0) return c->SendAll("213 4\r\n", 1000);
+    if (line.rfind("RETR", 0) == 0) {
+      c->SendAll("150 here\r\n", 1000);
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      for (int i = 0; i < 1000; ++i)
+        if (!c->SendAll("150 here\r\n", 1000)) return false;
+      return true;
+    }
+    return c->SendAll("200 ok\r\n", 1000);
+  }));
+  InternetSession session("T", NoProxy());
+  session.SetReceiveTimeout(3000);
+  FtpConnection ftp(&session);
+  ASSERT_TRUE(ftp.Connect("127.0.0.1", server.Port(), "", ""));
+  std::unique_ptr<FtpDataStream> stream;
+  ASSERT_TRUE(ftp.Command("RETR f", &stream));
+  bool ok = false;
+  EXPECT_EQ(ReadAll(stream.get(), &ok), "DATA");
+  stream.reset();  // awaits the final reply
+  EXPECT_EQ(ftp.LastReply().code, 150u);
+  // Refused and closed, not left out of step (before, the next command took
+  // one more "150" for its answer).
+  EXPECT_FALSE(ftp.Command("NOOP", nullptr));
+  EXPECT_EQ(GetLastSystemError(), kErrorInternetConnectionAborted);
+  data_server.join();
+}
+
+// Before the fix a cancel during an FTP command's wait was noticed only after
+// the whole receive time-out.
+TEST(HostileFtpServer, CancelIsNoticedWhileWaitingForAReply) {
+  std::atomic<bool> answered{false};
+  ScriptedServer server;
+  ASSERT_TRUE(StartFtp(&server, nullptr, [&](TcpSocket* c, const std::string&) {
+    // Says nothing until the client leaves.
+    char byte;
+    while (c->Receive(&byte, 1, 100) != 0 && !answered) {
+    }
+    return false;
+  }));
+  std::atomic<bool> cancel{false};
+  InternetSession session("T", NoProxy());
+  session.SetReceiveTimeout(60000);
+  session.SetCancelCheck([&] { return cancel.load(); });
+  FtpConnection ftp(&session);
+  ASSERT_TRUE(ftp.Connect("127.0.0.1", server.Port(), "", ""));
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    cancel = true;
+  });
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(ftp.Command("NOOP", nullptr));
+  auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(GetLastSystemError(), kErrorInternetOperationCancelled);
+  // Far below the minute of the time-out (a loose bound: the machine is shared).
+  EXPECT_LT(waited, std::chrono::seconds(20));
+  answered = true;
+  canceller.join();
+}
+
 }  // namespace
 }  // namespace platform

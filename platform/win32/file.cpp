@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/codepage.h"
+#include "platform/debug.h"
 #include "platform/paths.h"
 #include "platform/win32/file_change.h"
 #include "platform/win32/file_handle.h"
@@ -200,7 +202,12 @@ bool ListDirectory(const std::string& dir_path, std::vector<DirEntry>* entries) 
     std::wstring name = found.cFileName;
     if (name == L"." || name == L"..") continue;
     DirEntry entry;
-    entry.name = WideToCp949(name);
+    // A name code page 949 cannot hold is left out, not given a '?' (two
+    // such names would look like one).
+    if (!Utf8ToCp949Exact(WideToUtf8(name), &entry.name)) {
+      DebugPrintf("[file] %s: left out a name code page 949 cannot hold\n", dir_path.c_str());
+      continue;
+    }
     entry.attributes = KnownAttributes(found.dwFileAttributes);
     bool folder = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
     entry.size = folder ? 0 : (uint64_t(found.nFileSizeHigh) << 32) | found.nFileSizeLow;

@@ -7,6 +7,11 @@
 // complete. No peers yet: a swarm engine can replace this one behind the
 // same exports.
 //
+// The folder it is given is trusted as it stands; the part file and the
+// target are opened and renamed below it through platform/file_inside.h, so
+// a link planted at either name is never followed: the download fails with
+// kSwarmletErrorWriteFailed and the link's target is left as it was.
+//
 // Error codes given to the error callback: SwarmletEngineError.
 //
 // Thread safety: every export may be called from any thread; the table of
@@ -21,6 +26,7 @@
 
 #include "platform/codepage.h"
 #include "platform/file.h"
+#include "platform/file_inside.h"
 #include "platform/internet.h"
 #include "platform/thread.h"
 #include "transfer/swarmlet_api.h"
@@ -131,9 +137,10 @@ enum class SourceResult { kDone, kFailed, kWriteFailed, kStopped };
 
 // Fetches one source into the part file, continuing what it holds.
 SourceResult FetchSource(Download* d, platform::InternetSession* session, const std::string& url,
-                         const std::string& part, uint64_t size, std::vector<char>* buffer) {
+                         const std::string& directory, const std::string& part, uint64_t size,
+                         std::vector<char>* buffer) {
   platform::File file;
-  if (!file.Open(part, platform::File::kWrite, platform::File::Mode::kOpenAlways))
+  if (!file.OpenInside(directory, part, platform::File::kWrite, platform::File::Mode::kOpenAlways))
     return SourceResult::kWriteFailed;
   int64_t have = file.Size();
   if (have < 0) return SourceResult::kWriteFailed;
@@ -206,13 +213,13 @@ void Run(std::shared_ptr<Download> d, std::string meta_url, std::string director
   std::vector<char> buffer(kChunk);
   SourceResult result = SourceResult::kFailed;
   for (const std::string& source : meta.sources) {
-    result = FetchSource(d.get(), &session, source, part, meta.size, &buffer);
+    result = FetchSource(d.get(), &session, source, directory, part, meta.size, &buffer);
     if (result != SourceResult::kFailed) break;
   }
   if (result == SourceResult::kStopped) return;
   if (result == SourceResult::kWriteFailed) return fail(kSwarmletErrorWriteFailed);
   if (result == SourceResult::kFailed) return fail(kSwarmletErrorNoSource);
-  if (!platform::ReplacePath(part, target)) return fail(kSwarmletErrorWriteFailed);
+  if (!platform::ReplaceInside(directory, part, target)) return fail(kSwarmletErrorWriteFailed);
   d->downloaded = static_cast<uint32_t>(meta.size);
   d->state = kSwarmletStateDone;
   if (!d->stop && d->on_complete != nullptr) d->on_complete(d->handle, 0);

@@ -54,6 +54,7 @@
 #include "platform/debug.h"
 #include "platform/dynlib.h"
 #include "platform/file.h"
+#include "platform/file_inside.h"
 #include "platform/internet.h"
 #include "platform/paths.h"
 #include "platform/thread.h"
@@ -400,8 +401,8 @@ void RunDownload(const std::shared_ptr<Download>& d, const std::string& meta_url
     // file is the whole download.
     platform::File empty;
     if (!platform::CreateDirectoryChain(directory) ||
-        !empty.Open(directory + "\\" + meta.name, platform::File::kWrite,
-                    platform::File::Mode::kCreateAlways))
+        !empty.OpenInside(directory, directory + "\\" + meta.name, platform::File::kWrite,
+                          platform::File::Mode::kCreateAlways))
       return fail(kSwarmletErrorWriteFailed);
     d->state = kSwarmletStateDone;
     if (!d->stop && d->on_complete != nullptr) d->on_complete(d->handle, 0);
@@ -416,6 +417,14 @@ void RunDownload(const std::shared_ptr<Download>& d, const std::string& meta_url
   if (!platform::CreateDirectoryChain(directory)) return fail(kSwarmletErrorWriteFailed);
   std::string target = directory + "\\" + meta.name;
   std::string part = target + ".part";
+  // libtorrent opens the part file by its name: a link planted there (or at
+  // the target) would have it write elsewhere. The folder is trusted as
+  // given; its names are checked before they are handed over, and the
+  // rename refuses a link again (file_inside.h).
+  if (!platform::NoLinkInside(directory, part) || !platform::NoLinkInside(directory, target)) {
+    Trace("a link stands at " + part + " or its target");
+    return fail(kSwarmletErrorWriteFailed);
+  }
   TakeOverSameTorrent(session.get(), *ti);
 
   lt::add_torrent_params params;
@@ -438,7 +447,7 @@ void RunDownload(const std::shared_ptr<Download>& d, const std::string& meta_url
   if (result == WatchResult::kStalled) return fail(kSwarmletErrorNoSource);
   if (result == WatchResult::kFileError) return fail(kSwarmletErrorWriteFailed);
 
-  if (!platform::ReplacePath(part, target)) return fail(kSwarmletErrorWriteFailed);
+  if (!platform::ReplaceInside(directory, part, target)) return fail(kSwarmletErrorWriteFailed);
   d->downloaded = static_cast<uint32_t>(meta.size);
   if (settings.seed_seconds != 0) {
     // Seed the finished file under its own name; seed mode skips a second

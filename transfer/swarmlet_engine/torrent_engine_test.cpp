@@ -15,6 +15,7 @@
 #include "platform/dynlib.h"
 #include "platform/internet_socket.h"
 #include "platform/paths.h"
+#include "platform/testing/links.h"
 #include "tools/kivro_publish_torrent.h"
 #include "transfer/swarmlet.h"
 #include "transfer/swarmlet_api.h"
@@ -328,6 +329,27 @@ TEST_F(TorrentEngine, CancelKeepsThePartFileAndTheNextRunFetchesOnlyTheRest) {
   // fetched less than the file plus what the first run had in flight.
   uint64_t served = ServedAtLeast(*nginx_, "/slow/dist/c.zip", before + kSize - kept) - before;
   EXPECT_LT(served, uint64_t{kSize} + 512 * 1024) << "served " << served;
+}
+
+// Hostile local files: a link planted at the part file's name (or the
+// target's). libtorrent opens the part file by its name, so the engine
+// refuses such a name before the torrent is added: engine error 4, the
+// link's target untouched. Before, libtorrent wrote the pieces into the
+// file the link pointed to, and the rename then put the link in place.
+TEST_F(TorrentEngine, ALinkAtThePartFileOrTheTargetFailsTheDownload) {
+  TempDir outside;
+  kivro_test::WritePosixFile(outside.PosixPath("victim"), "keep");
+  for (const char* planted : {"a.zip.part", "a.zip"}) {
+    TempDir folder;
+    if (!platform::MakeLink(outside.PosixPath("victim"), folder.PosixPath(planted)))
+      GTEST_SKIP() << platform::kNoLinksHere;
+    EXPECT_EQ(adapter_->DownloadUrl(folder.WinPath("a.zip").c_str(), Url("dist/a.zip").c_str(), 0), 24)
+        << planted;
+    EXPECT_STREQ(GetLastErrorInfo().text, "SWARMLET CORE ERROR[4]") << planted;
+    std::string victim;
+    kivro_test::ReadPosixFile(outside.PosixPath("victim"), &victim);
+    EXPECT_TRUE(victim == "keep") << planted;  // not the 3 MiB download
+  }
 }
 
 // A player that completed a file serves it to others for the seed time of
