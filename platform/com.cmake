@@ -11,9 +11,10 @@ add_library(kivro_com STATIC
   common/com_registrar.cpp
   ${KIVRO_BACKEND_COM}
 )
-target_link_libraries(kivro_com PUBLIC kivro_registry kivro_platform)
+target_link_libraries(kivro_com PUBLIC kivro_registry kivro_platform ${KIVRO_BACKEND_COM_LIBS})
 
 kivro_add_test(com_test
   SOURCES tests/com_basics_test.cpp tests/com_dispatch_test.cpp tests/com_typelib_test.cpp
+          tests/com_client_test.cpp
           tests/com_registrar_test.cpp
   LIBS kivro_com kivro_platform_testing)

@@ -21,7 +21,7 @@
 // system-name: TYPE_E_LIBNOTREGISTERED TYPE_E_CANTLOADLIBRARY VARIANT_TRUE VARIANT_FALSE IID_NULL
 // system-name: DISPID_UNKNOWN DISPID_PROPERTYPUT DISPATCH_METHOD DISPATCH_PROPERTYGET DISPATCH_PROPERTYPUT
 // system-name: INTERFACESAFE_FOR_UNTRUSTED_CALLER INTERFACESAFE_FOR_UNTRUSTED_DATA STDMETHODCALLTYPE
-// system-name: REFIID REFCLSID
+// system-name: REFIID REFCLSID OLESTR
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -46,6 +46,8 @@ using VARTYPE = uint16_t;
 using VARIANT_BOOL = int16_t;
 using OLECHAR = char16_t;
 using LPOLESTR = OLECHAR*;
+// A literal of OLECHARs.
+#define OLESTR(text) u##text
 
 // ---- GUIDs --------------------------------------------------------------
 

@@ -46,6 +46,26 @@ HRESULT CreateInstance(const CLSID& clsid, IUnknown* outer, const IID& iid, void
 HRESULT CreateInstanceByProgId(const std::string& progid, IUnknown* outer, const IID& iid,
                                void** object);
 
+// The calling thread's membership of a COM apartment while this object
+// lives: Windows creates objects only on a thread that entered one
+// (CreateInstance answers CO_E_NOTINITIALIZED elsewhere); the POSIX
+// emulation needs none and is always entered. A thread enters a
+// single-threaded apartment; one already in an apartment of either kind
+// stays in it. Objects made inside must be released before it ends.
+class ComApartment {
+ public:
+  ComApartment();
+  ~ComApartment();
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  // Whether this thread can create objects now.
+  bool Entered() const { return entered_; }
+
+ private:
+  bool entered_ = true;
+  bool release_ = false;  // ours to leave at the end
+};
+
 // The Windows path of the module (program or shared library) that holds
 // `address`; empty when it is not known.
 std::string ModulePathOf(const void* address);

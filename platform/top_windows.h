@@ -60,7 +60,10 @@ using SentMessageHandler =
 
 // For a program's event loop: when `event` is a sent message, runs `handler`
 // and answers the sender; true then (the event is consumed), false for every
-// other event.
+// other event. Program messages (0x400 and up) travel on every backend;
+// on Windows the system's own messages keep their meaning, and a toolkit's
+// window procedure hands each message over, of which only those another
+// thread sent and waits for are answered here.
 bool AnswerSentMessage(const NativeEvent* event, const SentMessageHandler& handler);
 
 // A top-level window that answers sent messages, for programs without a

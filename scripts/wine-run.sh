@@ -14,24 +14,41 @@ export WINEPREFIX
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko installers: nothing here uses .NET or the HTML engine.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-# The programs are console programs: no window system needed.
+# No X display: the programs' windows live on the prefix's headless desktop
+# (Wine's null graphics driver, set in the prefix below), where they are
+# made, found, sent messages and given properties as on Windows, but never
+# drawn. Nothing of the caller's display (or its absence) changes a test.
+# KIVRO_WINE_DISPLAY=1 keeps DISPLAY, for a prefix whose driver a person set
+# back to X11 to look at windows.
 [ -n "${KIVRO_WINE_DISPLAY:-}" ] || unset DISPLAY
 
 WINE=wine
 [ -x /usr/lib/wine/wine64 ] && WINE=/usr/lib/wine/wine64
 command -v wineserver >/dev/null 2>&1 || { echo "wine-run: wine is missing (scripts/setup-deps.sh --windows)" >&2; exit 1; }
 
-# First use: one caller makes the prefix while the others wait for it.
-if [ ! -f "$WINEPREFIX/.kivro-ready" ]; then
+# First use: one caller makes the prefix while the others wait for it. Its
+# desktop is headless (see above); a desktop is made by the first program
+# of a wineserver, so the server that made the prefix (or, for a prefix made
+# before the desktop was headless, any server of it) ends before any test.
+if [ ! -f "$WINEPREFIX/.kivro-headless" ]; then
   (
     flock 9
-    if [ ! -f "$WINEPREFIX/.kivro-ready" ]; then
+    if [ ! -f "$WINEPREFIX/.kivro-headless" ]; then
       echo "wine-run: making the Wine prefix $WINEPREFIX" >&2
-      "$WINE" wineboot --init >"$WINEPREFIX/wineboot.log" 2>&1
+      if [ ! -f "$WINEPREFIX/.kivro-ready" ]; then
+        "$WINE" wineboot --init </dev/null >"$WINEPREFIX/wineboot.log" 2>&1
+      fi
+      "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
+        </dev/null >>"$WINEPREFIX/wineboot.log" 2>&1 || { echo "wine-run: cannot make the desktop headless" >&2; exit 1; }
+      # A program that crashes ends at once instead of waiting in Wine's
+      # debugger until CTest gives up on it.
+      "$WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger \
+        /d false /f </dev/null >>"$WINEPREFIX/wineboot.log" 2>&1
+      wineserver -k >/dev/null 2>&1
       wineserver -w
-      touch "$WINEPREFIX/.kivro-ready"
+      touch "$WINEPREFIX/.kivro-ready" "$WINEPREFIX/.kivro-headless"
     fi
-  ) 9>"$WINEPREFIX.lock"
+  ) 9>"$WINEPREFIX.lock" || exit 1
 fi
 
 # A wineserver that outlives each program (ten minutes after the last one):

@@ -7,6 +7,9 @@
 #include <filesystem>
 #include <set>
 
+#include "platform/registry.h"
+#include "platform/system_info.h"
+#include "platform/testing/system_kind.h"
 #include "sysinfo/fake_registry.h"
 
 namespace kivro {
@@ -15,8 +18,12 @@ namespace {
 
 using Root = platform::RegistryRoot;
 
+using platform::testing_support::kOnWindows;
+
+#if !defined(_WIN32)
 // The probes of this host read the registry and files under the virtual
-// root: give the whole test program an empty one of its own.
+// root: give the whole test program an empty one of its own. On Windows
+// they read the machine itself.
 class PrivateVirtualRoot : public ::testing::Environment {
  public:
   void SetUp() override {
@@ -32,6 +39,7 @@ class PrivateVirtualRoot : public ::testing::Environment {
 };
 [[maybe_unused]] ::testing::Environment* const kPrivateRoot =
     ::testing::AddGlobalTestEnvironment(new PrivateVirtualRoot);
+#endif
 
 TEST(ClientReportFormat, ExactTextForFixedValues) {
   ClientReportValues v;
@@ -115,10 +123,25 @@ TEST(XmlSupportProbe, BitsInOrderAndTextLines) {
       "MSXML2.DOMDocument.4.0\nMSXML2.DOMDocument.5.0\n"));
 }
 
-TEST(XmlSupportProbe, NoComponentsOnThisHost) {
+// Windows has MSXML 3.0 (version-independent and 3.0 names) since XP, so
+// also every Wine prefix; 2.6, 4.0 and 5.0 come and go with other software.
+// The POSIX emulation has none.
+TEST(XmlSupportProbe, ThisHostsComponents) {
   XmlSupport xml;
-  EXPECT_EQ(xml.Probe(), 0);
-  EXPECT_STREQ(xml.text(), "");
+  const uint16_t mask = xml.Probe();
+  const std::string text = xml.text();
+  if (kOnWindows) {
+    EXPECT_EQ(mask & 0x5, 0x5);
+    EXPECT_EQ(text.rfind("MSXML2.DOMDocument\n", 0), 0u) << text;
+    EXPECT_NE(text.find("MSXML2.DOMDocument.3.0\n"), std::string::npos) << text;
+    // One line per bit, in order.
+    size_t lines = 0;
+    for (char c : text) lines += c == '\n';
+    EXPECT_EQ(lines, size_t(__builtin_popcount(mask)));
+  } else {
+    EXPECT_EQ(mask, 0);
+    EXPECT_EQ(text, "");
+  }
 }
 
 // A whole machine of fakes: a Pentium 4 (no brand string read below family
@@ -230,30 +253,69 @@ TEST(ComposeClientReportTest, WholeMachineByteForByte) {
   EXPECT_NE(std::string(report.text).find("[PC\xB9\xE6]\t      : N\n"), std::string::npos);
 }
 
+// The report of the machine the test runs on. Windows answers every probe
+// (its version, the DirectX and display keys, MSXML); the POSIX emulation
+// answers what Linux knows (processor, memory, screen) and "Unknown" or 0
+// for the rest.
 TEST(ComposeClientReportTest, ThisHostIsReportedHonestly) {
   ClientReport report;
   EXPECT_EQ(ComposeClientReport(&report), 1);
   const std::string text = report.text;
+  std::printf("%s", text.c_str());
   EXPECT_EQ(text.rfind("===========CLIENT INFORMATION==========\n[CPU]  NAME : ", 0), 0u);
-  EXPECT_NE(text.find("[OS]   NAME : Unknown, PLATFORM : 0, VERSION : 0\n"), std::string::npos);
-  EXPECT_NE(text.find("[DX]   VER : 0\n[XML]  SUPPORT : 0\n"), std::string::npos);
   EXPECT_EQ(text.find("[MEM]  TOTAL : 0\n"), std::string::npos);  // memory is real
   EXPECT_EQ(text.back(), '\n');
-  std::printf("%s", text.c_str());
+  if (!kOnWindows) {
+    EXPECT_NE(text.find("[OS]   NAME : Unknown, PLATFORM : 0, VERSION : 0\n"), std::string::npos);
+    EXPECT_NE(text.find("[DX]   VER : 0\n[XML]  SUPPORT : 0\n"), std::string::npos);
+    return;
+  }
+  // The true version (not what a manifest makes the system claim) on the
+  // NT platform. The edition table ends with Windows 2003: a later system
+  // is NT by its platform code, with no edition name or code.
+  platform::WindowsVersionRecord version;
+  version.size = platform::kVersionRecordExtendedSize;
+  ASSERT_TRUE(platform::GetWindowsVersion(&version));
+  EXPECT_EQ(version.platform_id, 2u);
+  if (version.major >= 6) {
+    EXPECT_NE(text.find("[OS]   NAME : Unknown, PLATFORM : 2, VERSION : 0\n"), std::string::npos);
+  } else {
+    EXPECT_NE(text.find("[OS]   NAME : Windows "), std::string::npos);
+    EXPECT_NE(text.find(", PLATFORM : 2, VERSION : "), std::string::npos);
+  }
+  // DirectX 9 is the last to write its version key, which later systems
+  // keep: "4.09.00.0904".
+  EXPECT_NE(text.find("[DX]   VER : 9\n"), std::string::npos);
+  // MSXML 3.0 under both of its names: bits 0 and 2 at least.
+  const size_t xml = text.find("[XML]  SUPPORT : ");
+  ASSERT_NE(xml, std::string::npos);
+  const int support = std::atoi(text.c_str() + xml + 17);
+  EXPECT_EQ(support & 0x5, 0x5) << support;
+  // The screen the window system reports.
+  int width = 0, height = 0;
+  platform::GetScreenSize(&width, &height);
+  EXPECT_GT(width, 0);
+  EXPECT_NE(text.find("SCREEN : " + std::to_string(width) + " X " + std::to_string(height) + "\n"),
+            std::string::npos);
 }
 
 }  // namespace
 
 namespace {
 
-// The production readers reach the platform registry.
+// The production readers reach the platform registry. On Windows the key
+// is the machine's own: its value comes back afterwards.
 TEST(ComposeClientReportTest, SystemRegistryFeedsTheProbes) {
   const std::string key = "SOFTWARE\\Microsoft\\DirectX";
-  ASSERT_TRUE(platform::RegistrySetString(Root::kLocalMachine, key, "Version", "4.09.00.0904"));
+  std::string before;
+  const bool had = platform::RegistryGetString(Root::kLocalMachine, key, "Version", &before);
+  EXPECT_EQ(had, kOnWindows);
+  ASSERT_TRUE(platform::RegistrySetString(Root::kLocalMachine, key, "Version", "4.08.01.0881"));
   ClientReport report;
   ComposeClientReport(&report);
-  EXPECT_NE(std::string(report.text).find("[DX]   VER : 9\n"), std::string::npos);
-  EXPECT_TRUE(platform::RegistryDeleteTree(Root::kLocalMachine, key));
+  EXPECT_NE(std::string(report.text).find("[DX]   VER : 8\n"), std::string::npos);
+  if (had) EXPECT_TRUE(platform::RegistrySetString(Root::kLocalMachine, key, "Version", before));
+  else EXPECT_TRUE(platform::RegistryDeleteTree(Root::kLocalMachine, key));
 }
 
 }  // namespace

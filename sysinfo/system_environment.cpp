@@ -46,8 +46,11 @@ ClientEnvironment SystemClientEnvironment() {
   env.pc_room = SystemPcRoomEnvironment();
   env.memory_status = [](platform::MemoryStatus* s) { return platform::GetMemoryStatus(s); };
   // In-process servers through the registry: ProgID -> CLSID ->
-  // InprocServer32 module. The POSIX COM layer needs no apartment set-up.
+  // InprocServer32 module, inside an apartment of this thread for as long
+  // as the object lives.
   env.create_by_progid = [](const std::string& progid) {
+    platform::ComApartment apartment;
+    if (!apartment.Entered()) return false;
     void* object = nullptr;
     platform::HRESULT hr =
         platform::CreateInstanceByProgId(progid, nullptr, platform::IID_IUnknown, &object);

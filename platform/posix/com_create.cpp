@@ -48,6 +48,10 @@ HRESULT LastErrorHresult(int32_t fallback) {
 
 }  // namespace
 
+// No apartments here: every thread can create objects.
+ComApartment::ComApartment() = default;
+ComApartment::~ComApartment() = default;
+
 bool ReadModuleResource(const std::string& module_path, const char* type, uint32_t id,
                         std::string* bytes) {
   DynamicLibrary* module = LoadModule(module_path);

@@ -45,7 +45,7 @@ add_dependencies(kivro_top_windows_testing kivro_test_top_window)
 add_library(kivro_gui_xvfb STATIC ${_posix}/testing/xvfb_session.cpp)
 target_link_libraries(kivro_gui_xvfb PUBLIC kivro_gui_testing kivro_xvfb_testing PRIVATE X11::X11 kivro_png_testing)
 
-kivro_add_test(top_windows_test SOURCES ${_posix}/top_windows_test.cpp LIBS kivro_top_windows_testing)
+kivro_add_test(top_windows_posix_test SOURCES ${_posix}/top_windows_test.cpp LIBS kivro_top_windows)
 kivro_add_test(top_windows_gui_test
   SOURCES ${_posix}/top_windows_gui_test.cpp
   LIBS kivro_top_windows_testing kivro_gui kivro_gui_testing LABELS xvfb)

@@ -212,6 +212,8 @@ std::vector<TopWindow> TopLevelWindows() {
 }
 
 TopWindow FindTopLevelWindow(const std::string& title) {
+  // No window is searched for by no title (many have none).
+  if (title.empty()) return 0;
   Connection c;
   if (c.get() == nullptr) return 0;
   for (TopWindow w : ListWindows(c.get())) {

@@ -42,7 +42,8 @@ class TestWindowProgram {
   bool Start(const std::string& title, const std::vector<std::string>& properties,
              const std::string& log_path, bool answer = true);
   void Stop();
-  static std::string ProgramPath();  // POSIX path of the built program
+  static std::string ProgramPath();  // path of the built program on the build machine
+  static std::string ProgramWindowsPath();  // the same as a Windows path
 
  private:
   Process program_;

@@ -21,7 +21,7 @@ TEST(GuidTest, ParsesAndFormatsTheRegistryForm) {
 }
 
 TEST(GuidTest, RejectsMalformedTexts) {
-  GUID g;
+  GUID g = {0x11111111, 0x2222, 0x3333, {1, 2, 3, 4, 5, 6, 7, 8}};  // a value to keep
   GUID untouched = g;
   for (const char* bad : {"", "3610C74F-5D10-4690-9556-14A6563095AE",
                           "{3610C74F-5D10-4690-9556-14A6563095A}",
@@ -35,7 +35,7 @@ TEST(GuidTest, RejectsMalformedTexts) {
 }
 
 TEST(BstrTest, CarriesItsLengthBeforeTheCharacters) {
-  BSTR s = SysAllocStringLen(u"a\0b", 3);
+  BSTR s = SysAllocStringLen(OLESTR("a\0b"), 3);
   ASSERT_NE(s, nullptr);
   EXPECT_EQ(SysStringLen(s), 3u);
   uint32_t prefix = 0;
@@ -51,7 +51,7 @@ TEST(BstrTest, NullIsAnEmptyString) {
   EXPECT_EQ(BstrToUtf16(nullptr), u"");
   EXPECT_EQ(SysAllocString(nullptr), nullptr);
   SysFreeString(nullptr);
-  BSTR empty = SysAllocString(u"");
+  BSTR empty = SysAllocString(OLESTR(""));
   ASSERT_NE(empty, nullptr);
   EXPECT_EQ(SysStringLen(empty), 0u);
   SysFreeString(empty);
@@ -62,11 +62,15 @@ TEST(BstrTest, NullIsAnEmptyString) {
 TEST(VariantTest, ClearFreesTheStringAndEmpties) {
   VARIANT v;
   v.vt = VT_BSTR;
-  v.bstrVal = SysAllocString(u"owned");
+  v.bstrVal = SysAllocString(OLESTR("owned"));
   EXPECT_EQ(VariantClear(&v), S_OK);
   EXPECT_EQ(v.vt, VT_EMPTY);
+#if !defined(_WIN32)
+  // The emulation also forgets the pointer and refuses no variant; the
+  // system's own promises neither (it leaves the stale pointer).
   EXPECT_EQ(v.bstrVal, nullptr);
   EXPECT_EQ(VariantClear(nullptr), E_INVALIDARG);
+#endif
 }
 
 TEST(HresultTest, SystemErrorsMapIntoTheWin32Facility) {

@@ -33,12 +33,12 @@ class DispatchTest : public ::testing::Test {
 };
 
 TEST_F(DispatchTest, NamesResolveWithoutRegardToCase) {
-  char16_t name[] = u"jOIN";
-  char16_t* names[] = {name};
+  OLECHAR name[] = OLESTR("jOIN");
+  LPOLESTR names[] = {name};
   DISPID id = 0;
   EXPECT_EQ(DispatchGetIDsOfNames(*iface_, names, 1, &id), S_OK);
   EXPECT_EQ(id, 2);
-  char16_t unknown[] = u"Missing";
+  OLECHAR unknown[] = OLESTR("Missing");
   names[0] = unknown;
   EXPECT_EQ(DispatchGetIDsOfNames(*iface_, names, 1, &id), DISP_E_UNKNOWNNAME);
   EXPECT_EQ(id, DISPID_UNKNOWN);
@@ -48,7 +48,7 @@ TEST_F(DispatchTest, NamesResolveWithoutRegardToCase) {
 TEST_F(DispatchTest, ArgumentsArriveLastFirstAndTheResultIsAString) {
   VARIANT args[2];
   args[0].vt = VT_BSTR;  // the last parameter, b
-  args[0].bstrVal = SysAllocString(u"second");
+  args[0].bstrVal = SysAllocString(OLESTR("second"));
   args[1].vt = VT_I4;    // the first, a, converted to text
   args[1].lVal = -42;
   DISPPARAMS params{args, nullptr, 2, 0};
@@ -62,7 +62,7 @@ TEST_F(DispatchTest, ArgumentsArriveLastFirstAndTheResultIsAString) {
 }
 
 TEST_F(DispatchTest, EmptyAndByReferenceStringsAreAccepted) {
-  BSTR text = SysAllocString(u"by ref");
+  BSTR text = SysAllocString(OLESTR("by ref"));
   VARIANT args[2];
   args[0].vt = VT_BSTR | VT_BYREF;
   args[0].pbstrVal = &text;
@@ -76,7 +76,7 @@ TEST_F(DispatchTest, EmptyAndByReferenceStringsAreAccepted) {
 }
 
 TEST_F(DispatchTest, WrongCountsKindsAndMembersAreRefusedBeforeTheCall) {
-  DISPPARAMS none;
+  DISPPARAMS none{};
   VARIANT result;
   EXPECT_EQ(Call(2, DISPATCH_METHOD, &none, &result), DISP_E_BADPARAMCOUNT);
   EXPECT_EQ(Call(99, DISPATCH_METHOD, &none, &result), DISP_E_MEMBERNOTFOUND);
@@ -102,7 +102,7 @@ TEST_F(DispatchTest, WrongCountsKindsAndMembersAreRefusedBeforeTheCall) {
 
 TEST_F(DispatchTest, PropertyGetAndPutShareTheirDispid) {
   VARIANT result;
-  DISPPARAMS none;
+  DISPPARAMS none{};
   ASSERT_EQ(Call(3, DISPATCH_PROPERTYGET | DISPATCH_METHOD, &none, &result), S_OK);
   EXPECT_EQ(kind_, MemberKind::kPropertyGet);
   VariantClear(&result);
@@ -116,7 +116,7 @@ TEST_F(DispatchTest, PropertyGetAndPutShareTheirDispid) {
 }
 
 TEST_F(DispatchTest, TheMembersFailureComesBackUnchanged) {
-  DISPPARAMS none;
+  DISPPARAMS none{};
   HRESULT hr = DispatchInvoke(*iface_, 1, DISPATCH_METHOD, &none, nullptr, nullptr,
                               [](const MemberDescription&, const std::vector<BSTR>&, BSTR*) {
                                 return MakeHresult(0xFFFFFFFF);

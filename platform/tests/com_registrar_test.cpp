@@ -30,8 +30,24 @@ const char kScript[] =
     "\t}\n"
     "}\n";
 
+// The keys the scripts write. On Windows the registry is the machine's own
+// (the private test root holds files only): a test removes them before and
+// after it.
+void RemoveTestKeys() {
+  RegistryDeleteTree(RegistryRoot::kClassesRoot, "Kept");
+  RegistryDeleteTree(RegistryRoot::kClassesRoot, "A");
+}
+
 class RegistrarTest : public TempRootTest {
  protected:
+  void SetUp() override {
+    TempRootTest::SetUp();
+    RemoveTestKeys();
+  }
+  void TearDown() override {
+    RemoveTestKeys();
+    TempRootTest::TearDown();
+  }
   HRESULT Run(const char* script, bool do_register) {
     return RunRegistrarScript(script,
                               {{"MODULE", DoubleSingleQuotes("C:\\it's\\mod.dll")},

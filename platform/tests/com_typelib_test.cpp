@@ -64,9 +64,21 @@ TEST(TypeLibraryParseTest, RefusesMalformedLinesNamingThem) {
 
 class TypeLibraryRegistrationTest : public TempRootTest {
  protected:
+  // On Windows the registry is the machine's own: the keys go before and
+  // after each test.
   void SetUp() override {
     TempRootTest::SetUp();
+    RemoveKeys();
     ASSERT_TRUE(ParseTypeLibrary(kTestTypeLibrary, &lib_, nullptr));
+  }
+  void TearDown() override {
+    RemoveKeys();
+    TempRootTest::TearDown();
+  }
+  void RemoveKeys() {
+    RegistryDeleteTree(kCR, libkey_);
+    RegistryDeleteTree(kCR, ifkey_);
+    RegistryDeleteTree(kCR, "Interface\\{CCCCCCCC-2222-3333-4444-555555555555}");
   }
   TypeLibraryDescription lib_;
   const std::string libkey_ = "TypeLib\\{11111111-2222-3333-4444-555555555555}";

@@ -21,3 +21,17 @@ add_dependencies(process_test kivro_test_argument_echo)
 
 kivro_add_test(registry_test SOURCES ${_win32}/registry_test.cpp LIBS kivro_registry)
 kivro_add_test(system_info_test SOURCES ${_win32}/system_info_test.cpp LIBS kivro_system_info)
+
+# A window program of ours that the top-level window tests poke, and the
+# test support that starts it. The windows live on the desktop the tests
+# run on: under Wine the prefix's headless one (scripts/wine-run.sh).
+add_executable(kivro_test_top_window
+  ${_win32}/testing/top_window_test_program.cpp ${_win32}/wide.cpp)
+target_link_libraries(kivro_test_top_window PRIVATE kivro_top_windows)
+target_link_options(kivro_test_top_window PRIVATE -municode)
+add_library(kivro_top_windows_testing STATIC ${_win32}/testing/top_windows_testing.cpp)
+target_link_libraries(kivro_top_windows_testing PUBLIC kivro_top_windows kivro_process)
+target_compile_definitions(kivro_top_windows_testing PRIVATE
+  KIVRO_TEST_TOP_WINDOW_PROGRAM="$<TARGET_FILE:kivro_test_top_window>")
+add_dependencies(kivro_top_windows_testing kivro_test_top_window)
+kivro_add_test(top_windows_win32_test SOURCES ${_win32}/top_windows_hook_test.cpp LIBS kivro_top_windows)

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/codepage.h"
 #include "platform/top_windows.h"
 
 int main(int argc, char** argv) {
@@ -19,7 +20,9 @@ int main(int argc, char** argv) {
   std::string log = argv[2];
   bool answer = std::string(argv[3]) == "answer";
   platform::MessageWindow window;
-  if (!window.Create(argv[1], [&](platform::TopWindow, uint32_t message, uintptr_t w, intptr_t l) {
+  // Arguments arrive in UTF-8, as a Linux program gets them; titles are
+  // held in code page 949.
+  if (!window.Create(platform::Utf8ToCp949(argv[1]), [&](platform::TopWindow, uint32_t message, uintptr_t w, intptr_t l) {
         if (FILE* f = std::fopen(log.c_str(), "a")) {
           std::fprintf(f, "%u %lu %ld\n", message, static_cast<unsigned long>(w), static_cast<long>(l));
           std::fclose(f);

@@ -47,6 +47,7 @@ void PrivateXServer::Stop() {
 }
 
 std::string TestWindowProgram::ProgramPath() { return KIVRO_TEST_TOP_WINDOW_PROGRAM; }
+std::string TestWindowProgram::ProgramWindowsPath() { return "Z:" + ProgramPath(); }
 
 bool TestWindowProgram::Start(const std::string& title, const std::vector<std::string>& properties,
                               const std::string& log_path, bool answer) {
@@ -54,7 +55,7 @@ bool TestWindowProgram::Start(const std::string& title, const std::vector<std::s
   std::vector<std::string> args = {title, log_path, answer ? "answer" : "silent"};
   for (const auto& p : properties) args.push_back(p);
   unlink(log_path.c_str());
-  if (!program_.Start("Z:" + ProgramPath(), args)) return false;
+  if (!program_.Start(ProgramWindowsPath(), args)) return false;
   // Ready once its log exists: the window is up with its properties set.
   for (int i = 0; i < 500; ++i) {
     if (Exists(log_path)) return true;
