@@ -18,6 +18,7 @@
 #include <string>
 
 #include "platform/com.h"
+#include "platform/dynlib.h"  // ModulePathOf
 
 namespace platform {
 
@@ -65,10 +66,6 @@ class ComApartment {
   bool entered_ = true;
   bool release_ = false;  // ours to leave at the end
 };
-
-// The Windows path of the module (program or shared library) that holds
-// `address`; empty when it is not known.
-std::string ModulePathOf(const void* address);
 
 // Loads a module and calls one of its argument-less entry points
 // (DllRegisterServer, DllUnregisterServer), as regsvr32 does.

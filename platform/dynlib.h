@@ -26,9 +26,9 @@ class DynamicLibrary {
   std::string error_;
 };
 
-// The Windows path of the folder of the module (program or library) whose
-// code holds `address`: from inside a library, the library's own folder,
-// wherever it was loaded from. "" when no loaded module holds it.
-std::string ModuleDirectoryOf(const void* address);
+// The full Windows path of the module (program or shared library) that
+// holds `address`: from inside a library, the library's own file, wherever
+// it was loaded from. Empty when no loaded module holds it.
+std::string ModulePathOf(const void* address);
 
 }  // namespace platform

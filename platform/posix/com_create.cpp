@@ -3,7 +3,6 @@
 // frees unused libraries.
 #include "platform/com_create.h"
 
-#include <dlfcn.h>
 
 #include <map>
 #include <memory>
@@ -115,14 +114,6 @@ HRESULT CreateInstanceByProgId(const std::string& progid, IUnknown* outer, const
   HRESULT hr = ClsidFromProgId(progid, &clsid);
   if (Failed(hr)) return hr;
   return CreateInstance(clsid, outer, iid, object);
-}
-
-std::string ModulePathOf(const void* address) {
-  Dl_info info;
-  if (dladdr(address, &info) == 0 || info.dli_fname == nullptr || info.dli_fname[0] == 0) {
-    return std::string();
-  }
-  return ToWindowsPath(info.dli_fname);
 }
 
 HRESULT CallModuleEntryPoint(const std::string& module_path, const char* export_name) {

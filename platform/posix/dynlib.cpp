@@ -42,16 +42,15 @@ void* DynamicLibrary::Find(const char* name) const {
   return address;
 }
 
-std::string ModuleDirectoryOf(const void* address) {
+std::string ModulePathOf(const void* address) {
   Dl_info info{};
-  if (address == nullptr || dladdr(address, &info) == 0 || info.dli_fname == nullptr) return "";
+  if (address == nullptr || dladdr(address, &info) == 0 || info.dli_fname == nullptr ||
+      info.dli_fname[0] == '\0')
+    return "";
   // The loader keeps the name it was given, which may be relative.
   char resolved[PATH_MAX];
   if (realpath(info.dli_fname, resolved) == nullptr) return "";
-  std::string posix = resolved;
-  size_t slash = posix.rfind('/');
-  if (slash == std::string::npos) return "";
-  return ToWindowsPath(slash == 0 ? "/" : posix.substr(0, slash));
+  return ToWindowsPath(resolved);
 }
 
 }  // namespace platform

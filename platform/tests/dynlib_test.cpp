@@ -8,16 +8,18 @@ namespace {
 
 int CodeOfThisProgram() { return 7; }
 
-TEST(ModuleDirectory, CodeOfTheProgramIsInTheProgramsFolder) {
-  std::string folder = platform::ModuleDirectoryOf(reinterpret_cast<const void*>(&CodeOfThisProgram));
-  ASSERT_FALSE(folder.empty());
-  EXPECT_TRUE(platform::SameFile(folder, platform::ProgramDirectory())) << folder;
+TEST(ModulePath, CodeOfTheProgramIsInTheProgramsFile) {
+  std::string path = platform::ModulePathOf(reinterpret_cast<const void*>(&CodeOfThisProgram));
+  ASSERT_FALSE(path.empty());
+  EXPECT_EQ(path.find('/'), std::string::npos) << path;  // a Windows path
+  EXPECT_TRUE(platform::SameFile(path, platform::ProgramDirectory() + "\\" + platform::ProgramFileName()))
+      << path;
 }
 
-TEST(ModuleDirectory, AnAddressOfNoModuleHasNone) {
-  EXPECT_EQ(platform::ModuleDirectoryOf(nullptr), "");
+TEST(ModulePath, AnAddressOfNoModuleHasNone) {
+  EXPECT_EQ(platform::ModulePathOf(nullptr), "");
   int on_the_stack = 0;
-  EXPECT_EQ(platform::ModuleDirectoryOf(&on_the_stack), "");
+  EXPECT_EQ(platform::ModulePathOf(&on_the_stack), "");
 }
 
 }  // namespace

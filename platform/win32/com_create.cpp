@@ -137,29 +137,6 @@ HRESULT CreateInstanceByProgId(const std::string& progid, IUnknown* outer, const
   return CreateInstance(clsid, outer, iid, object);
 }
 
-std::string ModulePathOf(const void* address) {
-  HMODULE module = nullptr;
-  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                              GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          static_cast<const wchar_t*>(address), &module)) {
-    return std::string();
-  }
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD n = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return std::string();
-    if (n < path.size()) {
-      path.resize(n);
-      break;
-    }
-    if (path.size() >= 32768) return std::string();
-    path.resize(path.size() * 2);
-  }
-  // The long-path prefix is ours to add, never part of a path we hand out.
-  if (path.rfind(L"\\\\?\\", 0) == 0) path.erase(0, 4);
-  return WideToCp949(path);
-}
-
 HRESULT CallModuleEntryPoint(const std::string& module_path, const char* export_name) {
   DynamicLibrary* module = LoadModule(module_path);
   if (module == nullptr) return LastErrorHresult(kErrorModNotFound);

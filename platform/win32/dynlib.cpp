@@ -77,16 +77,16 @@ std::wstring ModuleFileNameOf(void* module) {
   return std::wstring();
 }
 
-std::string ModuleDirectoryOf(const void* address) {
+std::string ModulePathOf(const void* address) {
   HMODULE module = nullptr;
   if (address == nullptr ||
       !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                           static_cast<LPCWSTR>(address), &module))
     return "";
-  std::wstring name = ModuleFileNameOf(module);
-  size_t slash = name.rfind(L'\\');
-  if (slash == std::wstring::npos) return "";
-  return WideToCp949(name.substr(0, slash));
+  std::wstring path = ModuleFileNameOf(module);
+  // The long-path prefix is ours to add, never part of a path we hand out.
+  if (path.rfind(L"\\\\?\\", 0) == 0) path.erase(0, 4);
+  return WideToCp949(path);
 }
 
 }  // namespace platform

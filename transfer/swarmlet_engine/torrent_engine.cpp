@@ -484,8 +484,9 @@ void Run(std::shared_ptr<Download> d, std::string meta_url, std::string director
 // the adapter loaded it, a folder of its own for another copy (several
 // players in one test process). No file: the defaults.
 bool LoadSettings(SwarmletSettings* settings) {
-  std::string folder = platform::ModuleDirectoryOf(reinterpret_cast<const void*>(&LoadSettings));
-  if (folder.empty()) folder = platform::ProgramDirectory();
+  std::string library = platform::ModulePathOf(reinterpret_cast<const void*>(&LoadSettings));
+  size_t slash = library.rfind('\\');
+  std::string folder = slash == std::string::npos ? platform::ProgramDirectory() : library.substr(0, slash);
   std::string path = folder + "\\" + kSwarmletSettingsName;
   if (!platform::FileExists(path)) return true;
   platform::File file;
