@@ -5,8 +5,18 @@
 # The prefix is made on first use and reused; a persistent wineserver keeps
 # the start-up cost of each program low. Wine's own messages are off
 # (WINEDEBUG=-all) unless the caller sets WINEDEBUG.
+#
+#   scripts/wine-run.sh --display <prefix folder> <program.exe> [arguments...]
+# runs the program where a player would see it: in a prefix of its own with
+# Wine's X11 driver and a Korean font standing in for Gulim, on a private X
+# server (Xvfb) started for this one run (see run_on_display below).
 set -u
-[ $# -ge 2 ] || { echo "usage: $0 <wine prefix> <program> [arguments...]" >&2; exit 2; }
+DISPLAY_RUN=
+if [ "${1:-}" = "--display" ]; then
+  DISPLAY_RUN=1
+  shift
+fi
+[ $# -ge 2 ] || { echo "usage: $0 [--display] <wine prefix> <program> [arguments...]" >&2; exit 2; }
 mkdir -p "$1"
 WINEPREFIX=$(cd "$1" && pwd)
 shift
@@ -20,11 +30,17 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 # drawn. Nothing of the caller's display (or its absence) changes a test.
 # KIVRO_WINE_DISPLAY=1 keeps DISPLAY, for a prefix whose driver a person set
 # back to X11 to look at windows.
-[ -n "${KIVRO_WINE_DISPLAY:-}" ] || unset DISPLAY
+[ -n "${KIVRO_WINE_DISPLAY:-}" ] || [ -n "$DISPLAY_RUN" ] || unset DISPLAY
 
 WINE=wine
 [ -x /usr/lib/wine/wine64 ] && WINE=/usr/lib/wine/wine64
 command -v wineserver >/dev/null 2>&1 || { echo "wine-run: wine is missing (scripts/setup-deps.sh --windows)" >&2; exit 1; }
+
+if [ -n "$DISPLAY_RUN" ]; then
+  . "$(dirname "$0")/wine-display.sh"
+  run_on_display "$@"
+  exit $?
+fi
 
 # First use: one caller makes the prefix while the others wait for it. Its
 # desktop is headless (see above); a desktop is made by the first program

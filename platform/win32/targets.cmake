@@ -35,3 +35,6 @@ target_compile_definitions(kivro_top_windows_testing PRIVATE
   KIVRO_TEST_TOP_WINDOW_PROGRAM="$<TARGET_FILE:kivro_test_top_window>")
 add_dependencies(kivro_top_windows_testing kivro_test_top_window)
 kivro_add_test(top_windows_win32_test SOURCES ${_win32}/top_windows_hook_test.cpp LIBS kivro_top_windows)
+
+# The programs on a real display under Wine (X11 driver, Xvfb).
+include(${_win32}/display_tests.cmake)
