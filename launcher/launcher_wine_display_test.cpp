@@ -310,7 +310,7 @@ TEST_F(LauncherOnWineDisplay, CancelMidUpdateClosesAtOnceAndLeavesOnlyWholeFiles
   StartLauncher();
   ASSERT_EQ(WaitForLauncher(120000), 0);
   ASSERT_TRUE(WaitForGameStarts(1, 20000));
-  for (const std::string& name : {"Gobanvista.exe", "data/openings.dat", "data/welcome.txt", "maps/board19.map"}) {
+  for (const char* name : {"Gobanvista.exe", "data/openings.dat", "data/welcome.txt", "maps/board19.map"}) {
     EXPECT_EQ(ReadFile(std::string(kInstall) + "/" + name), Released("1.0", name)) << name;
   }
 }
