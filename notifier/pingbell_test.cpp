@@ -11,6 +11,7 @@
 #include "platform/codepage.h"
 #include "platform/window.h"
 #include "platform/testing/window_testing.h"
+#include "platform/testing/environment.h"
 
 namespace kivro {
 
@@ -84,7 +85,7 @@ TEST_F(PingbellTest, SystemMenuEndsWithASeparatorAndTheAboutItem) {
 }
 
 TEST_F(PingbellTest, TheAboutCommandShowsTheAboutBoxAndComesBack) {
-  setenv("KIVRO_GUI_CLOSE_AFTER", "100", 1);  // nobody is there to close it
+  platform::testing_support::SetTestVariable("KIVRO_GUI_CLOSE_AFTER", "100");  // nobody is there to close it
   CPingbellDlg dialog;
   ASSERT_TRUE(dialog.Create());
   dialog.OnSysCommand(IDM_ABOUTBOX | 0x5);  // the low four bits are the system's
@@ -93,7 +94,7 @@ TEST_F(PingbellTest, TheAboutCommandShowsTheAboutBoxAndComesBack) {
   dialog.OnSysCommand(platform::kScMinimize);
   EXPECT_EQ(dialog.AboutShownCount(), 1);
   EXPECT_TRUE(dialog.IsIconic());
-  unsetenv("KIVRO_GUI_CLOSE_AFTER");
+  platform::testing_support::UnsetTestVariable("KIVRO_GUI_CLOSE_AFTER");
   dialog.Destroy();
 }
 

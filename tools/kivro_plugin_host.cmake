@@ -1,5 +1,5 @@
 # kivro-plugin-host: a web page's script stand-in for the plug-in.
-if(NOT KIVRO_WINDOWS_UI)
+if(NOT KIVRO_WINDOWS_UI OR NOT TARGET KIVROPlugin)
   return()
 endif()
 add_executable(kivro_plugin_host ${CMAKE_CURRENT_LIST_DIR}/kivro_plugin_host.cpp)
