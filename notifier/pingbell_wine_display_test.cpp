@@ -7,7 +7,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
+#ifdef KIVRO_PINGBELL_PROGRAM
+#include "notifier/Pingbell.h"
+#include "notifier/PingbellDlg.h"
+#include "platform/window.h"
+#endif
+#include "platform/gdi.h"
 #include "platform/process.h"
 #include "platform/thread.h"
 #include "platform/win32/testing/screen_testing.h"
@@ -40,62 +47,104 @@ std::string ScreenshotPath(const std::string& name) {
 
 class PingbellOnWineDisplay : public ::testing::Test {
  protected:
+  // Where the buttons lie in the dialog's client area: the toolkit lays the
+  // same dialog out off-screen here, as the program does on the display
+  // (its buttons are drawn by the toolkit, not windows of their own).
+  static void SetUpTestSuite() {
+#ifdef KIVRO_PINGBELL_PROGRAM
+    if (!platform::InitGui("offscreen")) return;
+    RegisterPingbellStrings();
+    CPingbellDlg layout;
+    if (!layout.Create()) return;
+    client_size_ = {layout.GetClientRect().Width(), layout.GetClientRect().Height()};
+    for (int id : {kIdOk, kIdCancel}) {
+      platform::Rect r = layout.GetDlgItem(id)->GetWindowRect();
+      platform::Point at = layout.ScreenToClient({r.left, r.top});
+      buttons_[id] = {at.x, at.y, at.x + r.Width(), at.y + r.Height()};
+    }
+    laid_out_ = true;
+    layout.Destroy();
+#endif
+  }
   void SetUp() override {
     if (kPingbellProgram[0] == '\0') {
       GTEST_SKIP() << "Pingbell.exe is not built: the Windows backend draws no windows yet "
                       "(KIVRO_WINDOWS_UI is off)";
     }
+    ASSERT_TRUE(laid_out_) << "the toolkit could not lay the dialog out off-screen";
   }
   void TearDown() override {
     if (program_.IsStarted() && !program_.Wait(0)) program_.Terminate();
   }
 
+  // A button's rectangle on the screen, in the dialog shown at `client`.
+  static ScreenRect OnScreen(const ScreenRect& client, int id) {
+    const ScreenRect& b = buttons_[id];
+    return {client.left + b.left, client.top + b.top, client.left + b.right, client.top + b.bottom};
+  }
+
   // Starts the program and waits until its dialog is on the screen with
-  // its buttons drawn; the dialog's picture in `shown`.
-  bool StartAndWaitShown(const std::vector<std::string>& args, Picture* shown) {
+  // both buttons drawn; the dialog's client area in `client`, its picture
+  // in `shown`.
+  bool StartAndWaitShown(const std::vector<std::string>& args, ScreenRect* client, Picture* shown) {
     if (!program_.Start(kPingbellProgram, args)) return false;
+    Picture screen;
     for (int i = 0; i < 400 && !program_.Wait(0); ++i) {
       platform::Sleep(50);
-      ScreenRect dialog, ok, cancel;
+      ScreenRect dialog;
       if (!platform::screen_testing::FindTopWindow(kTitle, &dialog) ||
-          !platform::screen_testing::FindControl(kTitle, kIdOk, &ok) ||
-          !platform::screen_testing::FindControl(kTitle, kIdCancel, &cancel)) {
+          !platform::screen_testing::FindClientArea(kTitle, client)) {
         continue;
       }
-      Picture screen = platform::screen_testing::CaptureScreen();
+      screen = platform::screen_testing::CaptureScreen();
       // Painted: each button shows its frame and caption (several colours).
-      if (screen.Crop(ok).Colours() >= 3 && screen.Crop(cancel).Colours() >= 3) {
+      if (screen.Crop(OnScreen(*client, kIdOk)).Colours() >= 3 &&
+          screen.Crop(OnScreen(*client, kIdCancel)).Colours() >= 3) {
         *shown = screen.Crop(dialog);
         return true;
       }
     }
+    if (!screen.Empty()) platform::screen_testing::SavePng(screen, ScreenshotPath("pingbell_wine_not_shown.png"));
     return false;
   }
-  bool ClickButton(int id) {
-    ScreenRect r;
-    return platform::screen_testing::FindControl(kTitle, id, &r) &&
-           platform::screen_testing::ClickAt(r.left + r.Width() / 2, r.top + r.Height() / 2);
+  static bool ClickButton(const ScreenRect& client, int id) {
+    ScreenRect r = OnScreen(client, id);
+    return platform::screen_testing::ClickAt(r.left + r.Width() / 2, r.top + r.Height() / 2);
   }
 
   platform::Process program_;
+  static bool laid_out_;
+  static platform::Size client_size_;
+  static ScreenRect buttons_[3];
 };
+bool PingbellOnWineDisplay::laid_out_ = false;
+platform::Size PingbellOnWineDisplay::client_size_;
+ScreenRect PingbellOnWineDisplay::buttons_[3];
 
-TEST_F(PingbellOnWineDisplay, ShowsItsDialogAndOkEndsTheProgram) {
+TEST_F(PingbellOnWineDisplay, ShowsItsDialogAsLaidOutAndOkEndsTheProgram) {
+  ScreenRect client;
   Picture shown;
-  ASSERT_TRUE(StartAndWaitShown({}, &shown)) << "the dialog never showed with its buttons";
+  ASSERT_TRUE(StartAndWaitShown({}, &client, &shown)) << "the dialog never showed with its buttons";
   ASSERT_TRUE(platform::screen_testing::SavePng(shown, ScreenshotPath("pingbell_wine.png")));
   std::printf("screenshot: %s (%dx%d)\n", ScreenshotPath("pingbell_wine.png").c_str(), shown.Width(),
               shown.Height());
+  // The window's client area is the dialog as the toolkit lays it out.
+  EXPECT_EQ(client.Width(), client_size_.cx);
+  EXPECT_EQ(client.Height(), client_size_.cy);
   EXPECT_FALSE(program_.Wait(500));  // it waits for its user
-  ASSERT_TRUE(ClickButton(kIdOk));
+  // A click beside the buttons changes nothing: only a button ends it.
+  ASSERT_TRUE(platform::screen_testing::ClickAt(client.left + 4, client.top + 4));
+  EXPECT_FALSE(program_.Wait(1000));
+  ASSERT_TRUE(ClickButton(client, kIdOk));
   EXPECT_TRUE(program_.Wait(20000)) << "OK did not end the program";
   EXPECT_FALSE(platform::screen_testing::TopWindowExists(kTitle));
 }
 
 TEST_F(PingbellOnWineDisplay, CancelEndsTheProgramStartedWithAUrlToo) {
+  ScreenRect client;
   Picture shown;
-  ASSERT_TRUE(StartAndWaitShown({"ZelNoti:ping?from=page"}, &shown));  // the URL is ignored
-  ASSERT_TRUE(ClickButton(kIdCancel));
+  ASSERT_TRUE(StartAndWaitShown({"ZelNoti:ping?from=page"}, &client, &shown));  // the URL is ignored
+  ASSERT_TRUE(ClickButton(client, kIdCancel));
   EXPECT_TRUE(program_.Wait(20000)) << "Cancel did not end the program";
 }
 

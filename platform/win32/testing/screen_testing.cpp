@@ -179,6 +179,16 @@ bool FindTopWindow(const std::string& title, ScreenRect* rect) {
   return true;
 }
 
+bool FindClientArea(const std::string& title, ScreenRect* rect) {
+  HWND window = VisibleTopWindow(title);
+  RECT client{};
+  if (window == nullptr || !GetClientRect(window, &client)) return false;
+  POINT origin{0, 0};
+  if (!ClientToScreen(window, &origin)) return false;
+  *rect = {origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
+  return true;
+}
+
 bool FindControl(const std::string& title, int id, ScreenRect* rect) {
   HWND window = VisibleTopWindow(title);
   HWND control = window != nullptr ? GetDlgItem(window, id) : nullptr;

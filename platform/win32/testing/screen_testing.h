@@ -70,7 +70,10 @@ bool ClickAt(int x, int y);
 // The screen rectangle of the visible top-level window with this title
 // (UTF-8); false when there is none.
 bool FindTopWindow(const std::string& title, ScreenRect* rect);
-// The screen rectangle of the child control `id` of that window.
+// The screen rectangle of that window's client area (inside its frame).
+bool FindClientArea(const std::string& title, ScreenRect* rect);
+// The screen rectangle of the child control `id` of that window (a control
+// that is a window of its own).
 bool FindControl(const std::string& title, int id, ScreenRect* rect);
 // Whether a top-level window with this title exists (shown or not).
 bool TopWindowExists(const std::string& title);
