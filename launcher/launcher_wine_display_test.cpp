@@ -230,7 +230,11 @@ TEST_F(LauncherOnWineDisplay, InstallsWithBothBarsMovingOnTheBoardThenUpdatesToR
   }
   ASSERT_EQ(WaitForLauncher(120000), 0);
   ASSERT_TRUE(WaitForGameStarts(1, 20000)) << "the game did not start";
-  EXPECT_NE(Installed("started.log").find("Gobanvista 1.0 started"), std::string::npos);
+  // Started in its own folder: the prefix's C: as the host sees it.
+  EXPECT_NE(Installed("started.log").find("Gobanvista 1.0 started in /"), std::string::npos)
+      << Installed("started.log");
+  EXPECT_NE(Installed("started.log").find("/drive_c/Zelmora/KOREAN/Gobanvista\n"), std::string::npos)
+      << Installed("started.log");
   EXPECT_EQ(Installed("data\\openings.dat"), Released("1.0", "data/openings.dat"));
   EXPECT_EQ(Installed("Gobanvista.exe"), Released("1.0", "Gobanvista.exe"));
 

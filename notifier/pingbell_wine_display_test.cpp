@@ -12,6 +12,7 @@
 #ifdef KIVRO_PINGBELL_PROGRAM
 #include "notifier/Pingbell.h"
 #include "notifier/PingbellDlg.h"
+#include "platform/testing/window_testing.h"
 #include "platform/window.h"
 #endif
 #include "platform/gdi.h"
@@ -62,6 +63,17 @@ class PingbellOnWineDisplay : public ::testing::Test {
       platform::Point at = layout.ScreenToClient({r.left, r.top});
       buttons_[id] = {at.x, at.y, at.x + r.Width(), at.y + r.Height()};
     }
+    // What the dialog looks like when nothing is pressed or pointed at.
+    platform::gui_testing::PumpMessages(200);
+    platform::Bitmap painted = platform::gui_testing::CaptureWindow(layout);
+    off_screen_ = Picture(painted.Width(), painted.Height());
+    for (int y = 0; y < painted.Height(); ++y) {
+      for (int x = 0; x < painted.Width(); ++x) {
+        platform::ColorRef c = painted.GetPixel(x, y);
+        off_screen_.Set(x, y, (uint32_t(platform::RedOf(c)) << 16) | (uint32_t(platform::GreenOf(c)) << 8) |
+                                  platform::BlueOf(c));
+      }
+    }
     laid_out_ = true;
     layout.Destroy();
 #endif
@@ -87,6 +99,7 @@ class PingbellOnWineDisplay : public ::testing::Test {
   // both buttons drawn; the dialog's client area in `client`, its picture
   // in `shown`.
   bool StartAndWaitShown(const std::vector<std::string>& args, ScreenRect* client, Picture* shown) {
+    platform::screen_testing::MovePointer(0, 0);  // away from where the dialog opens
     if (!program_.Start(kPingbellProgram, args)) return false;
     Picture screen;
     for (int i = 0; i < 400 && !program_.Wait(0); ++i) {
@@ -116,10 +129,12 @@ class PingbellOnWineDisplay : public ::testing::Test {
   static bool laid_out_;
   static platform::Size client_size_;
   static ScreenRect buttons_[3];
+  static Picture off_screen_;
 };
 bool PingbellOnWineDisplay::laid_out_ = false;
 platform::Size PingbellOnWineDisplay::client_size_;
 ScreenRect PingbellOnWineDisplay::buttons_[3];
+Picture PingbellOnWineDisplay::off_screen_;
 
 TEST_F(PingbellOnWineDisplay, ShowsItsDialogAsLaidOutAndOkEndsTheProgram) {
   ScreenRect client;
@@ -131,6 +146,16 @@ TEST_F(PingbellOnWineDisplay, ShowsItsDialogAsLaidOutAndOkEndsTheProgram) {
   // The window's client area is the dialog as the toolkit lays it out.
   EXPECT_EQ(client.Width(), client_size_.cx);
   EXPECT_EQ(client.Height(), client_size_.cy);
+  // Pixel for pixel the dialog the toolkit paints off-screen: the window
+  // presents the toolkit's frame, Korean captions included.
+  Picture on_screen = platform::screen_testing::CaptureScreen().Crop(client);
+  ASSERT_EQ(on_screen.Width(), off_screen_.Width());
+  ASSERT_EQ(on_screen.Height(), off_screen_.Height());
+  int differ = 0;
+  for (int y = 0; y < on_screen.Height(); ++y) {
+    for (int x = 0; x < on_screen.Width(); ++x) differ += on_screen.At(x, y) != off_screen_.At(x, y);
+  }
+  EXPECT_EQ(differ, 0);
   EXPECT_FALSE(program_.Wait(500));  // it waits for its user
   // A click beside the buttons changes nothing: only a button ends it.
   ASSERT_TRUE(platform::screen_testing::ClickAt(client.left + 4, client.top + 4));
