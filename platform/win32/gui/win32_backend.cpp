@@ -259,6 +259,19 @@ class Win32Backend : public Backend {
     pending_.push_back(e);
   }
 
+  static void PaintFrame(HDC dc, const NativeWindow& w) {
+    if (w.frame.empty()) return;
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w.width;
+    bi.bmiHeader.biHeight = -w.height;  // rows top to bottom, as the surface keeps them
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(w.width), static_cast<DWORD>(w.height), 0, 0, 0,
+                      static_cast<UINT>(w.height), w.frame.data(), &bi, DIB_RGB_COLORS);
+  }
+
   static HICON MakeIcon(const Icon& icon) {
     int32_t n = icon.Width();
     BITMAPV5HEADER h{};
@@ -329,20 +342,14 @@ class Win32Backend : public Backend {
       case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(hwnd, &ps);
-        if (w && !w->frame.empty()) {
-          BITMAPINFO bi{};
-          bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-          bi.bmiHeader.biWidth = w->width;
-          bi.bmiHeader.biHeight = -w->height;  // rows top to bottom, as the surface keeps them
-          bi.bmiHeader.biPlanes = 1;
-          bi.bmiHeader.biBitCount = 32;
-          bi.bmiHeader.biCompression = BI_RGB;
-          SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(w->width), static_cast<DWORD>(w->height), 0, 0, 0,
-                            static_cast<UINT>(w->height), w->frame.data(), &bi, DIB_RGB_COLORS);
-        }
+        if (w) PaintFrame(dc, *w);
         EndPaint(hwnd, &ps);
         return 0;
       }
+      case WM_PRINTCLIENT:
+        // PrintWindow and the system's own pictures of the window.
+        if (w) PaintFrame(reinterpret_cast<HDC>(wparam), *w);
+        return 0;
       case WM_ERASEBKGND:
         return 1;  // the frame covers every pixel
       case WM_MOUSEMOVE:
