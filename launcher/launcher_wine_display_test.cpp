@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -294,7 +295,10 @@ TEST_F(LauncherOnWineDisplay, CancelMidUpdateClosesAtOnceAndLeavesOnlyWholeFiles
   std::vector<std::string> files = FilesBelow(kInstall);
   int whole = 0;
   for (const std::string& name : files) {
-    if (IsUpdateWorkFile(name) || name == "gobanvista.vrl") continue;
+    if (IsUpdateWorkFile(name) || name == "gobanvista.vrl") {
+      std::printf("kept for the next run: %s\n", name.c_str());
+      continue;
+    }
     if (name.size() > 4 && name.compare(name.size() - 4, 4, ".npk") == 0) {
       bool readable = false, released_readable = false;
       std::map<std::string, std::string> got = PackageEntities(std::string(kInstall) + "\\" + name, &readable);
