@@ -33,6 +33,7 @@ using launcher_e2e::DemoServer;
 using launcher_e2e::DemoWorld;
 using launcher_e2e::ReadFile;
 using platform::screen_testing::Picture;
+using platform::screen_testing::ScreenRect;
 using platform::screen_testing::ScreenPoint;
 
 // The launcher's own install folder on this machine (the prefix's C:).
@@ -321,6 +322,40 @@ TEST_F(LauncherOnWineDisplay, CancelMidUpdateClosesAtOnceAndLeavesOnlyWholeFiles
   for (const char* name : {"Gobanvista.exe", "data/openings.dat", "data/welcome.txt", "maps/board19.map"}) {
     EXPECT_EQ(ReadFile(std::string(kInstall) + "/" + name), Released("1.0", name)) << name;
   }
+}
+
+TEST_F(LauncherOnWineDisplay, AFailedCheckWaitsInAMessageBoxUntilOkIsClicked) {
+  Serve("");  // nothing published: the patch list is missing
+  StartLauncher();
+  // The box carries the program's name as its title, as the window does;
+  // it is the one that is not the window's size.
+  ScreenRect box;
+  bool shown = false;
+  for (int i = 0; i < 600 && !shown && !LauncherEnded(); ++i) {
+    platform::Sleep(100);
+    for (const ScreenRect& r : platform::screen_testing::FindClientAreas("KIVROInstaller")) {
+      if (r.Width() != launcher::kWindowWidth || r.Height() != launcher::kWindowHeight) {
+        box = r;
+        shown = true;
+      }
+    }
+  }
+  ASSERT_TRUE(shown) << "no message box appeared";
+  // Painted: its text and button drawn over the plain background.
+  Picture picture;
+  for (int i = 0; i < 100 && picture.Colours() < 3; ++i) {
+    platform::Sleep(50);
+    picture = platform::screen_testing::CaptureScreen().Crop(box);
+  }
+  EXPECT_GE(picture.Colours(), 3u);
+  platform::screen_testing::SavePng(picture, OutputPath("launcher_check_failed_wine.png"));
+  EXPECT_FALSE(launcher_->Wait(1000)) << "the program did not wait for its player";
+  // The toolkit's message box puts OK 16 pixels from the right edge and 12
+  // from the bottom, 80 x 24 pixels.
+  ASSERT_TRUE(platform::screen_testing::ClickAt(box.right - 16 - 40, box.bottom - 12 - 12));
+  EXPECT_EQ(WaitForLauncher(30000), 1);  // a failure was shown
+  platform::Sleep(500);
+  EXPECT_EQ(GameStarts(), 0);
 }
 
 }  // namespace

@@ -53,6 +53,14 @@ ScreenRect RectOf(HWND window) {
   return {r.left, r.top, r.right, r.bottom};
 }
 
+bool ClientAreaOf(HWND window, ScreenRect* rect) {
+  RECT client{};
+  POINT origin{0, 0};
+  if (!GetClientRect(window, &client) || !ClientToScreen(window, &origin)) return false;
+  *rect = {origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
+  return true;
+}
+
 bool SendMouse(DWORD flags, int x, int y) {
   INPUT input{};
   input.type = INPUT_MOUSE;
@@ -181,12 +189,25 @@ bool FindTopWindow(const std::string& title, ScreenRect* rect) {
 
 bool FindClientArea(const std::string& title, ScreenRect* rect) {
   HWND window = VisibleTopWindow(title);
-  RECT client{};
-  if (window == nullptr || !GetClientRect(window, &client)) return false;
-  POINT origin{0, 0};
-  if (!ClientToScreen(window, &origin)) return false;
-  *rect = {origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
-  return true;
+  return window != nullptr && ClientAreaOf(window, rect);
+}
+
+std::vector<ScreenRect> FindClientAreas(const std::string& title) {
+  struct Search {
+    std::wstring title;
+    std::vector<ScreenRect> found;
+  } search{Utf8ToWide(title), {}};
+  EnumWindows(
+      [](HWND window, LPARAM context) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(context);
+        wchar_t text[256] = {};
+        GetWindowTextW(window, text, 256);
+        ScreenRect r;
+        if (IsWindowVisible(window) && s->title == text && ClientAreaOf(window, &r)) s->found.push_back(r);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
 bool FindControl(const std::string& title, int id, ScreenRect* rect) {

@@ -72,6 +72,9 @@ bool ClickAt(int x, int y);
 bool FindTopWindow(const std::string& title, ScreenRect* rect);
 // The screen rectangle of that window's client area (inside its frame).
 bool FindClientArea(const std::string& title, ScreenRect* rect);
+// The client areas of every visible top-level window with this title (a
+// program's message box may carry its main window's title).
+std::vector<ScreenRect> FindClientAreas(const std::string& title);
 // The screen rectangle of the child control `id` of that window (a control
 // that is a window of its own).
 bool FindControl(const std::string& title, int id, ScreenRect* rect);
