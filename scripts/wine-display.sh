@@ -60,6 +60,9 @@ end_display_run() {
     kill "$(cat "$WINEPREFIX.xvfb.pid")" >/dev/null 2>&1
     rm -f "$WINEPREFIX.xvfb.pid"
   fi
+  # Reaped here when this shell started it (a leftover's parent is gone).
+  [ -n "${xvfb_pid:-}" ] && wait "$xvfb_pid" 2>/dev/null
+  xvfb_pid=
   [ -n "${display_dir:-}" ] && rm -rf "$display_dir"
   display_dir=
 }
@@ -72,6 +75,7 @@ run_on_display() {
   flock 7
   # A run killed before its clean-up left its servers: end them first.
   display_dir=
+  xvfb_pid=
   end_display_run
   display_dir=$(mktemp -d) || return 1
   trap end_display_run EXIT
@@ -80,7 +84,8 @@ run_on_display() {
   trap 'exit 143' TERM
   Xvfb -displayfd 8 -screen 0 "$KIVRO_WINE_SCREEN" -nolisten tcp -noreset \
     8>"$display_dir/number" 7>&- </dev/null >"$display_dir/xvfb.log" 2>&1 &
-  echo $! >"$WINEPREFIX.xvfb.pid"
+  xvfb_pid=$!
+  echo $xvfb_pid >"$WINEPREFIX.xvfb.pid"
   # Xvfb writes its display number once it accepts clients.
   waited=0
   while ! grep -q '^[0-9]' "$display_dir/number" 2>/dev/null; do
