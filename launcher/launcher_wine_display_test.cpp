@@ -7,7 +7,7 @@
 // middle of an update closes the window at once and leaves only whole files.
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -153,6 +153,20 @@ class LauncherOnWineDisplay : public launcher_e2e::LoopbackLauncherTest {
     std::string why;
     ASSERT_TRUE(server_.Start(world_.Dir(), world_.Server(), host_.port, limit_rate, &why)) << why;
   }
+  // The requests served since the last call, sorted; nginx merges nothing
+  // in $uri, so both forms of the joint after the base are taken as "//".
+  std::vector<std::string> SortedRequests() {
+    std::vector<std::string> served = server_.TakeRequests();
+    for (std::string& line : served) {
+      size_t once = line.find("/dist/gobanvista/");
+      if (once != std::string::npos && line.find("gobanvista//") == std::string::npos) line.insert(once + 17, "/");
+    }
+    return Sorted(served);
+  }
+  static std::vector<std::string> Sorted(std::vector<std::string> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+  }
   void StartLauncher() {
     launcher_ = std::make_unique<platform::Process>();
     ASSERT_TRUE(launcher_->Start(kLauncherProgram, {}, platform::ToWindowsPath(world_.Dir())));
@@ -240,14 +254,26 @@ TEST_F(LauncherOnWineDisplay, InstallsWithBothBarsMovingOnTheBoardThenUpdatesToR
   EXPECT_EQ(Installed("data\\openings.dat"), Released("1.0", "data/openings.dat"));
   EXPECT_EQ(Installed("Gobanvista.exe"), Released("1.0", "Gobanvista.exe"));
 
-  // The next run, against release 2.0 at full speed: it updates and starts
-  // the new game.
+  // The next run, against release 2.0 at full speed: it fetches only what
+  // changed (files compared by size, local time and byte sum on this
+  // machine's own file system), updates and starts the new game.
   server_.Stop();
   ASSERT_TRUE(world_.Publish("2.0", "1.0"));
   Serve("");
+  server_.TakeRequests();  // the first run's
   StartLauncher();
   ASSERT_EQ(WaitForLauncher(120000), 0);
   ASSERT_TRUE(WaitForGameStarts(2, 20000)) << "the updated game did not start";
+  std::vector<std::string> expected = {
+      "GET /vrl/newvrl/gobanvista.vrl",
+      "GET /dist/gobanvista//Gobanvista.exe.zip",
+      "GET /dist/gobanvista//schedule.txt.zip",
+      "GET /dist/gobanvista//version.txt.zip",
+      "GET /dist/gobanvista//welcome.txt.zip",
+      "GET /dist/gobanvista//__npk_entity/stones.npk_npk/black.stn.zip",
+      "GET /dist/gobanvista//__npk_entity/stones.npk_npk/bowl.stn.zip",
+  };
+  EXPECT_EQ(SortedRequests(), Sorted(expected));
   EXPECT_NE(Installed("started.log").find("Gobanvista 2.0 started"), std::string::npos);
   EXPECT_EQ(Installed("data\\schedule.txt"), "Tonight: the Myeongin final, game 3.\n");
   EXPECT_EQ(Installed("data\\version.txt"), "Gobanvista 2.0\n");
@@ -257,6 +283,12 @@ TEST_F(LauncherOnWineDisplay, InstallsWithBothBarsMovingOnTheBoardThenUpdatesToR
   EXPECT_TRUE(readable);
   EXPECT_EQ(stones["black.stn"], std::to_string(0x1000) + ":stone-black-v2 (polished)\n");
   EXPECT_EQ(stones["bowl.stn"], std::to_string(0x1000) + ":cap-maple-v1\n");
+
+  // Nothing new: only the list is fetched and the game starts at once.
+  StartLauncher();
+  ASSERT_EQ(WaitForLauncher(120000), 0);
+  ASSERT_TRUE(WaitForGameStarts(3, 20000));
+  EXPECT_EQ(SortedRequests(), std::vector<std::string>{"GET /vrl/newvrl/gobanvista.vrl"});
 }
 
 TEST_F(LauncherOnWineDisplay, CancelMidUpdateClosesAtOnceAndLeavesOnlyWholeFiles) {
