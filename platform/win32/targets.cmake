@@ -47,7 +47,7 @@ if(KIVRO_HAVE_GUI)
   kivro_add_test(gui_win32_test
     SOURCES ${_win32}/gui/win32_backend_test.cpp ${_win32}/gui/gdi_font_test.cpp
             ${_win32}/gui/resource_section_test.cpp
-    LIBS kivro_gui kivro_gui_testing kivro_top_windows kivro_process)
+    LIBS kivro_gui kivro_gui_testing kivro_top_windows kivro_process shell32)
   add_dependencies(gui_win32_test kivro_test_send_message)
   target_compile_definitions(gui_win32_test PRIVATE
     KIVRO_TEST_SEND_MESSAGE_PROGRAM="$<TARGET_FILE:kivro_test_send_message>"

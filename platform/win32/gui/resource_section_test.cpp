@@ -2,6 +2,9 @@
 // bitmaps 201 and 203 (an 8-bit BMP with a short colour table) and icon 202 (two
 // images) compiled by windres, which stores them without the files' own
 // headers; the toolkit gets them back as the very files.
+#include <windows.h>
+#include <shellapi.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -48,6 +51,23 @@ TEST(ResourceSectionTest, AnIconComesBackAsItsFileWithBothImages) {
     ASSERT_EQ(built.Width(), size);
     EXPECT_EQ(built.Pixels(), expected.Pixels()) << size;
   }
+}
+
+TEST(ResourceSectionTest, TheIconIsTheProgramFilesIcon) {
+  // What Explorer shows for the file: its first icon group.
+  wchar_t path[MAX_PATH];
+  ASSERT_GT(GetModuleFileNameW(nullptr, path, MAX_PATH), 0u);
+  EXPECT_EQ(ExtractIconExW(path, -1, nullptr, nullptr, 0), 1u);
+  HICON large = nullptr;
+  ASSERT_EQ(ExtractIconExW(path, 0, &large, nullptr, 1), 1u);
+  ICONINFO info{};
+  ASSERT_TRUE(GetIconInfo(large, &info));
+  BITMAP mask{};
+  GetObjectW(info.hbmMask, sizeof mask, &mask);
+  EXPECT_EQ(mask.bmWidth, 32);  // the group's 32 x 32 image
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  DestroyIcon(large);
 }
 
 TEST(ResourceSectionTest, MissingResourcesAndKindsAreNotFound) {

@@ -218,8 +218,11 @@ class Win32Backend : public Backend {
   }
 
   void WaitInput(int32_t timeout_ms, std::vector<InputEvent>* out) override {
+    handled_ = false;
     Pump();
-    if (timeout_ms > 0 && pending_.empty()) {
+    // A handler that ran for a sent message may have left painting to do:
+    // no waiting then.
+    if (timeout_ms > 0 && pending_.empty() && !handled_) {
       MsgWaitForMultipleObjectsEx(1, &wake_, static_cast<DWORD>(timeout_ms), QS_ALLINPUT,
                                   MWMO_INPUTAVAILABLE);
       Pump();
@@ -327,9 +330,13 @@ class Win32Backend : public Backend {
       msg.wParam = wparam;
       msg.lParam = lparam;
       msg.time = static_cast<DWORD>(GetMessageTime());
-      if (hook(reinterpret_cast<const NativeEvent*>(&msg))) return 0;
+      if (hook(reinterpret_cast<const NativeEvent*>(&msg))) {
+        handled_ = true;
+        return 0;
+      }
     }
     if (message >= WM_USER && message <= 0xFFFF) {
+      handled_ = true;
       intptr_t answer = 0;
       RunOnWindow(top, [&](Window& w) {
         answer = w.SendWindowMessage(message, static_cast<uintptr_t>(wparam), static_cast<intptr_t>(lparam));
@@ -446,6 +453,7 @@ class Win32Backend : public Backend {
 
   HANDLE wake_ = nullptr;
   HCURSOR cursor_ = nullptr;
+  bool handled_ = false;  // a hook or handler ran during this WaitInput
   std::map<WindowHandle, NativeWindow> windows_;
   std::vector<InputEvent> pending_;
 };

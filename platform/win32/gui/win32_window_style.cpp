@@ -11,9 +11,9 @@ NativeStyle NativeStyleOf(uint32_t s, bool owned) {
   n.style = WS_POPUP | WS_CLIPSIBLINGS;
   if (s & kStyleCaption) n.style |= WS_CAPTION;
   if (s & kStyleBorder) n.style |= WS_BORDER;
-  // The close box and the title bar's menu come with the system menu style,
-  // which only a title bar can show.
-  if ((s & kStyleSysMenu) && (s & kStyleCaption)) n.style |= WS_SYSMENU;
+  // The close box, and the system's menu of the taskbar button (its Close
+  // comes back as WM_CLOSE, which the toolkit handles).
+  if (s & kStyleSysMenu) n.style |= WS_SYSMENU;
   if (s & kStyleModalFrame) n.ex_style |= WS_EX_DLGMODALFRAME;
   if (s & kStyleAppWindow) n.ex_style |= WS_EX_APPWINDOW;
   // The toolkit's pop-up menus: owned, bordered, without a title bar.
