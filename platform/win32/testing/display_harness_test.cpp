@@ -51,7 +51,7 @@ std::string ScreenshotPath(const std::string& name) {
 }
 
 TEST(DisplayHarness, KoreanSystemFacesHaveHangulAsOnAKoreanWindows) {
-  // "확인", "취소", "프로그램 설치 중": texts the programs show.
+  // "확인", "취소", "프로": Hangul of the programs' texts.
   const std::string korean = "\xED\x99\x95\xEC\x9D\xB8\xEC\xB7\xA8\xEC\x86\x8C\xED\x94\x84\xEB\xA1\x9C";
   for (const char* face : {"\xEA\xB5\xB4\xEB\xA6\xBC", "Gulim", "\xEB\x8F\x8B\xEC\x9B\x80", "Dotum"}) {
     std::string real;
@@ -65,7 +65,7 @@ TEST(DisplayHarness, KoreanSystemFacesHaveHangulAsOnAKoreanWindows) {
 class PaintWindowOnScreen : public ::testing::Test {
  protected:
   void SetUp() override {
-    log_ = (fs::temp_directory_path() / ("kivro-paint-" + std::to_string(std::rand()) + ".log")).string();
+    log_ = (fs::temp_directory_path() / ("kivro-paint-" + std::to_string(GetCurrentProcessId()) + ".log")).string();
     std::remove(log_.c_str());
     ASSERT_TRUE(program_.Start(KIVRO_TEST_PAINT_WINDOW_PROGRAM,
                                {std::to_string(kLeft), std::to_string(kTop), log_,
