@@ -22,7 +22,7 @@ write_font_substitutes() {
   for face in 굴림 Gulim 굴림체 GulimChe 돋움 Dotum 돋움체 DotumChe; do
     printf '"%s"="NanumGothic"\r\n' "$face"
   done
-} 
+}
 
 make_display_prefix() {
   [ -f "$WINEPREFIX/.kivro-x11" ] && return 0

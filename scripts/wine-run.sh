@@ -9,7 +9,7 @@
 #   scripts/wine-run.sh --display <prefix folder> <program.exe> [arguments...]
 # runs the program where a player would see it: in a prefix of its own with
 # Wine's X11 driver and a Korean font standing in for Gulim, on a private X
-# server (Xvfb) started for this one run (see run_on_display below).
+# server (Xvfb) started for this one run (scripts/wine-display.sh).
 set -u
 DISPLAY_RUN=
 if [ "${1:-}" = "--display" ]; then
