@@ -4,6 +4,7 @@
 // It creates the object by its ProgID, calls every method and property and
 // prints one line per call: "<what>: <answer>", or "<what>: error <code>"
 // when the call threw. Texts outside printable ASCII are printed as \uXXXX.
+// The exit code is 1 when the object cannot be made, else 0.
 // MUTEX_NAME names a mutex that the caller holds while this runs.
 
 function printable(text) {
@@ -31,7 +32,9 @@ function attempt(what, call) {
 }
 
 var mutexName = WScript.Arguments.length > 0 ? WScript.Arguments(0) : "";
-var plugin = new ActiveXObject("KIVROPlugin.KIVROPlugin");
+var plugin;
+attempt("new ActiveXObject", function () { plugin = new ActiveXObject("KIVROPlugin.KIVROPlugin"); });
+if (plugin === undefined) WScript.Quit(1);
 
 attempt("zms_chkDown", function () { return plugin.zms_chkDown(); });
 attempt("zms_chkLauncher", function () { return plugin.zms_chkLauncher(); });

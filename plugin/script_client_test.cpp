@@ -43,7 +43,7 @@ std::string System(const std::string& program) {
 }
 
 // Runs a program and waits for it; its exit code, or -1.
-int Run(const std::string& program, const std::vector<std::string>& args,
+int RunProgram(const std::string& program, const std::vector<std::string>& args,
         uint32_t timeout_ms = 120000) {
   platform::Process process;
   if (!process.Start(program, args)) return -1;
@@ -143,11 +143,13 @@ class ScriptClientTest : public ::testing::Test {
     }
     // Registration starts from a machine without the keys it may keep.
     for (const char* key : {"Zelmora", "ZelNoti", "CLSID\\Component Cathegories"}) {
-      if (platform::RegistryKeyExists(kCR, key)) ASSERT_TRUE(platform::RegistryDeleteTree(kCR, key));
+      if (platform::RegistryKeyExists(kCR, key)) {
+        ASSERT_TRUE(platform::RegistryDeleteTree(kCR, key));
+      }
     }
   }
   void TearDown() override {
-    Run(System("regsvr32.exe"), {"/u", "/s", Windows(KIVRO_PLUGIN_FILE)});
+    RunProgram(System("regsvr32.exe"), {"/u", "/s", Windows(KIVRO_PLUGIN_FILE)});
     for (const std::string& path : placed_) {
       platform::RemoveFile(path);
       platform::RemoveFile(path + ".log");
@@ -157,7 +159,30 @@ class ScriptClientTest : public ::testing::Test {
   std::vector<std::string> placed_;
 };
 
+// Runs the JScript client with cscript; its output goes to `transcript`.
+int RunScriptClient(const std::string& mutex_name, const std::string& transcript) {
+  platform::RemoveFile(transcript);
+  std::string command = "cscript.exe //nologo " + Windows(KIVRO_SCRIPT_CLIENT) + " " +
+                        mutex_name + " > " + transcript + " 2>&1";
+  return RunProgram(System("cmd.exe"), {"/c", command});
+}
+
+std::string WithoutCarriageReturns(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c != '\r') out.push_back(c);
+  }
+  return out;
+}
+
 TEST_F(ScriptClientTest, RegsvrThenAPageScriptCallsEveryMemberAndRegsvrUndoesItAll) {
+  // Unregistered, a page cannot make the object ("Automation server can't
+  // create object"). The script host registers its own library on its
+  // first run, so the registry is compared from after this run on.
+  std::string unregistered = Windows(KIVRO_SCRIPT_TRANSCRIPT);
+  unregistered.insert(unregistered.rfind('.'), "_unregistered");
+  EXPECT_EQ(RunScriptClient("none", unregistered), 1);
+  EXPECT_EQ(WithoutCarriageReturns(Read(unregistered)), "new ActiveXObject: error 0x800A01AD\n");
   Snapshot before = TakeSnapshot();
   ASSERT_GT(before.size(), 100u);
 
@@ -174,21 +199,20 @@ TEST_F(ScriptClientTest, RegsvrThenAPageScriptCallsEveryMemberAndRegsvrUndoesItA
   char* view = static_cast<char*>(section.Map());
   ASSERT_NE(view, nullptr);
   std::memcpy(view, game_info.c_str(), game_info.size() + 1);
-  const std::string mutex_name = "KIVRO script client test mutex";
+  // One word: it passes through cmd's command line unquoted.
+  const std::string mutex_name = "KIVRO.ScriptClientTest.Mutex";
   platform::NamedMutex mutex;
   ASSERT_TRUE(mutex.Create(mutex_name));
 
-  ASSERT_EQ(Run(System("regsvr32.exe"), {"/s", Windows(KIVRO_PLUGIN_FILE)}), 0);
+  ASSERT_EQ(RunProgram(System("regsvr32.exe"), {"/s", Windows(KIVRO_PLUGIN_FILE)}), 0);
 
   // The transcript stays in the build tree for people to read.
   std::string transcript = Windows(KIVRO_SCRIPT_TRANSCRIPT);
-  platform::RemoveFile(transcript);
-  std::string command = "cscript.exe //nologo " + Windows(KIVRO_SCRIPT_CLIENT) + " \"" +
-                        mutex_name + "\" > " + transcript + " 2>&1";
-  ASSERT_EQ(Run(System("cmd.exe"), {"/c", command}), 0) << Read(transcript);
+  ASSERT_EQ(RunScriptClient(mutex_name, transcript), 0) << Read(transcript);
 
   std::string long_answer = "511 characters, its start";
   std::string expected =
+      "new ActiveXObject: done\n"
       "zms_chkDown: done\n"
       "zms_chkLauncher: done\n"
       "CurGameInfo before SearchZelmora: \n"
@@ -203,12 +227,7 @@ TEST_F(ScriptClientTest, RegsvrThenAPageScriptCallsEveryMemberAndRegsvrUndoesItA
       "zms_startGame: done\n"
       "zms_startNotify: done\n"
       "unknown member: error 0x800A01B6\n";
-  std::string got = Read(transcript);
-  std::string without_cr;
-  for (char c : got) {
-    if (c != '\r') without_cr.push_back(c);
-  }
-  EXPECT_EQ(without_cr, expected);
+  EXPECT_EQ(WithoutCarriageReturns(Read(transcript)), expected);
 
   // The launcher window was sent its message (0x046F, both parameters 0).
   EXPECT_EQ(Read(launcher_log), "1135 0 0\n");
@@ -219,7 +238,7 @@ TEST_F(ScriptClientTest, RegsvrThenAPageScriptCallsEveryMemberAndRegsvrUndoesItA
 
   // Removal takes back everything but what stays by design: the two
   // protocols and the (now empty) category key.
-  ASSERT_EQ(Run(System("regsvr32.exe"), {"/u", "/s", Windows(KIVRO_PLUGIN_FILE)}), 0);
+  ASSERT_EQ(RunProgram(System("regsvr32.exe"), {"/u", "/s", Windows(KIVRO_PLUGIN_FILE)}), 0);
   std::string kept = Difference(before, TakeSnapshot());
   std::string folder = windows_ + "\\Downloaded Program Files\\";
   std::string expected_kept =
@@ -240,11 +259,11 @@ TEST_F(ScriptClientTest, RegsvrThenAPageScriptCallsEveryMemberAndRegsvrUndoesItA
 }
 
 TEST_F(ScriptClientTest, ProtocolLinksOpenedByTheShellStartTheirProgramsWithTheUrl) {
-  ASSERT_EQ(Run(System("regsvr32.exe"), {"/s", Windows(KIVRO_PLUGIN_FILE)}), 0);
-  ASSERT_EQ(Run(System("start.exe"), {"Zelmora:open/Gobanvista"}), 0);
+  ASSERT_EQ(RunProgram(System("regsvr32.exe"), {"/s", Windows(KIVRO_PLUGIN_FILE)}), 0);
+  ASSERT_EQ(RunProgram(System("start.exe"), {"Zelmora:open/Gobanvista"}), 0);
   EXPECT_EQ(AwaitContent(downloaded_ + "\\KIVROInstaller.exe.log"),
             downloaded_ + "\\KIVROInstaller.exe [Zelmora:open/Gobanvista]\n");
-  ASSERT_EQ(Run(System("start.exe"), {"ZelNoti:notice 7"}), 0);
+  ASSERT_EQ(RunProgram(System("start.exe"), {"ZelNoti:notice 7"}), 0);
   EXPECT_EQ(AwaitContent(downloaded_ + "\\Pingbell.exe.log"),
             downloaded_ + "\\Pingbell.exe [ZelNoti:notice 7]\n");
   // Nothing was started from the Windows folder itself.

@@ -15,6 +15,9 @@ function(kivro_add_plugin_windows_test name)
                  ${runner} ${CMAKE_BINARY_DIR}/wine-plugin)
   endif()
   set_property(TEST ${name} PROPERTY RESOURCE_LOCK kivro_plugin_machine)
+  # A Korean Windows, as players have: its ANSI code page (949) is the one
+  # the system reads the type library's Korean help strings in.
+  set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT LC_ALL=ko_KR.UTF-8)
 endfunction()
 
 kivro_add_plugin_windows_test(plugin_com_server_test
