@@ -22,6 +22,7 @@
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/shared_memory.h"
+#include "platform/testing/program_output.h"
 #include "platform/testing/top_windows_testing.h"
 #include "platform/thread.h"
 
@@ -159,12 +160,14 @@ class ScriptClientTest : public ::testing::Test {
   std::vector<std::string> placed_;
 };
 
-// Runs the JScript client with cscript; its output goes to `transcript`.
-int RunScriptClient(const std::string& mutex_name, const std::string& transcript) {
-  platform::RemoveFile(transcript);
-  std::string command = "cscript.exe //nologo " + Windows(KIVRO_SCRIPT_CLIENT) + " " +
-                        mutex_name + " > " + transcript + " 2>&1";
-  return RunProgram(System("cmd.exe"), {"/c", command});
+// Runs the JScript client with cscript; what it prints is kept in the file
+// `transcript` and answered in `output`.
+int RunScriptClient(const std::string& mutex_name, const std::string& transcript,
+                    std::string* output) {
+  int code = platform::RunCapturingOutput(
+      System("cscript.exe"), {"//nologo", Windows(KIVRO_SCRIPT_CLIENT), mutex_name}, output);
+  platform::WriteWholeFile(transcript, output->data(), output->size());
+  return code;
 }
 
 std::string WithoutCarriageReturns(const std::string& text) {
@@ -181,8 +184,9 @@ TEST_F(ScriptClientTest, RegsvrThenAPageScriptCallsEveryMemberAndRegsvrUndoesItA
   // first run, so the registry is compared from after this run on.
   std::string unregistered = Windows(KIVRO_SCRIPT_TRANSCRIPT);
   unregistered.insert(unregistered.rfind('.'), "_unregistered");
-  EXPECT_EQ(RunScriptClient("none", unregistered), 1);
-  EXPECT_EQ(WithoutCarriageReturns(Read(unregistered)), "new ActiveXObject: error 0x800A01AD\n");
+  std::string output;
+  EXPECT_EQ(RunScriptClient("none", unregistered, &output), 1);
+  EXPECT_EQ(WithoutCarriageReturns(output), "new ActiveXObject: error 0x800A01AD\n");
   Snapshot before = TakeSnapshot();
   ASSERT_GT(before.size(), 100u);
 
@@ -208,7 +212,7 @@ TEST_F(ScriptClientTest, RegsvrThenAPageScriptCallsEveryMemberAndRegsvrUndoesItA
 
   // The transcript stays in the build tree for people to read.
   std::string transcript = Windows(KIVRO_SCRIPT_TRANSCRIPT);
-  ASSERT_EQ(RunScriptClient(mutex_name, transcript), 0) << Read(transcript);
+  ASSERT_EQ(RunScriptClient(mutex_name, transcript, &output), 0) << output;
 
   std::string long_answer = "511 characters, its start";
   std::string expected =
@@ -227,7 +231,7 @@ TEST_F(ScriptClientTest, RegsvrThenAPageScriptCallsEveryMemberAndRegsvrUndoesItA
       "zms_startGame: done\n"
       "zms_startNotify: done\n"
       "unknown member: error 0x800A01B6\n";
-  EXPECT_EQ(WithoutCarriageReturns(Read(transcript)), expected);
+  EXPECT_EQ(WithoutCarriageReturns(output), expected);
 
   // The launcher window was sent its message (0x046F, both parameters 0).
   EXPECT_EQ(Read(launcher_log), "1135 0 0\n");
@@ -268,6 +272,26 @@ TEST_F(ScriptClientTest, ProtocolLinksOpenedByTheShellStartTheirProgramsWithTheU
             downloaded_ + "\\Pingbell.exe [ZelNoti:notice 7]\n");
   // Nothing was started from the Windows folder itself.
   EXPECT_FALSE(platform::FileExists(windows_ + "\\KIVROInstaller.exe.log"));
+}
+
+// kivro-plugin-host stands in for a page from the command line: it makes
+// the object through CoCreateInstance by its ProgID and calls by name.
+TEST_F(ScriptClientTest, ThePluginHostMakesTheObjectThroughTheSystemAndCallsByName) {
+  std::string host = Windows(KIVRO_PLUGIN_HOST);
+  std::string out;
+  ASSERT_EQ(RunProgram(host, {"register", Windows(KIVRO_PLUGIN_FILE)}), 0);
+  EXPECT_EQ(platform::RunCapturingOutput(
+                host, {"call", "CurGameInfo=Gobanvista", "--", "call", "CurGameInfo", "--", "call",
+                       "zms_chkMutex", "KIVRO.NoSuchMutex", "--", "call", "zms_startGame", "",
+                       "--", "call", "zms_chkDown"},
+                &out),
+            1);
+  EXPECT_EQ(WithoutCarriageReturns(out), "Gobanvista\nFALSE\nzms_startGame: 0xFFFFFFFF\n");
+  EXPECT_EQ(platform::RunCapturingOutput(host, {"call", "zms_chkDown"}, &out), 0);
+  EXPECT_EQ(out, "");
+  ASSERT_EQ(RunProgram(host, {"unregister", Windows(KIVRO_PLUGIN_FILE)}), 0);
+  EXPECT_EQ(platform::RunCapturingOutput(host, {"call", "zms_chkDown"}, &out), 1);
+  EXPECT_EQ(WithoutCarriageReturns(out), "create KIVROPlugin.KIVROPlugin: 0x800401F3\n");
 }
 
 }  // namespace

@@ -26,9 +26,11 @@ kivro_add_plugin_windows_test(plugin_com_server_test
 
 kivro_add_plugin_windows_test(plugin_script_client_test
   SOURCES script_client_test.cpp
-  LIBS kivro_top_windows_testing kivro_shared_memory kivro_process kivro_registry kivro_platform)
+  LIBS kivro_platform_testing kivro_top_windows_testing kivro_shared_memory kivro_process
+       kivro_registry kivro_platform)
 target_compile_definitions(plugin_script_client_test PRIVATE
   KIVRO_TEST_START_RECORDER="$<TARGET_FILE:kivro_test_start_recorder>"
   KIVRO_SCRIPT_CLIENT="${CMAKE_CURRENT_SOURCE_DIR}/script_client.js"
-  KIVRO_SCRIPT_TRANSCRIPT="${CMAKE_CURRENT_BINARY_DIR}/script_client_transcript.txt")
-add_dependencies(plugin_script_client_test kivro_test_start_recorder)
+  KIVRO_SCRIPT_TRANSCRIPT="${CMAKE_CURRENT_BINARY_DIR}/script_client_transcript.txt"
+  KIVRO_PLUGIN_HOST="$<TARGET_FILE:kivro_plugin_host>")
+add_dependencies(plugin_script_client_test kivro_test_start_recorder kivro_plugin_host)

@@ -101,9 +101,11 @@ HRESULT MakeCall(platform::IDispatch* object, const Call& call) {
   HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, 0x409, &id);
   if (platform::Failed(hr)) return hr;
 
+  // The system's VARIANT has no constructor: each starts empty here.
   platform::VARIANT arg;
+  platform::VariantInit(&arg);
   platform::DISPID put_id = DISPID_PROPERTYPUT;
-  platform::DISPPARAMS params;
+  platform::DISPPARAMS params{};  // the system's has no initialisers either
   if (put || call.has_arg) {
     arg.vt = VT_BSTR;
     arg.bstrVal = ToBstr(put ? value : call.arg);
@@ -115,6 +117,7 @@ HRESULT MakeCall(platform::IDispatch* object, const Call& call) {
     }
   }
   platform::VARIANT result;
+  platform::VariantInit(&result);
   uint16_t flags = static_cast<uint16_t>(
       put ? DISPATCH_PROPERTYPUT
           : DISPATCH_METHOD | DISPATCH_PROPERTYGET);

@@ -12,7 +12,7 @@ set(KIVRO_BACKEND_CORE
 # memory counters, screen metrics.
 set(KIVRO_BACKEND_CORE_LIBS ws2_32 ole32 oleaut32 advapi32 shell32 user32 psapi)
 set(KIVRO_BACKEND_TESTING ${_win32}/testing/temp_root.cpp ${_win32}/testing/host_command.cpp
-    ${_win32}/testing/local_addresses.cpp)
+    ${_win32}/testing/local_addresses.cpp ${_win32}/testing/program_output.cpp)
 set(KIVRO_BACKEND_TESTING_LIBS iphlpapi ws2_32)
 set(KIVRO_BACKEND_FILE_MODE ${_win32}/file_mode.cpp)
 set(KIVRO_BACKEND_FILE_RANGE ${_win32}/file_range.cpp)
