@@ -2,6 +2,7 @@
 // a display.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -9,8 +10,12 @@
 #include "notifier/Pingbell.h"
 #include "notifier/PingbellDlg.h"
 #include "platform/codepage.h"
+#include "platform/process.h"
+#include "platform/thread.h"
+#include "platform/top_windows.h"
 #include "platform/window.h"
 #include "platform/testing/window_testing.h"
+#include "platform/testing/environment.h"
 
 namespace kivro {
 
@@ -84,7 +89,7 @@ TEST_F(PingbellTest, SystemMenuEndsWithASeparatorAndTheAboutItem) {
 }
 
 TEST_F(PingbellTest, TheAboutCommandShowsTheAboutBoxAndComesBack) {
-  setenv("KIVRO_GUI_CLOSE_AFTER", "100", 1);  // nobody is there to close it
+  platform::testing_support::SetTestVariable("KIVRO_GUI_CLOSE_AFTER", "100");  // nobody is there to close it
   CPingbellDlg dialog;
   ASSERT_TRUE(dialog.Create());
   dialog.OnSysCommand(IDM_ABOUTBOX | 0x5);  // the low four bits are the system's
@@ -93,7 +98,7 @@ TEST_F(PingbellTest, TheAboutCommandShowsTheAboutBoxAndComesBack) {
   dialog.OnSysCommand(platform::kScMinimize);
   EXPECT_EQ(dialog.AboutShownCount(), 1);
   EXPECT_TRUE(dialog.IsIconic());
-  unsetenv("KIVRO_GUI_CLOSE_AFTER");
+  platform::testing_support::UnsetTestVariable("KIVRO_GUI_CLOSE_AFTER");
   dialog.Destroy();
 }
 
@@ -147,6 +152,7 @@ TEST_F(PingbellTest, MinimisedItPaintsTheIconInTheMiddle) {
   dialog.Destroy();
 }
 
+#if !defined(_WIN32)
 // The program itself: no display, any argument.
 TEST(PingbellProgramTest, WithoutADisplayItNamesItselfAndEndsAsOk) {
   for (const char* args : {"", " 'ZelNoti:ping?a=1'"}) {
@@ -163,6 +169,61 @@ TEST(PingbellProgramTest, WithoutADisplayItNamesItselfAndEndsAsOk) {
     EXPECT_EQ(status, 0) << args;
   }
 }
+#else
+// On Windows there is always a screen; the toolkit's off-screen backend,
+// chosen by KIVRO_GUI, is the program without one.
+TEST(PingbellProgramTest, OffScreenItNamesItselfAndEndsAsOk) {
+  std::string program = PINGBELL_PROGRAM;
+  std::replace(program.begin(), program.end(), '/', '\\');
+  std::string output = program + ".out.txt";
+  platform::testing_support::SetTestVariable("KIVRO_GUI", "offscreen");
+  for (const char* args : {"", " ZelNoti:ping?a=1"}) {
+    // Through a file, not a pipe: under Wine a console program's helpers
+    // may hold a pipe's end open after the program has ended.
+    std::string command = "\"" + program + "\"" + args + " > \"" + output + "\" 2>&1";
+    // cmd.exe /c drops the first and the last quote of the whole command.
+    int status = std::system(("\"" + command + "\"").c_str());
+    std::string out;
+    if (FILE* f = fopen(output.c_str(), "rb")) {
+      char buffer[128];
+      size_t n;
+      while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) out.append(buffer, n);
+      fclose(f);
+    }
+    std::remove(output.c_str());
+    // The console turns line ends into CR LF.
+    out.erase(std::remove(out.begin(), out.end(), '\r'), out.end());
+    EXPECT_EQ(out, "Pingbell\n") << args;
+    EXPECT_EQ(status, 0) << args;
+  }
+  platform::testing_support::UnsetTestVariable("KIVRO_GUI");
+}
+
+// Its real window: found by its caption, closed by the system's close (as
+// the title bar's close box does), which ends the program.
+TEST(PingbellProgramTest, ItsWindowIsFoundAndClosingItEndsTheProgram) {
+  platform::Process pingbell;
+  ASSERT_TRUE(pingbell.Start(PINGBELL_PROGRAM, {"ZelNoti:ping?a=1"}));
+  platform::TopWindow window = 0;
+  for (int attempt = 0; attempt < 200 && window == 0 && !pingbell.Wait(0); ++attempt) {
+    window = platform::FindTopLevelWindow("Pingbell");
+    if (window == 0) platform::Sleep(50);
+  }
+  if (window == 0) {
+    pingbell.Terminate();
+    FAIL() << "no window titled Pingbell appeared";
+  }
+  EXPECT_FALSE(pingbell.Wait(300));  // it waits for the user
+  constexpr uint32_t kWmClose = 0x0010;
+  EXPECT_EQ(platform::SendTopWindowMessage(window, kWmClose, 0, 0, 5000, nullptr),
+            platform::SendResult::kAnswered);
+  ASSERT_TRUE(pingbell.Wait(10000)) << "closing the window did not end the program";
+  uint32_t code = 1;
+  ASSERT_TRUE(pingbell.ExitCode(&code));
+  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(platform::FindTopLevelWindow("Pingbell"), 0u);
+}
+#endif
 
 }  // namespace
 

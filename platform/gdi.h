@@ -148,7 +148,8 @@ class Region {
 // A font by face (code page 949), height and weight, as CreateFont takes them:
 // a positive height is the cell height in pixels, a negative one the
 // character (em) height. Faces that are not installed, such as "굴림", are
-// stood in for by a Korean font from the system (Nanum).
+// stood in for by a Korean font from the system (Nanum on POSIX; on Windows
+// the font mapper's choice for the Korean character set).
 class Font {
  public:
   Font();

@@ -1,6 +1,7 @@
 // Resources built into the program: bitmaps, icons and strings by number.
 // Binary resources are embedded by the CMake function kivro_embed_resources
-// (platform/gui.cmake), which registers them before main runs; strings are
+// (platform/gui.cmake), which registers them before main runs, or on
+// Windows puts them in the program's resource section; strings are
 // registered by the program's own code.
 //
 // Thread safety: registration happens before main (or on one thread at

@@ -18,10 +18,11 @@
 // C++ object being deleted, reach a window through its handle with
 // RunOnWindow.
 //
-// Backends: SDL2 (real windows under X11) when a display is there, else an
-// off-screen one where windows paint into memory, timers run and message
-// boxes are written to stderr and answered OK. KIVRO_GUI=offscreen or
-// KIVRO_GUI=sdl chooses one explicitly. Off-screen, KIVRO_GUI_CLOSE_AFTER=ms
+// Backends: SDL2 (real windows under X11) when a display is there, the
+// system's own windows on Windows, else an off-screen one where windows
+// paint into memory, timers run and message boxes are written to stderr and
+// answered OK. KIVRO_GUI=offscreen, KIVRO_GUI=sdl or KIVRO_GUI=win32 chooses
+// one explicitly. Off-screen, KIVRO_GUI_CLOSE_AFTER=ms
 // ends every modal dialog as cancelled after that time (for unattended runs
 // of dialogs that only a user would close).
 #pragma once
@@ -368,11 +369,12 @@ void SetCursor(Cursor cursor);
 Cursor GetCursor();
 
 // Starts the toolkit on the calling thread (it becomes the UI thread).
-// `backend` "sdl" or "offscreen" overrides the choice; null chooses by
-// KIVRO_GUI, then by whether a display can be opened. Later calls do
+// `backend` "sdl", "win32" or "offscreen" overrides the choice (one the
+// build lacks gives off-screen); null chooses by KIVRO_GUI, then by whether
+// windows can be shown. Later calls do
 // nothing and report whether the toolkit runs.
 bool InitGui(const char* backend = nullptr);
-const char* GuiBackendName();  // "sdl", "offscreen", or "" before InitGui
+const char* GuiBackendName();  // "sdl", "win32", "offscreen", or "" before InitGui
 // Whether the toolkit shows windows on a screen (false before InitGui and
 // off-screen).
 bool HasScreen();

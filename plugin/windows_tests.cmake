@@ -34,3 +34,9 @@ target_compile_definitions(plugin_script_client_test PRIVATE
   KIVRO_SCRIPT_TRANSCRIPT="${CMAKE_CURRENT_BINARY_DIR}/script_client_transcript.txt"
   KIVRO_PLUGIN_HOST="$<TARGET_FILE:kivro_plugin_host>")
 add_dependencies(plugin_script_client_test kivro_test_start_recorder kivro_plugin_host)
+# The real notifier, where the build has windows (notifier/).
+if(KIVRO_WINDOWS_UI)
+  target_compile_definitions(plugin_script_client_test PRIVATE
+    KIVRO_PINGBELL_PROGRAM="$<TARGET_FILE:Pingbell>")
+  add_dependencies(plugin_script_client_test Pingbell)
+endif()

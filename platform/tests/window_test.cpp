@@ -9,6 +9,7 @@
 
 #include "platform/codepage.h"
 #include "platform/testing/window_testing.h"
+#include "platform/testing/environment.h"
 
 namespace platform {
 namespace {
@@ -311,10 +312,10 @@ TEST_F(WindowTest, SystemMenuPopUpRunsTheChosenEntry) {
 }
 
 TEST_F(WindowTest, UnattendedOffscreenModalRunsEndAfterTheirTime) {
-  setenv("KIVRO_GUI_CLOSE_AFTER", "30", 1);
+  platform::testing_support::SetTestVariable("KIVRO_GUI_CLOSE_AFTER", "30");
   Recorder dlg;
   int32_t result = dlg.DoModal();
-  unsetenv("KIVRO_GUI_CLOSE_AFTER");
+  platform::testing_support::UnsetTestVariable("KIVRO_GUI_CLOSE_AFTER");
   EXPECT_EQ(result, kIdCancel);
 }
 

@@ -33,5 +33,11 @@ set(KIVRO_BACKEND_COM ${_win32}/com_create.cpp ${_win32}/com_type_info.cpp)
 set(KIVRO_BACKEND_COM_LIBS ole32 oleaut32 uuid)
 set(KIVRO_BACKEND_TOP_WINDOWS ${_win32}/top_windows.cpp)
 set(KIVRO_BACKEND_TOP_WINDOWS_LIBS user32)
-# Drawing comes with the windowing work.
-set(KIVRO_BACKEND_GUI)
+# The window toolkit's presenter (real windows, the message loop), GDI text
+# and the resources of the module's own resource section, which
+# kivro_embed_resources fills from a .rc file (resource compiler: windres).
+set(KIVRO_BACKEND_GUI
+  ${_win32}/gui/win32_backend.cpp ${_win32}/gui/win32_window_style.cpp ${_win32}/gui/gdi_font.cpp
+  ${_win32}/gui/module_resources.cpp ${_win32}/gui/resource_files.cpp)
+set(KIVRO_BACKEND_GUI_LIBS user32 gdi32)
+set(KIVRO_BACKEND_GUI_RESOURCE_SECTION ON)

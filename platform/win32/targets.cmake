@@ -35,3 +35,26 @@ target_compile_definitions(kivro_top_windows_testing PRIVATE
   KIVRO_TEST_TOP_WINDOW_PROGRAM="$<TARGET_FILE:kivro_test_top_window>")
 add_dependencies(kivro_top_windows_testing kivro_test_top_window)
 kivro_add_test(top_windows_win32_test SOURCES ${_win32}/top_windows_hook_test.cpp LIBS kivro_top_windows)
+
+# The window toolkit on real windows (on the prefix's headless desktop under
+# Wine: windows, messages and input exist, pixels are not shown), with
+# another program that sends our windows messages, and a test program whose
+# resource section holds a skin bitmap and the program icon.
+if(KIVRO_HAVE_GUI)
+  add_executable(kivro_test_send_message ${_win32}/testing/send_message_program.cpp)
+  target_link_libraries(kivro_test_send_message PRIVATE kivro_top_windows)
+  target_link_options(kivro_test_send_message PRIVATE -municode)
+  kivro_add_test(gui_win32_test
+    SOURCES ${_win32}/gui/win32_backend_test.cpp ${_win32}/gui/gdi_font_test.cpp
+            ${_win32}/gui/resource_section_test.cpp
+    LIBS kivro_gui kivro_gui_testing kivro_top_windows kivro_process shell32)
+  add_dependencies(gui_win32_test kivro_test_send_message)
+  target_compile_definitions(gui_win32_test PRIVATE
+    KIVRO_TEST_SEND_MESSAGE_PROGRAM="$<TARGET_FILE:kivro_test_send_message>"
+    KIVRO_TEST_BITMAP_FILE="${_win32}/gui/test_data/eight_bit.bmp"
+    KIVRO_TEST_ICON_FILE="${_win32}/gui/test_data/two_sizes.ico")
+  kivro_embed_resources(gui_win32_test
+    BITMAP 201 ${_win32}/gui/test_data/eight_bit.bmp
+    ICON 202 ${_win32}/gui/test_data/two_sizes.ico
+    BITMAP 203 ${_win32}/gui/test_data/eight_bit.bmp)
+endif()

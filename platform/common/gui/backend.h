@@ -38,6 +38,9 @@ class Backend {
   virtual const char* Name() const = 0;
   virtual bool CreateNative(WindowHandle top, const Rect& screen_rect, uint32_t style, bool owned,
                             const std::string& caption_utf8) = 0;
+  // After CreateNative of an owned window: the window system's owner (kept
+  // above it, no taskbar button of its own). Backends without owners ignore it.
+  virtual void SetOwner(WindowHandle /*top*/, WindowHandle /*owner*/) {}
   virtual void DestroyNative(WindowHandle top) = 0;
   virtual void ShowNative(WindowHandle top, ShowCommand command) = 0;
   virtual void MoveNative(WindowHandle top, const Rect& screen_rect) = 0;
@@ -54,10 +57,13 @@ class Backend {
   virtual void Wake() = 0;
 };
 
-std::unique_ptr<Backend> CreateSdlBackend();  // null when no display
+// The window system's presenter (SDL on POSIX, win32 on Windows) for
+// `choice` (InitGui's argument or KIVRO_GUI; "" picks the default): null when
+// the choice names another backend or no window can be shown here.
+std::unique_ptr<Backend> CreateScreenBackend(const std::string& choice);
 std::unique_ptr<Backend> CreateOffscreenBackend();
 
-// For the SDL backend: the hook for native events (see window.h).
+// For the presenters: the hook for native events (see window.h).
 NativeEventHook CurrentNativeEventHook();
 
 }  // namespace platform

@@ -95,10 +95,7 @@ bool InitGui(const char* backend) {
   std::string choice = backend ? backend : "";
   if (choice.empty())
     if (const char* env = getenv("KIVRO_GUI")) choice = env;
-  if (choice != "offscreen") {
-    const char* display = getenv("DISPLAY");
-    if (choice == "sdl" || (display && *display)) s.backend = CreateSdlBackend();
-  }
+  if (choice != "offscreen") s.backend = CreateScreenBackend(choice);
   if (!s.backend) s.backend = CreateOffscreenBackend();
   s.backend_name = s.backend->Name();
   s.ui_thread = std::this_thread::get_id();

@@ -5,6 +5,8 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/common/gui/module_resources.h"
+
 namespace platform {
 
 namespace {
@@ -34,7 +36,7 @@ bool FindBuiltinResource(ResourceType type, int32_t id, const uint8_t** data, si
   Table& t = TheTable();
   std::lock_guard<std::mutex> guard(t.lock);
   auto it = t.binary.find({static_cast<int>(type), id});
-  if (it == t.binary.end()) return false;
+  if (it == t.binary.end()) return FindModuleResource(type, id, data, size);
   *data = it->second.first;
   *size = it->second.second;
   return true;

@@ -100,6 +100,7 @@ bool Window::CreateTopLevel(Window* owner, const Rect& screen_rect, uint32_t sty
       top_.reset();
       return;
     }
+    if (owner_) GuiCore::TheBackend().SetOwner(h, owner_->Handle());
     GuiCore::MarkDirty(*this, GetClientRect(), true);
     ok = true;
   };

@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include <cstdlib>
 #include <map>
 
 #include "platform/common/gui/backend.h"
@@ -270,7 +271,11 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so
 
 namespace platform {
 
-std::unique_ptr<Backend> CreateSdlBackend() {
+std::unique_ptr<Backend> CreateScreenBackend(const std::string& choice) {
+  // "sdl" asks for it; any other choice but off-screen takes it when there
+  // is a display.
+  const char* display = getenv("DISPLAY");
+  if (choice != "sdl" && !(display && *display)) return nullptr;
   auto backend = std::make_unique<SdlBackend>();
   if (!backend->Start()) return nullptr;
   return backend;
