@@ -31,8 +31,7 @@ HRESULT UnregisterModuleTypeLibrary(const std::string& module_path);
 // names, DISPIDs, member kinds, parameters with their directions and help
 // strings. A property's put half shares its DISPID with the get half, and
 // the system answers names by DISPID, so its parameter name is left empty.
-HRESULT DescribeModuleTypeLibrary(const std::string& module_path,
-                                  TypeLibraryDescription* library);
+HRESULT DescribeModuleTypeLibrary(const std::string& module_path, TypeLibraryDescription* library);
 
 // The type information of one dual interface, loaded once and kept.
 // Not shared between threads before Load has returned.

@@ -72,9 +72,7 @@ class ComServerTest : public ::testing::Test {
     ASSERT_NE(can_unload_, nullptr);
     ASSERT_EQ(platform::CallModuleEntryPoint(PluginFile(), "DllRegisterServer"), S_OK);
   }
-  void TearDown() override {
-    platform::CallModuleEntryPoint(PluginFile(), "DllUnregisterServer");
-  }
+  void TearDown() override { platform::CallModuleEntryPoint(PluginFile(), "DllUnregisterServer"); }
   IDispatch* Create() {
     IDispatch* object = nullptr;
     HRESULT hr = platform::CreateInstanceByProgId(kProgId, nullptr, platform::IID_IDispatch,
@@ -171,7 +169,8 @@ TEST_F(ComServerTest, TheCompiledTypeLibraryMatchesTheProjectsDescription) {
       EXPECT_EQ(hm.help, wm.help);
       ASSERT_EQ(hm.params.size(), wm.params.size());
       for (size_t p = 0; p < wm.params.size(); ++p) {
-        EXPECT_EQ(static_cast<int>(hm.params[p].direction), static_cast<int>(wm.params[p].direction));
+        EXPECT_EQ(static_cast<int>(hm.params[p].direction),
+                  static_cast<int>(wm.params[p].direction));
         // A put half's names are the get half's in the system's name table.
         if (wm.kind != platform::MemberKind::kPropertyPut) {
           EXPECT_EQ(hm.params[p].name, wm.params[p].name);
@@ -210,8 +209,8 @@ TEST_F(ComServerTest, RegistrationWritesTheClassItsNamesItsLibraryAndTheProtocol
             "Safe for scripting");
   // The system's registration of the library and of its dual interface.
   EXPECT_TRUE(platform::EqualsNoCase(Value(kLibKey + "\\1.0\\409\\win64"), module));
-  EXPECT_TRUE(platform::EqualsNoCase(Value(kLibKey + "\\1.0\\HELPDIR"),
-                                     platform::DirectoryPart(module)));
+  EXPECT_TRUE(
+      platform::EqualsNoCase(Value(kLibKey + "\\1.0\\HELPDIR"), platform::DirectoryPart(module)));
   EXPECT_EQ(Value(kInterfaceKey), "IKIVROPlugin");
   EXPECT_EQ(Value(kInterfaceKey + "\\ProxyStubClsid32"), "{00020424-0000-0000-C000-000000000046}");
   // The protocols, the program's path quoted and the URL apart.
@@ -278,8 +277,10 @@ TEST_F(ComServerTest, ScriptCallsGoThroughTheSystemsDispatchAndTypeInformation) 
   EXPECT_EQ(Call(object, u"zms_chkLauncher", DISPATCH_METHOD, nullptr, nullptr, &scode),
             DISP_E_EXCEPTION);
   EXPECT_EQ(scode, kPluginFailure);
-  EXPECT_EQ(Call(object, u"zms_startGame", DISPATCH_METHOD, nullptr, nullptr), DISP_E_BADPARAMCOUNT);
-  EXPECT_EQ(Call(object, u"zms_noSuchThing", DISPATCH_METHOD, nullptr, nullptr), DISP_E_UNKNOWNNAME);
+  EXPECT_EQ(Call(object, u"zms_startGame", DISPATCH_METHOD, nullptr, nullptr),
+            DISP_E_BADPARAMCOUNT);
+  EXPECT_EQ(Call(object, u"zms_noSuchThing", DISPATCH_METHOD, nullptr, nullptr),
+            DISP_E_UNKNOWNNAME);
   object->Release();
 }
 
@@ -334,14 +335,17 @@ class Outer final : public IUnknown {
 TEST_F(ComServerTest, TheSystemAggregatesTheObjectInAnOuterOne) {
   Outer outer;
   void* inner = nullptr;
-  ASSERT_EQ(platform::CreateInstance(CLSID_KIVROPlugin, &outer, platform::IID_IUnknown, &inner), S_OK);
+  ASSERT_EQ(platform::CreateInstance(CLSID_KIVROPlugin, &outer, platform::IID_IUnknown, &inner),
+            S_OK);
   outer.inner = static_cast<IUnknown*>(inner);
   IDispatch* dispatch = nullptr;
-  ASSERT_EQ(outer.QueryInterface(platform::IID_IDispatch, reinterpret_cast<void**>(&dispatch)), S_OK);
+  ASSERT_EQ(outer.QueryInterface(platform::IID_IDispatch, reinterpret_cast<void**>(&dispatch)),
+            S_OK);
   EXPECT_EQ(outer.references, 2u);  // the plug-in's interfaces count on the outer object
   // Its IUnknown from any of its interfaces is the outer one.
   IUnknown* identity = nullptr;
-  ASSERT_EQ(dispatch->QueryInterface(platform::IID_IUnknown, reinterpret_cast<void**>(&identity)), S_OK);
+  ASSERT_EQ(dispatch->QueryInterface(platform::IID_IUnknown, reinterpret_cast<void**>(&identity)),
+            S_OK);
   EXPECT_EQ(identity, static_cast<IUnknown*>(&outer));
   identity->Release();
   dispatch->Release();
@@ -370,7 +374,8 @@ TEST_F(ComServerTest, ObjectSafetyKeepsOnlyTheTwoKnownOptions) {
   EXPECT_EQ(enabled, 1u);
   const IID unknown_interface = {0x11111111, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1}};
   EXPECT_EQ(safety->SetInterfaceSafetyOptions(unknown_interface, 1, 1), E_NOINTERFACE);
-  EXPECT_EQ(safety->GetInterfaceSafetyOptions(unknown_interface, &supported, &enabled), E_NOINTERFACE);
+  EXPECT_EQ(safety->GetInterfaceSafetyOptions(unknown_interface, &supported, &enabled),
+            E_NOINTERFACE);
   EXPECT_EQ(supported, 0u);
   safety->Release();
   object->Release();

@@ -51,8 +51,10 @@ class ClassFactory final : public platform::IClassFactory {
     return CKIVROPlugin::Create(outer, iid, object);
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-    if (lock) LockModule();
-    else UnlockModule();
+    if (lock)
+      LockModule();
+    else
+      UnlockModule();
     return S_OK;
   }
 };

@@ -26,9 +26,9 @@ namespace {
 const platform::InterfaceDescription* PluginInterfaceDescription() {
   static const platform::TypeLibraryDescription* library = [] {
     auto* lib = new platform::TypeLibraryDescription;
-    if (!platform::ParseTypeLibrary(
-            std::string(reinterpret_cast<const char*>(kivro_plugin_typelib), kivro_plugin_typelib_size),
-            lib, nullptr)) {
+    if (!platform::ParseTypeLibrary(std::string(reinterpret_cast<const char*>(kivro_plugin_typelib),
+                                                kivro_plugin_typelib_size),
+                                    lib, nullptr)) {
       delete lib;
       return static_cast<platform::TypeLibraryDescription*>(nullptr);
     }
@@ -88,27 +88,33 @@ HRESULT PluginGetIDsOfNames(LPOLESTR* names, UINT count, DISPID* ids) {
   return platform::DispatchGetIDsOfNames(*description, names, count, ids);
 }
 
-HRESULT PluginInvoke(IKIVROPlugin* self, DISPID id, WORD flags, DISPPARAMS* params,
-                     VARIANT* result, EXCEPINFO*, UINT* arg_error) {
+HRESULT PluginInvoke(IKIVROPlugin* self, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                     EXCEPINFO*, UINT* arg_error) {
   const auto* description = PluginInterfaceDescription();
   if (description == nullptr) return TYPE_E_CANTLOADLIBRARY;
-  return platform::DispatchInvoke(
-      *description, id, flags, params, result, arg_error,
-      [self](const platform::MemberDescription& m, const std::vector<BSTR>& in,
-             BSTR* out) -> HRESULT {
-        switch (m.id) {
-          case 1: return self->zms_chkDown();
-          case 2: return self->zms_chkLauncher();
-          case 3: return self->zms_startGame(in[0]);
-          case 4: return self->zms_startNotify(in[0]);
-          case 5: return self->SearchZelmora();
-          case 6:
-            return m.kind == platform::MemberKind::kPropertyGet ? self->get_CurGameInfo(out)
-                                                                : self->put_CurGameInfo(in[0]);
-          case 7: return self->zms_chkMutex(in[0], out);
-        }
-        return DISP_E_MEMBERNOTFOUND;
-      });
+  return platform::DispatchInvoke(*description, id, flags, params, result, arg_error,
+                                  [self](const platform::MemberDescription& m,
+                                         const std::vector<BSTR>& in, BSTR* out) -> HRESULT {
+                                    switch (m.id) {
+                                      case 1:
+                                        return self->zms_chkDown();
+                                      case 2:
+                                        return self->zms_chkLauncher();
+                                      case 3:
+                                        return self->zms_startGame(in[0]);
+                                      case 4:
+                                        return self->zms_startNotify(in[0]);
+                                      case 5:
+                                        return self->SearchZelmora();
+                                      case 6:
+                                        return m.kind == platform::MemberKind::kPropertyGet
+                                                   ? self->get_CurGameInfo(out)
+                                                   : self->put_CurGameInfo(in[0]);
+                                      case 7:
+                                        return self->zms_chkMutex(in[0], out);
+                                    }
+                                    return DISP_E_MEMBERNOTFOUND;
+                                  });
 }
 
 }  // namespace kivro::plugin

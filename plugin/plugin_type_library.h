@@ -28,8 +28,8 @@ HRESULT UnregisterPluginTypeLibrary(const std::string& module_path);
 // IDispatch of IKIVROPlugin, for the object `self`.
 HRESULT PluginGetTypeInfo(UINT index, ITypeInfo** info);
 HRESULT PluginGetIDsOfNames(LPOLESTR* names, UINT count, DISPID* ids);
-HRESULT PluginInvoke(IKIVROPlugin* self, DISPID id, WORD flags, DISPPARAMS* params,
-                     VARIANT* result, EXCEPINFO* exception, UINT* arg_error);
+HRESULT PluginInvoke(IKIVROPlugin* self, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                     EXCEPINFO* exception, UINT* arg_error);
 
 // Where modules have no resource section (POSIX): the bytes of resource
 // (type, id) compiled into the plug-in; false when there is none.

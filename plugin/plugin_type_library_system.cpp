@@ -47,8 +47,8 @@ HRESULT PluginGetIDsOfNames(LPOLESTR* names, UINT count, DISPID* ids) {
   return TypeInfo().GetIDsOfNames(names, count, ids);
 }
 
-HRESULT PluginInvoke(IKIVROPlugin* self, DISPID id, WORD flags, DISPPARAMS* params,
-                     VARIANT* result, EXCEPINFO* exception, UINT* arg_error) {
+HRESULT PluginInvoke(IKIVROPlugin* self, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                     EXCEPINFO* exception, UINT* arg_error) {
   return TypeInfo().Invoke(static_cast<IKIVROPlugin*>(self), id, flags, params, result, exception,
                            arg_error);
 }

@@ -51,7 +51,7 @@ std::string System(const std::string& program) {
 
 // Runs a program and waits for it; its exit code, or -1.
 int RunProgram(const std::string& program, const std::vector<std::string>& args,
-        uint32_t timeout_ms = 120000) {
+               uint32_t timeout_ms = 120000) {
   platform::Process process;
   if (!process.Start(program, args)) return -1;
   if (!process.Wait(timeout_ms)) {
@@ -88,8 +88,9 @@ class WindowCloser {
           for (int i = 0; i < 600 && !stop_; ++i) {
             platform::TopWindow window = platform::FindTopLevelWindow(title);
             constexpr uint32_t kWmClose = 0x0010;
-            if (window != 0 && platform::SendTopWindowMessage(window, kWmClose, 0, 0, 5000, nullptr) ==
-                                   platform::SendResult::kAnswered) {
+            if (window != 0 &&
+                platform::SendTopWindowMessage(window, kWmClose, 0, 0, 5000, nullptr) ==
+                    platform::SendResult::kAnswered) {
               closed_ = true;
               return;
             }
@@ -283,9 +284,13 @@ TEST_F(ScriptClientTest, RegsvrThenAPageScriptCallsEveryMemberAndRegsvrUndoesItA
       "zms_chkLauncher: done\n"
       "CurGameInfo before SearchZelmora: \n"
       "SearchZelmora: done\n"
-      "CurGameInfo after SearchZelmora: " + Printable(platform::Cp949ToUtf16(game_info)) + "\n"
+      "CurGameInfo after SearchZelmora: " +
+      Printable(platform::Cp949ToUtf16(game_info)) +
+      "\n"
       "CurGameInfo round trip: \\ubc14\\ub451 \\uc911\\uacc4 KIVRO\n"
-      "CurGameInfo of 600 characters: " + long_answer + "\n"
+      "CurGameInfo of 600 characters: " +
+      long_answer +
+      "\n"
       "CurGameInfo through a second object: shared text\n"
       "zms_chkMutex held: TRUE\n"
       "zms_chkMutex missing: FALSE\n"
@@ -318,13 +323,16 @@ TEST_F(ScriptClientTest, RegsvrThenAPageScriptCallsEveryMemberAndRegsvrUndoesItA
       "+ zelmora\\shell = <key>\n"
       "+ zelmora\\shell\\open = <key>\n"
       "+ zelmora\\shell\\open\\command = <key>\n"
-      "+ zelmora\\shell\\open\\command |  = \"" + folder + "KIVROInstaller.exe\" \"%1\"\n"
+      "+ zelmora\\shell\\open\\command |  = \"" +
+      folder +
+      "KIVROInstaller.exe\" \"%1\"\n"
       "+ zelnoti = <key>\n"
       "+ zelnoti | url protocol = \n"
       "+ zelnoti\\shell = <key>\n"
       "+ zelnoti\\shell\\open = <key>\n"
       "+ zelnoti\\shell\\open\\command = <key>\n"
-      "+ zelnoti\\shell\\open\\command |  = \"" + folder + "Pingbell.exe\" \"%1\"\n";
+      "+ zelnoti\\shell\\open\\command |  = \"" +
+      folder + "Pingbell.exe\" \"%1\"\n";
   EXPECT_EQ(kept, expected_kept);
 }
 
@@ -352,12 +360,13 @@ TEST_F(ScriptClientTest, ThePluginHostMakesTheObjectThroughTheSystemAndCallsByNa
   std::string host = Windows(KIVRO_PLUGIN_HOST);
   std::string out;
   ASSERT_EQ(RunProgram(host, {"register", Windows(KIVRO_PLUGIN_FILE)}), 0);
-  EXPECT_EQ(platform::RunCapturingOutput(
-                host, {"call", "CurGameInfo=Gobanvista", "--", "call", "CurGameInfo", "--", "call",
-                       "zms_chkMutex", "KIVRO.NoSuchMutex", "--", "call", "zms_startGame", "",
-                       "--", "call", "zms_chkDown"},
-                &out),
-            1);
+  EXPECT_EQ(
+      platform::RunCapturingOutput(host,
+                                   {"call", "CurGameInfo=Gobanvista", "--", "call", "CurGameInfo",
+                                    "--", "call", "zms_chkMutex", "KIVRO.NoSuchMutex", "--", "call",
+                                    "zms_startGame", "", "--", "call", "zms_chkDown"},
+                                   &out),
+      1);
   EXPECT_EQ(WithoutCarriageReturns(out), "Gobanvista\nFALSE\nzms_startGame: 0xFFFFFFFF\n");
   EXPECT_EQ(platform::RunCapturingOutput(host, {"call", "zms_chkDown"}, &out), 0);
   EXPECT_EQ(out, "");

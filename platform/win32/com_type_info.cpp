@@ -3,8 +3,8 @@
 // through the type information of a dual interface.
 #include "platform/com_type_info.h"
 
-#include <windows.h>
 #include <oleauto.h>
+#include <windows.h>
 
 #include "platform/win32/wide.h"
 
@@ -106,9 +106,9 @@ HRESULT DescribeMembers(ITypeInfo* part, InterfaceDescription* out) {
     if (FAILED(hr)) return hr;
     MemberDescription m;
     m.id = desc->memid;
-    m.kind = desc->invkind == INVOKE_PROPERTYGET   ? MemberKind::kPropertyGet
-             : desc->invkind == INVOKE_FUNC        ? MemberKind::kMethod
-                                                   : MemberKind::kPropertyPut;
+    m.kind = desc->invkind == INVOKE_PROPERTYGET ? MemberKind::kPropertyGet
+             : desc->invkind == INVOKE_FUNC      ? MemberKind::kMethod
+                                                 : MemberKind::kPropertyPut;
     bool first_of_id = true;
     for (const auto& earlier : out->members) first_of_id = first_of_id && earlier.id != m.id;
     BSTR names[64] = {};
@@ -118,7 +118,8 @@ HRESULT DescribeMembers(ITypeInfo* part, InterfaceDescription* out) {
     for (SHORT k = 0; k < desc->cParams; ++k) {
       ParamDescription p;
       USHORT flags = desc->lprgelemdescParam[k].paramdesc.wParamFlags;
-      p.direction = (flags & PARAMFLAG_FRETVAL) != 0 ? ParamDirection::kOutRetval : ParamDirection::kIn;
+      p.direction =
+          (flags & PARAMFLAG_FRETVAL) != 0 ? ParamDirection::kOutRetval : ParamDirection::kIn;
       if (first_of_id && static_cast<UINT>(k) + 1 < named) p.name = FromBstr(names[k + 1]);
       m.params.push_back(p);
     }
@@ -135,7 +136,8 @@ HRESULT DescribeMembers(ITypeInfo* part, InterfaceDescription* out) {
 HRESULT DefaultInterfaceName(ITypeInfo* coclass, WORD implemented, std::string* name) {
   for (WORD j = 0; j < implemented; ++j) {
     INT flags = 0;
-    if (FAILED(coclass->GetImplTypeFlags(j, &flags)) || (flags & IMPLTYPEFLAG_FDEFAULT) == 0) continue;
+    if (FAILED(coclass->GetImplTypeFlags(j, &flags)) || (flags & IMPLTYPEFLAG_FDEFAULT) == 0)
+      continue;
     HREFTYPE ref = 0;
     Held<ITypeInfo> target;
     HRESULT hr = coclass->GetRefTypeOfImplType(j, &ref);
