@@ -179,7 +179,20 @@ struct DISPPARAMS {
   UINT cNamedArgs = 0;
 };
 
-struct EXCEPINFO;  // never filled by our objects
+// What a failed call tells its caller, laid out as Windows lays it out.
+// Our objects never fill it; a system's dispatch sets `scode` to the
+// member's own failure when it answers DISP_E_EXCEPTION.
+struct EXCEPINFO {
+  WORD wCode;
+  WORD wReserved;
+  BSTR bstrSource;
+  BSTR bstrDescription;
+  BSTR bstrHelpFile;
+  DWORD dwHelpContext;
+  void* pvReserved;
+  HRESULT(STDMETHODCALLTYPE* pfnDeferredFillIn)(EXCEPINFO*);
+  HRESULT scode;
+};
 class ITypeInfo;   // never handed out: GetTypeInfo answers E_NOTIMPL
 
 class IDispatch : public IUnknown {

@@ -1,23 +1,19 @@
-// The plug-in file's entry points: registration, the class object and the
-// unload check, plus the resource look-up that stands in for a Windows
-// module's resource section. Nothing is thrown out of them.
+// The plug-in file's entry points: registration, the class object and its
+// factory, and the unload check.
+#include "plugin/kivro_plugin_module.h"
+
 #include <mutex>
 #include <new>
 
 #include "platform/com_create.h"
 #include "platform/com_registrar.h"
-#include "platform/com_typelib.h"
 #include "platform/paths.h"
 #include "plugin/kivro_plugin_interface.h"
 #include "plugin/kivro_plugin_object.h"
 #include "plugin/plugin_type_library.h"
 #include "plugin/url_protocols.h"
 
-#define KIVRO_EXPORT extern "C" __attribute__((visibility("default")))
-
-namespace kivro {
-
-namespace plugin {
+namespace kivro::plugin {
 
 using platform::HRESULT;
 using platform::IID;
@@ -35,8 +31,9 @@ HRESULT Guarded(F body) noexcept {
   }
 }
 
-// The class factory: made once, kept for the life of the process, counted
-// by nobody (only its LockServer holds the module).
+// The class factory: made once and kept for the life of the process. Its
+// references are not counted (it is never freed); what holds the module is
+// its LockServer, counted with the objects.
 class ClassFactory final : public platform::IClassFactory {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
@@ -54,8 +51,10 @@ class ClassFactory final : public platform::IClassFactory {
     return CKIVROPlugin::Create(outer, iid, object);
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-    if (lock) LockModule();
-    else UnlockModule();
+    if (lock)
+      LockModule();
+    else
+      UnlockModule();
     return S_OK;
   }
 };
@@ -67,60 +66,47 @@ ClassFactory* Factory() {
   return factory;
 }
 
-// This file's own path, with every single quote doubled for the scripts.
+// This file's own path.
 std::string ModulePath() {
   static const char anchor = 0;
   return platform::ModulePathOf(&anchor);
 }
 
+// Applies (or, for removal, undoes) one of the registrar scripts kept in
+// the plug-in file's resources.
 HRESULT RunScript(unsigned id, bool do_register) {
-  const char* data = nullptr;
-  unsigned size = 0;
-  if (!FindPluginResource("REGISTRY", id, &data, &size)) return E_FAIL;
   std::string module = ModulePath();
   if (module.empty()) return E_FAIL;
+  std::string script;
+  if (!platform::ReadModuleResource(module, "REGISTRY", id, &script)) return E_FAIL;
   return platform::RunRegistrarScript(
-      std::string(data, size),
-      {{"APPID", kAppId}, {"MODULE", platform::DoubleSingleQuotes(module)}}, do_register);
+      script, {{"APPID", kAppId}, {"MODULE", platform::DoubleSingleQuotes(module)}}, do_register);
 }
 
 }  // namespace
 
-}  // namespace plugin
-
-using namespace plugin;
-
-KIVRO_EXPORT HRESULT DllRegisterServer() {
+HRESULT RegisterServer() {
   return Guarded([]() -> HRESULT {
     RegisterBothUrlProtocols();
     HRESULT hr = RunScript(kApplicationScriptId, true);
     if (platform::Failed(hr)) return hr;
     hr = RunScript(kClassScriptId, true);
     if (platform::Failed(hr)) return hr;
-    std::string module = ModulePath();
-    platform::TypeLibraryDescription library;
-    hr = platform::LoadTypeLibraryFromModule(module, &library);
-    if (platform::Failed(hr)) return hr;
-    return platform::RegisterTypeLibrary(library, module, platform::DirectoryPart(module));
+    return RegisterPluginTypeLibrary(ModulePath());
   });
 }
 
-KIVRO_EXPORT HRESULT DllUnregisterServer() {
+HRESULT UnregisterServer() {
   return Guarded([]() -> HRESULT {
     HRESULT hr = RunScript(kClassScriptId, false);
     if (platform::Failed(hr)) return hr;
-    platform::TypeLibraryDescription library;
-    hr = platform::LoadTypeLibraryFromModule(ModulePath(), &library);
-    if (platform::Failed(hr)) return hr;
-    hr = platform::UnregisterTypeLibrary(library.libid, library.major, library.minor, library.lcid,
-                                         library.syskind);
+    hr = UnregisterPluginTypeLibrary(ModulePath());
     if (platform::Failed(hr)) return hr;
     return RunScript(kApplicationScriptId, false);
   });
 }
 
-KIVRO_EXPORT HRESULT DllGetClassObject(const platform::CLSID* clsid, const IID* iid,
-                                       void** object) {
+HRESULT GetClassObject(const platform::CLSID* clsid, const IID* iid, void** object) {
   return Guarded([&]() -> HRESULT {
     // The protocols come back on every call, whatever is asked.
     RegisterBothUrlProtocols();
@@ -134,19 +120,6 @@ KIVRO_EXPORT HRESULT DllGetClassObject(const platform::CLSID* clsid, const IID* 
   });
 }
 
-KIVRO_EXPORT HRESULT DllCanUnloadNow() {
-  return ModuleLockCount() == 0 ? S_OK : S_FALSE;
-}
+HRESULT CanUnloadNow() { return ModuleLockCount() == 0 ? S_OK : S_FALSE; }
 
-KIVRO_EXPORT int32_t KivroModuleResource(const char* type, uint32_t id, const void** data,
-                                         uint32_t* size) {
-  if (data == nullptr || size == nullptr) return 0;
-  const char* bytes = nullptr;
-  unsigned length = 0;
-  if (!FindPluginResource(type, id, &bytes, &length)) return 0;
-  *data = bytes;
-  *size = length;
-  return 1;
-}
-
-}  // namespace kivro
+}  // namespace kivro::plugin

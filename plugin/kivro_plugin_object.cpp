@@ -4,7 +4,6 @@
 #include <new>
 
 #include "platform/codepage.h"
-#include "platform/com_dispatch.h"
 #include "platform/named_mutex.h"
 #include "platform/paths.h"
 #include "platform/process.h"
@@ -117,9 +116,7 @@ ULONG STDMETHODCALLTYPE CKIVROPlugin::Release() { return controlling_->Release()
 
 // ---- IDispatch ------------------------------------------------------
 
-// Script hosts bind by name (GetIDsOfNames) and call Invoke; the type
-// description behind both is the plug-in's type library, so no ITypeInfo
-// object is handed out.
+// Served from the plug-in's type library (plugin_type_library.h).
 HRESULT STDMETHODCALLTYPE CKIVROPlugin::GetTypeInfoCount(UINT* count) {
   if (count == nullptr) return E_POINTER;
   *count = 1;
@@ -127,45 +124,23 @@ HRESULT STDMETHODCALLTYPE CKIVROPlugin::GetTypeInfoCount(UINT* count) {
 }
 
 HRESULT STDMETHODCALLTYPE CKIVROPlugin::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
-  if (info == nullptr) return E_POINTER;
-  *info = nullptr;
-  return index == 0 ? E_NOTIMPL : DISP_E_BADINDEX;
+  return Guarded([&]() -> HRESULT { return PluginGetTypeInfo(index, info); });
 }
 
-HRESULT STDMETHODCALLTYPE CKIVROPlugin::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
-                                    DISPID* ids) {
+HRESULT STDMETHODCALLTYPE CKIVROPlugin::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count,
+                                                      LCID, DISPID* ids) {
   return Guarded([&]() -> HRESULT {
     if (!(iid == IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-    const auto* description = PluginInterfaceDescription();
-    if (description == nullptr) return TYPE_E_CANTLOADLIBRARY;
-    return platform::DispatchGetIDsOfNames(*description, names, count, ids);
+    return PluginGetIDsOfNames(names, count, ids);
   });
 }
 
-HRESULT CKIVROPlugin::Invoke(DISPID id, const IID& iid, uint32_t, uint16_t flags,
-                             DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
-                             uint32_t* arg_error) {
+HRESULT STDMETHODCALLTYPE CKIVROPlugin::Invoke(DISPID id, REFIID iid, LCID, WORD flags,
+                                               DISPPARAMS* params, VARIANT* result,
+                                               EXCEPINFO* exception, UINT* arg_error) {
   return Guarded([&]() -> HRESULT {
     if (!(iid == IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-    const auto* description = PluginInterfaceDescription();
-    if (description == nullptr) return TYPE_E_CANTLOADLIBRARY;
-    return platform::DispatchInvoke(
-        *description, id, flags, params, result, arg_error,
-        [this](const platform::MemberDescription& m, const std::vector<BSTR>& in,
-               BSTR* out) -> HRESULT {
-          switch (m.id) {
-            case 1: return zms_chkDown();
-            case 2: return zms_chkLauncher();
-            case 3: return zms_startGame(in[0]);
-            case 4: return zms_startNotify(in[0]);
-            case 5: return SearchZelmora();
-            case 6:
-              return m.kind == platform::MemberKind::kPropertyGet ? get_CurGameInfo(out)
-                                                                  : put_CurGameInfo(in[0]);
-            case 7: return zms_chkMutex(in[0], out);
-          }
-          return DISP_E_MEMBERNOTFOUND;
-        });
+    return PluginInvoke(this, id, flags, params, result, exception, arg_error);
   });
 }
 

@@ -1,21 +1,38 @@
-// The plug-in's resources: its type library (TYPELIB 1) and its two
-// registrar scripts (REGISTRY 101, the application entries, and REGISTRY
-// 103, the class entries), built from the files beside this one.
+// The plug-in's type library, its registration and IDispatch over it.
+//
+// Where the system keeps type libraries (Windows), the library is the one
+// compiled from KIVROPlugin.idl, kept in the plug-in file as resource
+// "TYPELIB" 1 with the registrar scripts beside it in the resource section,
+// and IDispatch is the system's, through its type information
+// (plugin_type_library_system.cpp). Elsewhere the library is the project's
+// own description, KIVROPlugin.typelib, compiled into the plug-in with the
+// registrar scripts (plugin_type_library.cpp).
 #pragma once
 #include <string>
 
-#include "platform/com_typelib.h"
+#include "platform/com.h"
+#include "plugin/kivro_plugin_interface.h"
 
 namespace kivro::plugin {
 
 constexpr unsigned kApplicationScriptId = 101;
 constexpr unsigned kClassScriptId = 103;
 
-// The bytes of resource (type, id); false when there is none.
-bool FindPluginResource(const char* type, unsigned id, const char** data, unsigned* size);
+// Registers the library kept in the plug-in file `module_path` (or the
+// ".tlb" beside it), the file's folder as help folder.
+HRESULT RegisterPluginTypeLibrary(const std::string& module_path);
+// Removes that registration (LIBID, version, locale and platform from the
+// library itself).
+HRESULT UnregisterPluginTypeLibrary(const std::string& module_path);
 
-// IKIVROPlugin as the type library describes it, parsed once; null only if
-// the built-in library failed to parse.
-const platform::InterfaceDescription* PluginInterfaceDescription();
+// IDispatch of IKIVROPlugin, for the object `self`.
+HRESULT PluginGetTypeInfo(UINT index, ITypeInfo** info);
+HRESULT PluginGetIDsOfNames(LPOLESTR* names, UINT count, DISPID* ids);
+HRESULT PluginInvoke(IKIVROPlugin* self, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                     EXCEPINFO* exception, UINT* arg_error);
+
+// Where modules have no resource section (POSIX): the bytes of resource
+// (type, id) compiled into the plug-in; false when there is none.
+bool FindPluginResource(const char* type, unsigned id, const char** data, unsigned* size);
 
 }  // namespace kivro::plugin

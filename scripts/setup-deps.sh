@@ -1,7 +1,9 @@
 #!/bin/sh
 # Installs the Debian packages the build, the tests and the demo need, when
 # they are missing. Safe to run again: it does nothing once all are present.
-# With --windows also what the Windows build needs: wine, and the main
+# With --windows also what the Windows build needs: wine, the system's IDL
+# files that widl compiles the plug-in's type library against (libwine-dev),
+# and the main
 # archive's source entries from which scripts/build-windows-deps.sh takes
 # the sources of minizip (zlib) and libsodium.
 set -e
@@ -11,7 +13,7 @@ PKGS="cmake g++ clang make pkg-config zlib1g-dev libminizip-dev libsdl2-dev libs
 fonts-nanum googletest libgtest-dev libgmock-dev nginx-light python3-pyftpdlib vsftpd \
 zip unzip xvfb xdotool curl libx11-dev libglib2.0-bin libsodium-dev libssl-dev minisign \
 libtorrent-rasterbar-dev mingw-w64"
-[ -n "$WINDOWS" ] && PKGS="$PKGS mingw-w64-tools libz-mingw-w64-dev libboost-dev wine wine64 dpkg-dev"
+[ -n "$WINDOWS" ] && PKGS="$PKGS mingw-w64-tools libz-mingw-w64-dev libboost-dev wine wine64 libwine-dev dpkg-dev"
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO=sudo
 export DEBIAN_FRONTEND=noninteractive

@@ -94,16 +94,18 @@ HRESULT MakeCall(platform::IDispatch* object, const Call& call) {
     name.resize(eq);
   }
   std::u16string wide = platform::Cp949ToUtf16(platform::Utf8ToCp949(name));
-  std::vector<char16_t> buffer(wide.begin(), wide.end());
+  std::vector<OLECHAR> buffer(wide.begin(), wide.end());
   buffer.push_back(0);
-  char16_t* names[] = {buffer.data()};
+  LPOLESTR names[] = {buffer.data()};
   platform::DISPID id = 0;
   HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, 0x409, &id);
   if (platform::Failed(hr)) return hr;
 
+  // The system's VARIANT has no constructor: each starts empty here.
   platform::VARIANT arg;
+  platform::VariantInit(&arg);
   platform::DISPID put_id = DISPID_PROPERTYPUT;
-  platform::DISPPARAMS params;
+  platform::DISPPARAMS params{};  // the system's has no initialisers either
   if (put || call.has_arg) {
     arg.vt = VT_BSTR;
     arg.bstrVal = ToBstr(put ? value : call.arg);
@@ -115,12 +117,20 @@ HRESULT MakeCall(platform::IDispatch* object, const Call& call) {
     }
   }
   platform::VARIANT result;
+  platform::VariantInit(&result);
   uint16_t flags = static_cast<uint16_t>(
       put ? DISPATCH_PROPERTYPUT
           : DISPATCH_METHOD | DISPATCH_PROPERTYGET);
-  uint32_t arg_error = 0;
-  hr = object->Invoke(id, IID_NULL, 0x409, flags, &params, &result, nullptr, &arg_error);
+  UINT arg_error = 0;
+  platform::EXCEPINFO exception{};
+  hr = object->Invoke(id, IID_NULL, 0x409, flags, &params, &result, &exception, &arg_error);
   platform::VariantClear(&arg);
+  // A member's own failure comes through the system's dispatch as an
+  // exception carrying its code; the code is what the caller wants to see.
+  if (hr == DISP_E_EXCEPTION && exception.scode != S_OK) hr = exception.scode;
+  platform::SysFreeString(exception.bstrSource);
+  platform::SysFreeString(exception.bstrDescription);
+  platform::SysFreeString(exception.bstrHelpFile);
   if (platform::Succeeded(hr) && result.vt == VT_BSTR) {
     std::printf("%s\n", FromBstr(result.bstrVal).c_str());
   }

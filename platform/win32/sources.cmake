@@ -12,7 +12,7 @@ set(KIVRO_BACKEND_CORE
 # memory counters, screen metrics.
 set(KIVRO_BACKEND_CORE_LIBS ws2_32 ole32 oleaut32 advapi32 shell32 user32 psapi)
 set(KIVRO_BACKEND_TESTING ${_win32}/testing/temp_root.cpp ${_win32}/testing/host_command.cpp
-    ${_win32}/testing/local_addresses.cpp)
+    ${_win32}/testing/local_addresses.cpp ${_win32}/testing/program_output.cpp)
 set(KIVRO_BACKEND_TESTING_LIBS iphlpapi ws2_32)
 set(KIVRO_BACKEND_FILE_MODE ${_win32}/file_mode.cpp)
 set(KIVRO_BACKEND_FILE_RANGE ${_win32}/file_range.cpp)
@@ -26,9 +26,10 @@ set(KIVRO_BACKEND_CONSOLE ${_win32}/console.cpp)
 set(KIVRO_BACKEND_SYSTEM_INFO ${_win32}/system_info.cpp)
 # No POSIX regular expressions on Windows: they serve only to compare our
 # own engine against the system's, which the POSIX build does.
-# COM as a client needs: the system's strings, variants and interface ids
-# (ole32, oleaut32, uuid) and object creation through it.
-set(KIVRO_BACKEND_COM ${_win32}/com_create.cpp)
+# COM needs: the system's strings, variants and interface ids (ole32,
+# oleaut32, uuid), object creation through it, and for servers the system's
+# type libraries.
+set(KIVRO_BACKEND_COM ${_win32}/com_create.cpp ${_win32}/com_type_info.cpp)
 set(KIVRO_BACKEND_COM_LIBS ole32 oleaut32 uuid)
 set(KIVRO_BACKEND_TOP_WINDOWS ${_win32}/top_windows.cpp)
 set(KIVRO_BACKEND_TOP_WINDOWS_LIBS user32)
