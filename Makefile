@@ -60,7 +60,7 @@ windows: windows-deps
 
 # 32-bit Windows: the programs and the engine compiled and linked, with
 # every library they use (wine64 here runs no 32-bit program, so no tests).
-WIN32_PROGRAMS = npk kivro-publish kivro-update kivro_swarmlet_engine
+WIN32_PROGRAMS = npk kivro-publish kivro-update kivro_swarmlet_engine KIVROInstaller Pingbell
 windows32: windows-deps
 	./scripts/build-windows-deps.sh i686-w64-mingw32 build-win32/deps
 	cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw32.cmake \
