@@ -58,9 +58,10 @@ windows: windows-deps
 	  -DKIVRO_WINDOWS_DEPS=$(CURDIR)/build-win64/deps $(WIN_FLAGS) $(CMAKE_FLAGS) >/dev/null
 	cmake --build build-win64 -j$(JOBS)
 
-# 32-bit Windows: the programs, the engine and the plug-in compiled and linked, with
-# every library they use (wine64 here runs no 32-bit program, so no tests).
-WIN32_PROGRAMS = npk kivro-publish kivro-update kivro_swarmlet_engine KIVROPlugin kivro_plugin_host
+# 32-bit Windows: the programs, the engine and the plug-in compiled and
+# linked, with every library they use (wine64 here runs no 32-bit program, so no tests).
+WIN32_PROGRAMS = npk kivro-publish kivro-update kivro_swarmlet_engine KIVROInstaller Pingbell \
+  KIVROPlugin kivro_plugin_host
 windows32: windows-deps
 	./scripts/build-windows-deps.sh i686-w64-mingw32 build-win32/deps
 	cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw32.cmake \

@@ -53,6 +53,10 @@ add_executable(KIVROInstaller
   ${KIVRO_LAUNCHER_DIR}/program_surface.cpp
 )
 target_link_libraries(KIVROInstaller PRIVATE kivro_launcher_window kivro_launcher kivro_update kivro_own_roles)
+# A Windows program of the window subsystem: no console window opens beside
+# the skinned one; the terminal mode (no desktop, or KIVRO_GUI=offscreen)
+# writes to redirected output.
+set_target_properties(KIVROInstaller PROPERTIES WIN32_EXECUTABLE ON)
 kivro_embed_launcher_art(KIVROInstaller)
 
 kivro_add_test(launcher_test

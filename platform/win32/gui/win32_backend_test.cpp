@@ -300,5 +300,21 @@ TEST_F(Win32WindowTest, TheToolkitsIconBecomesTheWindowsIcon) {
   dialog.Destroy();
 }
 
+TEST_F(Win32WindowTest, TheToolkitsCursorIsShownOverTheClientArea) {
+  TestDialog dialog(Description("cursor", kStylePopup | kStyleCaption | kStyleVisible));
+  ASSERT_TRUE(dialog.Create());
+  HWND hwnd = HwndOf(dialog);
+  // The window class has no cursor of its own: WM_SETCURSOR sets the
+  // toolkit's current one over the client area.
+  SetCursor(Cursor::kHand);
+  SendMessageW(hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  EXPECT_EQ(::GetCursor(), LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
+  SetCursor(Cursor::kWait);
+  SendMessageW(hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  EXPECT_EQ(::GetCursor(), LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+  SetCursor(Cursor::kArrow);
+  dialog.Destroy();
+}
+
 }  // namespace
 }  // namespace platform
