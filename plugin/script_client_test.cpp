@@ -337,6 +337,7 @@ TEST_F(ScriptClientTest, RegsvrThenAPageScriptCallsEveryMemberAndRegsvrUndoesItA
   // were closed (zms_startGame returned only then).
   EXPECT_TRUE(launcher_window.Seen()) << "the launcher's window never showed";
   EXPECT_TRUE(launcher_window.Ended()) << "the launcher did not end when closed";
+  EXPECT_EQ(platform::ToLowerAscii(launcher_window.StartedBy()), "cscript.exe");
   EXPECT_FALSE(platform::FileExists(downloaded_ + "\\KIVROInstaller.exe.log"));
 #else
   // Each start ran the program from the Windows folder with no argument;

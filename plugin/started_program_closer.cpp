@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/codepage.h"
 #include "platform/processes.h"
 #include "platform/thread.h"
 #include "platform/top_windows.h"
@@ -15,11 +16,6 @@ constexpr uint32_t kWmClose = 0x0010;
 constexpr int kPollMs = 100;
 constexpr int kWatchMs = 60000;
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  return text;
-}
-
 // Closes the windows titled `title` there are now; whether there was one.
 bool CloseWindowsNow(const std::string& title) {
   bool any = false;
@@ -31,20 +27,38 @@ bool CloseWindowsNow(const std::string& title) {
   return any;
 }
 
+// A listed process's file name without the path it may carry (Wine keeps
+// the Windows one).
+std::string FileName(const platform::ProcessEntry& entry) {
+  size_t slash = entry.exe_file.find_last_of("\\/");
+  return slash == std::string::npos ? entry.exe_file : entry.exe_file.substr(slash + 1);
+}
+
+const platform::ProcessEntry* Named(const std::vector<platform::ProcessEntry>& entries,
+                                    const std::string& exe_name) {
+  for (const platform::ProcessEntry& entry : entries) {
+    if (platform::ToLowerAscii(FileName(entry)) == platform::ToLowerAscii(exe_name)) return &entry;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 bool ProgramRuns(const std::string& exe_name) {
   std::vector<platform::ProcessEntry> entries;
   if (!platform::SnapshotProcesses(&entries)) return true;  // unknown: assume it runs
-  const std::string wanted = Lower(exe_name);
+  return Named(entries, exe_name) != nullptr;
+}
+
+std::string ParentOfProgram(const std::string& exe_name) {
+  std::vector<platform::ProcessEntry> entries;
+  if (!platform::SnapshotProcesses(&entries)) return "";
+  const platform::ProcessEntry* program = Named(entries, exe_name);
+  if (program == nullptr || program->parent_id == 0) return "";
   for (const platform::ProcessEntry& entry : entries) {
-    // The name may carry a path (Wine keeps the Windows one).
-    size_t slash = entry.exe_file.find_last_of("\\/");
-    std::string name =
-        slash == std::string::npos ? entry.exe_file : entry.exe_file.substr(slash + 1);
-    if (Lower(name) == wanted) return true;
+    if (entry.process_id == program->parent_id) return FileName(entry);
   }
-  return false;
+  return "";
 }
 
 bool CloseProgramWindows(const std::string& title, const std::string& exe_name, int timeout_ms) {
@@ -70,6 +84,10 @@ bool StartedProgramCloser::Seen() {
 
 void StartedProgramCloser::Watch() {
   for (int waited = 0; waited < kWatchMs && !stop_; waited += kPollMs) {
+    // Who started it is read while it still runs, before it is closed.
+    if (!seen_ && platform::FindTopLevelWindow(title_) != 0) {
+      started_by_ = ParentOfProgram(exe_name_);
+    }
     if (CloseWindowsNow(title_)) {
       seen_ = true;
     } else if (seen_ && !ProgramRuns(exe_name_)) {

@@ -12,6 +12,10 @@ namespace kivro::plugin {
 // Whether a process whose file name (case aside) is `exe_name` runs.
 bool ProgramRuns(const std::string& exe_name);
 
+// The file name of the process that started the running `exe_name`; ""
+// when it does not run or its parent has already ended.
+std::string ParentOfProgram(const std::string& exe_name);
+
 // Sends WM_CLOSE to every top-level window titled `title` until none is
 // left and no process named `exe_name` runs, or `timeout_ms` passed; true
 // when both hold.
@@ -27,11 +31,15 @@ class StartedProgramCloser {
   bool Seen();
   // After Seen(): whether every window was closed and the program ended.
   bool Ended() const { return ended_; }
+  // After Seen(): the file name of the process that started the program,
+  // as the system listed it when its window first showed ("" when unknown).
+  const std::string& StartedBy() const { return started_by_; }
 
  private:
   void Watch();
   const std::string title_, exe_name_;
   std::atomic<bool> stop_{false}, seen_{false}, ended_{false};
+  std::string started_by_;  // written by the thread before seen_
   std::thread thread_;
 };
 
