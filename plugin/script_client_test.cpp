@@ -2,11 +2,13 @@
 // programs: regsvr32 registers it, a JScript client run by cscript makes it
 // by its ProgID and calls every member, regsvr32 /u takes back every key it
 // wrote, and a "Zelmora:" link opened by the shell starts the program the
-// protocol names. The real Pingbell.exe is started where the build has it
-// (its window is found and closed as a player would); a stand-in
-// (kivro_test_start_recorder) takes the place of KIVROInstaller.exe, which
-// would update from a server, and records how it was started, as it does
-// for Pingbell.exe where the build has no windows.
+// protocol names. The real KIVROInstaller.exe and Pingbell.exe are started
+// where the build has them (their windows are found and closed as a player
+// would; the launcher, with no download server here, may be showing its
+// failure). A stand-in (kivro_test_start_recorder) records how it was
+// started, for the arguments the real programs do not show: it takes the
+// programs' places where the build has no windows, and the launcher's in
+// the folder the real one must not be started from.
 //
 // These tests change the registry and the Windows folder of the machine:
 // under Wine they run in a prefix of their own (plugin/windows_tests.cmake).
@@ -31,12 +33,17 @@
 #include "platform/testing/top_windows_testing.h"
 #include "platform/thread.h"
 #include "platform/top_windows.h"
+#include "plugin/started_program_closer.h"
 
 namespace kivro::plugin {
 namespace {
 
 using platform::RegistryRoot;
 constexpr RegistryRoot kCR = RegistryRoot::kClassesRoot;
+
+// The launcher's main window and its message boxes carry this title.
+constexpr char kLauncherTitle[] = "KIVROInstaller";
+constexpr char kLauncherFile[] = "KIVROInstaller.exe";
 
 // A path of the build machine as Windows names it (Wine's drive Z:).
 std::string Windows(const std::string& host_path) {
@@ -173,6 +180,8 @@ class ScriptClientTest : public ::testing::Test {
  protected:
   void SetUp() override {
     CloseLeftNotifiers();
+    ASSERT_TRUE(CloseProgramWindows(kLauncherTitle, kLauncherFile, 30000))
+        << "a launcher left running";
     windows_ = platform::WindowsDirectory();
     downloaded_ = windows_ + "\\Downloaded Program Files";
     ASSERT_TRUE(platform::CreateDirectoryChain(downloaded_));
@@ -208,8 +217,22 @@ class ScriptClientTest : public ::testing::Test {
       platform::Sleep(100);
     }
   }
+  // Puts the real launcher in `folder` in place of the stand-in; false
+  // where the build has none.
+  bool PlaceRealLauncher(const std::string& folder) {
+#if defined(KIVRO_LAUNCHER_PROGRAM)
+    std::string program;
+    if (!platform::ReadWholeFile(Windows(KIVRO_LAUNCHER_PROGRAM), &program)) return false;
+    return platform::WriteWholeFile(folder + "\\" + kLauncherFile, program.data(), program.size());
+#else
+    (void)folder;
+    return false;
+#endif
+  }
   void TearDown() override {
     CloseLeftNotifiers();
+    EXPECT_TRUE(CloseProgramWindows(kLauncherTitle, kLauncherFile, 30000))
+        << "a launcher left running";
     RunProgram(System("regsvr32.exe"), {"/u", "/s", Windows(KIVRO_PLUGIN_FILE)});
     for (const std::string& path : placed_) {
       platform::RemoveFile(path);
@@ -272,6 +295,12 @@ TEST_F(ScriptClientTest, RegsvrThenAPageScriptCallsEveryMemberAndRegsvrUndoesItA
 
   // The transcript stays in the build tree for people to read.
   std::string transcript = Windows(KIVRO_SCRIPT_TRANSCRIPT);
+#if defined(KIVRO_LAUNCHER_PROGRAM)
+  // The stand-in stays in "Downloaded Program Files", to tell if it were
+  // started from there.
+  ASSERT_TRUE(PlaceRealLauncher(windows_));
+  StartedProgramCloser launcher_window(kLauncherTitle, kLauncherFile);  // zms_startGame waits
+#endif
 #if defined(KIVRO_PINGBELL_PROGRAM)
   WindowCloser notifier_window("Pingbell");  // zms_startNotify waits until it is closed
 #endif
@@ -302,9 +331,19 @@ TEST_F(ScriptClientTest, RegsvrThenAPageScriptCallsEveryMemberAndRegsvrUndoesItA
 
   // The launcher window was sent its message (0x046F, both parameters 0).
   EXPECT_EQ(Read(launcher_log), "1135 0 0\n");
+#if defined(KIVRO_LAUNCHER_PROGRAM)
+  // The real launcher started from the Windows folder: its window showed,
+  // the stand-in elsewhere was not run, and it had ended once its windows
+  // were closed (zms_startGame returned only then).
+  EXPECT_TRUE(launcher_window.Seen()) << "the launcher's window never showed";
+  EXPECT_TRUE(launcher_window.Ended()) << "the launcher did not end when closed";
+  EXPECT_EQ(platform::ToLowerAscii(launcher_window.StartedBy()), "cscript.exe");
+  EXPECT_FALSE(platform::FileExists(downloaded_ + "\\KIVROInstaller.exe.log"));
+#else
   // Each start ran the program from the Windows folder with no argument;
   // the empty call started nothing.
   EXPECT_EQ(Read(windows_ + "\\KIVROInstaller.exe.log"), windows_ + "\\KIVROInstaller.exe\n");
+#endif
 #if defined(KIVRO_PINGBELL_PROGRAM)
   EXPECT_TRUE(notifier_window.Closed()) << "the notifier's window never showed";
 #else
@@ -341,6 +380,14 @@ TEST_F(ScriptClientTest, ProtocolLinksOpenedByTheShellStartTheirProgramsWithTheU
   ASSERT_EQ(RunProgram(System("start.exe"), {"Zelmora:open/Gobanvista"}), 0);
   EXPECT_EQ(AwaitContent(downloaded_ + "\\KIVROInstaller.exe.log"),
             downloaded_ + "\\KIVROInstaller.exe [Zelmora:open/Gobanvista]\n");
+  if (PlaceRealLauncher(downloaded_)) {
+    // The same link starts the real launcher from there (it shows no
+    // arguments; the stand-in above recorded them).
+    StartedProgramCloser launcher_window(kLauncherTitle, kLauncherFile);
+    ASSERT_EQ(RunProgram(System("start.exe"), {"Zelmora:open/Gobanvista"}), 0);
+    EXPECT_TRUE(launcher_window.Seen()) << "the launcher's window never showed";
+    EXPECT_TRUE(launcher_window.Ended()) << "the launcher did not end when closed";
+  }
 #if defined(KIVRO_PINGBELL_PROGRAM)
   WindowCloser notifier_window("Pingbell");
   ASSERT_EQ(RunProgram(System("start.exe"), {"ZelNoti:notice 7"}), 0);
@@ -370,6 +417,11 @@ TEST_F(ScriptClientTest, ThePluginHostMakesTheObjectThroughTheSystemAndCallsByNa
   EXPECT_EQ(WithoutCarriageReturns(out), "Gobanvista\nFALSE\nzms_startGame: 0xFFFFFFFF\n");
   EXPECT_EQ(platform::RunCapturingOutput(host, {"call", "zms_chkDown"}, &out), 0);
   EXPECT_EQ(out, "");
+  // zms_startGame runs the program of the Windows folder, with no argument
+  // (the stand-in is in place here).
+  EXPECT_EQ(platform::RunCapturingOutput(host, {"call", "zms_startGame", "Gobanvista"}, &out), 0);
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(Read(windows_ + "\\KIVROInstaller.exe.log"), windows_ + "\\KIVROInstaller.exe\n");
   ASSERT_EQ(RunProgram(host, {"unregister", Windows(KIVRO_PLUGIN_FILE)}), 0);
   EXPECT_EQ(platform::RunCapturingOutput(host, {"call", "zms_chkDown"}, &out), 1);
   EXPECT_EQ(WithoutCarriageReturns(out), "create KIVROPlugin.KIVROPlugin: 0x800401F3\n");

@@ -2,7 +2,8 @@
 # and shell. They change the registry and the Windows folder, so under Wine
 # they run in a prefix of their own (<build>/wine-plugin), one at a time.
 
-# Stands in for KIVROInstaller.exe and Pingbell.exe (script_client_test).
+# Stands in for KIVROInstaller.exe and Pingbell.exe (script_client_test):
+# records the arguments the real programs do not show.
 add_executable(kivro_test_start_recorder start_recorder_program.cpp)
 
 function(kivro_add_plugin_windows_test name)
@@ -25,18 +26,20 @@ kivro_add_plugin_windows_test(plugin_com_server_test
   LIBS kivro_com kivro_registry kivro_platform)
 
 kivro_add_plugin_windows_test(plugin_script_client_test
-  SOURCES script_client_test.cpp
+  SOURCES script_client_test.cpp started_program_closer.cpp
   LIBS kivro_platform_testing kivro_top_windows_testing kivro_shared_memory kivro_process
-       kivro_registry kivro_platform)
+       kivro_processes kivro_registry kivro_platform)
 target_compile_definitions(plugin_script_client_test PRIVATE
   KIVRO_TEST_START_RECORDER="$<TARGET_FILE:kivro_test_start_recorder>"
   KIVRO_SCRIPT_CLIENT="${CMAKE_CURRENT_SOURCE_DIR}/script_client.js"
   KIVRO_SCRIPT_TRANSCRIPT="${CMAKE_CURRENT_BINARY_DIR}/script_client_transcript.txt"
   KIVRO_PLUGIN_HOST="$<TARGET_FILE:kivro_plugin_host>")
 add_dependencies(plugin_script_client_test kivro_test_start_recorder kivro_plugin_host)
-# The real notifier, where the build has windows (notifier/).
+# The real notifier and launcher, where the build has windows (notifier/,
+# launcher/).
 if(KIVRO_WINDOWS_UI)
   target_compile_definitions(plugin_script_client_test PRIVATE
-    KIVRO_PINGBELL_PROGRAM="$<TARGET_FILE:Pingbell>")
-  add_dependencies(plugin_script_client_test Pingbell)
+    KIVRO_PINGBELL_PROGRAM="$<TARGET_FILE:Pingbell>"
+    KIVRO_LAUNCHER_PROGRAM="$<TARGET_FILE:KIVROInstaller>")
+  add_dependencies(plugin_script_client_test Pingbell KIVROInstaller)
 endif()
