@@ -15,26 +15,13 @@
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "plugin/kivro_plugin_interface.h"
+#include "plugin/registry_keys_testing.h"
 
 namespace kivro::plugin {
 namespace {
 
-using platform::RegistryRoot;
-constexpr RegistryRoot kCR = RegistryRoot::kClassesRoot;
-
-const std::string kClsidKey = "CLSID\\{3610C74F-5D10-4690-9556-14A6563095AE}";
-const std::string kLibKey = "TypeLib\\{A34AFA32-EA9D-4355-921C-DBDF5B6EF933}";
-const std::string kInterfaceKey = "Interface\\{BFF107DF-E553-4958-8BF4-EBFAFE145A1F}";
-const std::string kCategories = "CLSID\\Component Cathegories";
-
 using GetClassObjectEntry = HRESULT(STDMETHODCALLTYPE*)(REFCLSID, REFIID, void**);
 using CanUnloadNowEntry = HRESULT(STDMETHODCALLTYPE*)();
-
-std::string Value(const std::string& key, const std::string& name = "") {
-  std::string v;
-  if (!platform::RegistryGetString(kCR, key, name, &v)) return "<missing>";
-  return v;
-}
 
 std::string PluginFile() { return "Z:" KIVRO_PLUGIN_FILE; }
 

@@ -66,16 +66,10 @@ ClassFactory* Factory() {
   return factory;
 }
 
-// This file's own path.
-std::string ModulePath() {
-  static const char anchor = 0;
-  return platform::ModulePathOf(&anchor);
-}
-
 // Applies (or, for removal, undoes) one of the registrar scripts kept in
 // the plug-in file's resources.
 HRESULT RunScript(unsigned id, bool do_register) {
-  std::string module = ModulePath();
+  std::string module = PluginModulePath();
   if (module.empty()) return E_FAIL;
   std::string script;
   if (!platform::ReadModuleResource(module, "REGISTRY", id, &script)) return E_FAIL;
@@ -85,6 +79,11 @@ HRESULT RunScript(unsigned id, bool do_register) {
 
 }  // namespace
 
+std::string PluginModulePath() {
+  static const char anchor = 0;
+  return platform::ModulePathOf(&anchor);
+}
+
 HRESULT RegisterServer() {
   return Guarded([]() -> HRESULT {
     RegisterBothUrlProtocols();
@@ -92,7 +91,7 @@ HRESULT RegisterServer() {
     if (platform::Failed(hr)) return hr;
     hr = RunScript(kClassScriptId, true);
     if (platform::Failed(hr)) return hr;
-    return RegisterPluginTypeLibrary(ModulePath());
+    return RegisterPluginTypeLibrary(PluginModulePath());
   });
 }
 
@@ -100,7 +99,7 @@ HRESULT UnregisterServer() {
   return Guarded([]() -> HRESULT {
     HRESULT hr = RunScript(kClassScriptId, false);
     if (platform::Failed(hr)) return hr;
-    hr = UnregisterPluginTypeLibrary(ModulePath());
+    hr = UnregisterPluginTypeLibrary(PluginModulePath());
     if (platform::Failed(hr)) return hr;
     return RunScript(kApplicationScriptId, false);
   });

@@ -13,25 +13,13 @@
 #include "platform/registry.h"
 #include "plugin/kivro_plugin_interface.h"
 #include "plugin/plugin_test_support.h"
+#include "plugin/registry_keys_testing.h"
 
 namespace kivro::plugin {
 namespace {
 
-using platform::RegistryRoot;
-constexpr RegistryRoot kCR = RegistryRoot::kClassesRoot;
-
-const std::string kClsidKey = "CLSID\\{3610C74F-5D10-4690-9556-14A6563095AE}";
-const std::string kLibKey = "TypeLib\\{A34AFA32-EA9D-4355-921C-DBDF5B6EF933}";
-const std::string kInterfaceKey = "Interface\\{BFF107DF-E553-4958-8BF4-EBFAFE145A1F}";
-const std::string kCategories = "CLSID\\Component Cathegories";
 const std::string kScripting = kCategories + "\\{7DD95801-9882-11CF-9FA9-00AA006C42C4}";
 const std::string kInitializing = kCategories + "\\{7DD95802-9882-11CF-9FA9-00AA006C42C4}";
-
-std::string Value(const std::string& key, const std::string& name = "") {
-  std::string v;
-  if (!platform::RegistryGetString(kCR, key, name, &v)) return "<missing>";
-  return v;
-}
 
 class PluginRegistrationTest : public PluginTest {
  protected:
@@ -129,8 +117,8 @@ TEST_F(PluginRegistrationTest, RegisteringAgainClearsTheOldClassTree) {
 }
 
 TEST_F(PluginRegistrationTest, UnregisterRemovesItsEntriesButKeepsSharedKeysAndProtocols) {
-  ASSERT_TRUE(platform::RegistrySetString(kCR, "CLSID\\{00000000-1111-2222-3333-444444444444}",
-                                          "", "someone else"));
+  ASSERT_TRUE(platform::RegistrySetString(kCR, "CLSID\\{00000000-1111-2222-3333-444444444444}", "",
+                                          "someone else"));
   ASSERT_EQ(Register(), S_OK);
   ASSERT_EQ(Unregister(), S_OK);
   for (const std::string& gone :
@@ -182,8 +170,7 @@ TEST_F(PluginRegistrationTest, ClassObjectIsCachedAndAnswersOnlyItsInterfaces) {
             S_OK);
   EXPECT_EQ(static_cast<void*>(first), static_cast<void*>(second));
   void* none = nullptr;
-  EXPECT_EQ(get_class_object_(&CLSID_KIVROPlugin, &platform::IID_IDispatch, &none),
-            E_NOINTERFACE);
+  EXPECT_EQ(get_class_object_(&CLSID_KIVROPlugin, &platform::IID_IDispatch, &none), E_NOINTERFACE);
   first->Release();
   second->Release();
 }
@@ -229,7 +216,8 @@ TEST_F(PluginRegistrationTest, ObjectsAreMadeByEitherProgIdOnlyOnceRegistered) {
 // The launcher here is a stand-in of ours that records what it was given.
 TEST_F(PluginRegistrationTest, ProtocolLinksStartTheProgramsWithTheUrl) {
   if (std::system("command -v gio >/dev/null 2>&1") != 0) GTEST_SKIP() << "gio is not installed";
-  std::string folder = platform::ToPosixPath(platform::WindowsDirectory() + "\\Downloaded Program Files");
+  std::string folder =
+      platform::ToPosixPath(platform::WindowsDirectory() + "\\Downloaded Program Files");
   PlaceRecorder(folder, "KIVROInstaller.exe", "launcher.log");
   PlaceRecorder(folder, "Pingbell.exe", "notifier.log");
   ASSERT_EQ(Register(), S_OK);
@@ -237,8 +225,8 @@ TEST_F(PluginRegistrationTest, ProtocolLinksStartTheProgramsWithTheUrl) {
   const std::string notify_url = "ZelNoti:ping";
   ASSERT_EQ(std::system(("env XDG_DATA_DIRS=/usr/share gio open '" + game_url + "'").c_str()), 0);
   ASSERT_EQ(std::system(("env XDG_DATA_DIRS=/usr/share gio open '" + notify_url + "'").c_str()), 0);
-  for (int i = 0; i < 500 && !(Exists(Root() + "/launcher.log") && Exists(Root() + "/notifier.log"));
-       ++i) {
+  for (int i = 0;
+       i < 500 && !(Exists(Root() + "/launcher.log") && Exists(Root() + "/notifier.log")); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   EXPECT_EQ(Read(Root() + "/launcher.log"), "1\n" + game_url + "\n");

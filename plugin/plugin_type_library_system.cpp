@@ -5,24 +5,18 @@
 #include <mutex>
 
 #include "platform/com_type_info.h"
-#include "platform/dynlib.h"
 #include "platform/paths.h"
+#include "plugin/kivro_plugin_module.h"
 #include "plugin/plugin_type_library.h"
 
 namespace kivro::plugin {
 
 namespace {
 
-// The module this code lives in: the plug-in file.
-std::string ThisModule() {
-  static const char anchor = 0;
-  return platform::ModulePathOf(&anchor);
-}
-
 const platform::InterfaceTypeInfo& TypeInfo() {
   static platform::InterfaceTypeInfo info;
   static std::once_flag once;
-  std::call_once(once, [] { info.Load(ThisModule(), IID_IKIVROPlugin); });
+  std::call_once(once, [] { info.Load(PluginModulePath(), IID_IKIVROPlugin); });
   return info;
 }
 
@@ -49,8 +43,7 @@ HRESULT PluginGetIDsOfNames(LPOLESTR* names, UINT count, DISPID* ids) {
 
 HRESULT PluginInvoke(IKIVROPlugin* self, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                      EXCEPINFO* exception, UINT* arg_error) {
-  return TypeInfo().Invoke(static_cast<IKIVROPlugin*>(self), id, flags, params, result, exception,
-                           arg_error);
+  return TypeInfo().Invoke(self, id, flags, params, result, exception, arg_error);
 }
 
 }  // namespace kivro::plugin

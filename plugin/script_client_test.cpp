@@ -14,12 +14,10 @@
 // under Wine they run in a prefix of their own (plugin/windows_tests.cmake).
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
 #include <map>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/codepage.h"
@@ -84,43 +82,6 @@ std::string AwaitContent(const std::string& path) {
   }
   return "";
 }
-
-// Closes the first top-level window titled `title` that appears within a
-// minute, as its title bar's close box does, from a thread of its own
-// while the test waits for the program that shows it.
-class WindowCloser {
- public:
-  explicit WindowCloser(const std::string& title)
-      : thread_([this, title] {
-          for (int i = 0; i < 600 && !stop_; ++i) {
-            platform::TopWindow window = platform::FindTopLevelWindow(title);
-            constexpr uint32_t kWmClose = 0x0010;
-            if (window != 0 &&
-                platform::SendTopWindowMessage(window, kWmClose, 0, 0, 5000, nullptr) ==
-                    platform::SendResult::kAnswered) {
-              closed_ = true;
-              return;
-            }
-            platform::Sleep(100);
-          }
-        }) {}
-  ~WindowCloser() {
-    stop_ = true;
-    Join();
-  }
-  // Whether it closed the window (waits until it did, or gave up).
-  bool Closed() {
-    Join();
-    return closed_;
-  }
-
- private:
-  void Join() {
-    if (thread_.joinable()) thread_.join();
-  }
-  std::atomic<bool> stop_{false}, closed_{false};
-  std::thread thread_;
-};
 
 // Everything under HKCR: each key (lower case) and each of its values with
 // its text, or a mark for values that are not strings.
@@ -209,14 +170,7 @@ class ScriptClientTest : public ::testing::Test {
     }
   }
   // A notifier that a failed run left open would hold the files placed here.
-  static void CloseLeftNotifiers() {
-    for (int i = 0; i < 20; ++i) {
-      platform::TopWindow left = platform::FindTopLevelWindow("Pingbell");
-      if (left == 0) return;
-      platform::SendTopWindowMessage(left, 0x0010, 0, 0, 5000, nullptr);  // WM_CLOSE
-      platform::Sleep(100);
-    }
-  }
+  static void CloseLeftNotifiers() { CloseProgramWindows("Pingbell", "Pingbell.exe", 2000); }
   // Puts the real launcher in `folder` in place of the stand-in; false
   // where the build has none.
   bool PlaceRealLauncher(const std::string& folder) {
@@ -302,7 +256,8 @@ TEST_F(ScriptClientTest, RegsvrThenAPageScriptCallsEveryMemberAndRegsvrUndoesItA
   StartedProgramCloser launcher_window(kLauncherTitle, kLauncherFile);  // zms_startGame waits
 #endif
 #if defined(KIVRO_PINGBELL_PROGRAM)
-  WindowCloser notifier_window("Pingbell");  // zms_startNotify waits until it is closed
+  StartedProgramCloser notifier_window("Pingbell",
+                                       "Pingbell.exe");  // zms_startNotify waits until it is closed
 #endif
   ASSERT_EQ(RunScriptClient(mutex_name, transcript, &output), 0) << output;
 
@@ -345,7 +300,7 @@ TEST_F(ScriptClientTest, RegsvrThenAPageScriptCallsEveryMemberAndRegsvrUndoesItA
   EXPECT_EQ(Read(windows_ + "\\KIVROInstaller.exe.log"), windows_ + "\\KIVROInstaller.exe\n");
 #endif
 #if defined(KIVRO_PINGBELL_PROGRAM)
-  EXPECT_TRUE(notifier_window.Closed()) << "the notifier's window never showed";
+  EXPECT_TRUE(notifier_window.Seen()) << "the notifier's window never showed";
 #else
   EXPECT_EQ(Read(windows_ + "\\Pingbell.exe.log"), windows_ + "\\Pingbell.exe\n");
 #endif
@@ -389,9 +344,9 @@ TEST_F(ScriptClientTest, ProtocolLinksOpenedByTheShellStartTheirProgramsWithTheU
     EXPECT_TRUE(launcher_window.Ended()) << "the launcher did not end when closed";
   }
 #if defined(KIVRO_PINGBELL_PROGRAM)
-  WindowCloser notifier_window("Pingbell");
+  StartedProgramCloser notifier_window("Pingbell", "Pingbell.exe");
   ASSERT_EQ(RunProgram(System("start.exe"), {"ZelNoti:notice 7"}), 0);
-  EXPECT_TRUE(notifier_window.Closed()) << "the notifier's window never showed";
+  EXPECT_TRUE(notifier_window.Seen()) << "the notifier's window never showed";
 #else
   ASSERT_EQ(RunProgram(System("start.exe"), {"ZelNoti:notice 7"}), 0);
   EXPECT_EQ(AwaitContent(downloaded_ + "\\Pingbell.exe.log"),
