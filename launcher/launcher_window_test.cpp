@@ -61,7 +61,6 @@ class LauncherWindowOffscreen : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(platform::InitGui("offscreen"));
-    launcher::RegisterLauncherStrings();
     background_ = platform::LoadBitmapResource(140);
     strip_ = platform::LoadBitmapResource(141);
     ASSERT_FALSE(background_.IsNull());

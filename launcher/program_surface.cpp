@@ -12,7 +12,6 @@ I_StonegateSurface* CreateProgramSurface() {
   // toolkit's off-screen backend chosen) the terminal, where a person can
   // follow what happens.
   if (platform::InitGui() && platform::HasScreen()) {
-    RegisterLauncherStrings();
     return new StonegateWindow();
   }
   return new ConsoleSurface(ConsoleSurface::ForStandardStreams());

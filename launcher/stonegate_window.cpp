@@ -10,84 +10,25 @@ namespace kivro::launcher {
 
 namespace {
 
-using platform::ControlTemplate;
 using platform::Rect;
 
+// Resources of stonegate.rc, and the program's icon.
+constexpr int32_t kIdAboutDialog = 100;
 constexpr int32_t kIdAboutString = 101;
+constexpr int32_t kIdLauncherDialog = 102;
 constexpr uint32_t kIdmAbout = 0x10;
 constexpr int32_t kIdIcon = 128;
 constexpr int32_t kIdBrowserPane = 1017;
 constexpr platform::ColorRef kSkinKey = platform::Rgb(0, 0, 255);
 
-// "Stonegate 정보(&A)...", "Stonegate 정보", "확인", "굴림" in code page 949.
-constexpr const char* kAboutMenuText = "Stonegate \xC1\xA4\xBA\xB8(&A)...";
-constexpr const char* kAboutCaption = "Stonegate \xC1\xA4\xBA\xB8";
-constexpr const char* kOkText = "\xC8\xAE\xC0\xCE";
+// "굴림" in code page 949.
 constexpr const char* kTextFontFace = "\xB1\xBC\xB8\xB2";
-
-ControlTemplate Control(ControlTemplate::Kind kind, int32_t id, Rect rect, const char* text,
-                        bool visible) {
-  ControlTemplate c;
-  c.kind = kind;
-  c.id = id;
-  c.rect = rect;
-  c.text = text;
-  c.visible = visible;
-  return c;
-}
-
-// Dialog template 102. Only the four buttons and the browser pane are used;
-// the static texts 1000-1005 and progress controls 1013-1015 are created
-// hidden and never touched.
-platform::DialogTemplate LauncherTemplate() {
-  platform::DialogTemplate t;
-  t.size = {kWindowWidth, kWindowHeight};
-  t.dialogUnits = false;
-  t.style = platform::kStylePopup | platform::kStyleVisible | platform::kStyleSysMenu |
-            platform::kStyleAppWindow;
-  t.caption = "KIVROInstaller";
-  for (int32_t id = 1000; id <= 1005; ++id) {
-    t.controls.push_back(Control(ControlTemplate::kStaticText, id, {0, 0, 10, 10}, "", false));
-  }
-  for (int32_t id = 1013; id <= 1015; ++id) {
-    t.controls.push_back(Control(ControlTemplate::kCustom, id, {0, 0, 10, 10}, "", false));
-  }
-  // "업데이트", "취소", "게임 시작", "나가기"
-  t.controls.push_back(Control(ControlTemplate::kOwnerDrawButton, CStonegateDlg::kIdUpdate,
-                               {0, 0, 61, 34}, "\xBE\xF7\xB5\xA5\xC0\xCC\xC6\xAE", true));
-  t.controls.push_back(Control(ControlTemplate::kOwnerDrawButton, CStonegateDlg::kIdCancel,
-                               {0, 0, 78, 22}, "\xC3\xEB\xBC\xD2", true));
-  t.controls.push_back(Control(ControlTemplate::kOwnerDrawButton, CStonegateDlg::kIdStart,
-                               {0, 0, 61, 34}, "\xB0\xD4\xC0\xD3 \xBD\xC3\xC0\xDB", true));
-  t.controls.push_back(Control(ControlTemplate::kOwnerDrawButton, CStonegateDlg::kIdExit,
-                               {0, 0, 61, 34}, "\xB3\xAA\xB0\xA1\xB1\xE2", true));
-  t.controls.push_back(Control(ControlTemplate::kCustom, kIdBrowserPane, kBrowserPaneRect, "", false));
-  return t;
-}
-
-// Dialog 100: the about box.
-platform::DialogTemplate AboutTemplate() {
-  platform::DialogTemplate t;
-  t.size = {235, 55};
-  t.style = platform::kStylePopup | platform::kStyleCaption | platform::kStyleSysMenu |
-            platform::kStyleVisible | platform::kStyleModalFrame;
-  t.caption = kAboutCaption;
-  ControlTemplate icon = Control(ControlTemplate::kStaticIcon, -1, {11, 17, 31, 37}, "", true);
-  icon.iconId = kIdIcon;
-  t.controls.push_back(icon);
-  t.controls.push_back(
-      Control(ControlTemplate::kStaticText, -1, {40, 10, 159, 18}, "Stonegate Version 1.0", true));
-  t.controls.push_back(Control(ControlTemplate::kDefPushButton, platform::kIdOk, {178, 7, 228, 21}, kOkText, true));
-  return t;
-}
 
 }  // namespace
 
-void RegisterLauncherStrings() { platform::RegisterString(kIdAboutString, kAboutMenuText); }
-
 class StonegateWindow::Dialog : public platform::Dialog {
  public:
-  Dialog() : platform::Dialog(LauncherTemplate()) {
+  Dialog() : platform::Dialog(kIdLauncherDialog) {
     AttachControl(CStonegateDlg::kIdCancel, &cancel_);
     AttachControl(CStonegateDlg::kIdExit, &exit_);
     AttachControl(CStonegateDlg::kIdStart, &start_);
@@ -167,7 +108,7 @@ class StonegateWindow::Dialog : public platform::Dialog {
 
   void OnSysCommand(uint32_t command) override {
     if ((command & 0xFFF0) == kIdmAbout) {
-      platform::Dialog about(AboutTemplate(), this);
+      platform::Dialog about(kIdAboutDialog, this);
       about.DoModal();
       return;
     }

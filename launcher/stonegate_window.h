@@ -15,10 +15,6 @@
 
 namespace kivro::launcher {
 
-// Strings and dialogs of the program: the system-menu entry of the about
-// box (string 101). Registered once before the window opens.
-void RegisterLauncherStrings();
-
 class StonegateWindow : public I_StonegateSurface {
  public:
   StonegateWindow();

@@ -10,14 +10,11 @@
 
 namespace kivro {
 
-void RegisterPingbellStrings() {
-  platform::RegisterString(IDS_ABOUTBOX, platform::Utf8ToCp949("Pingbell 정보(&A)..."));
-}
-
 int CPingbellApp::Run() {
-  RegisterPingbellStrings();
   if (!platform::InitGui() || !platform::HasScreen()) {
-    std::fprintf(stderr, "%s\n", platform::Cp949ToUtf8(PingbellDialogTemplate().caption).c_str());
+    platform::DialogTemplate main_dialog;
+    platform::LoadDialogResource(IDD_PINGBELL_DIALOG, &main_dialog);
+    std::fprintf(stderr, "%s\n", platform::Cp949ToUtf8(main_dialog.caption).c_str());
     last_result_ = platform::kIdOk;
     return 0;
   }

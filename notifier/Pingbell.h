@@ -19,7 +19,4 @@ class CPingbellApp {
   int32_t last_result_ = 0;
 };
 
-// Registers the program's string table (string 101).
-void RegisterPingbellStrings();
-
 }  // namespace kivro

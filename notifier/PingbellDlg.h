@@ -7,7 +7,8 @@
 #include "platform/gdi.h"
 #include "platform/window.h"
 
-// Resource ids.
+// Resource ids (the dialogs and the string are in Pingbell.rc, the icon is
+// the program's icon).
 
 namespace kivro {
 
@@ -17,10 +18,6 @@ inline constexpr int32_t IDD_PINGBELL_DIALOG = 102;
 inline constexpr int32_t IDR_MAINFRAME = 128;
 // The about item's command on the system menu.
 inline constexpr uint32_t IDM_ABOUTBOX = 0x0010;
-
-// The descriptions of dialogs 102 and 100 (texts in code page 949).
-platform::DialogTemplate PingbellDialogTemplate();
-platform::DialogTemplate AboutDialogTemplate();
 
 class CAboutDlg : public platform::Dialog {
  public:

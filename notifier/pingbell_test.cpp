@@ -10,6 +10,7 @@
 #include "notifier/Pingbell.h"
 #include "notifier/PingbellDlg.h"
 #include "platform/codepage.h"
+#include "platform/resource.h"
 #include "platform/process.h"
 #include "platform/thread.h"
 #include "platform/top_windows.h"
@@ -29,7 +30,6 @@ class PingbellTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     ASSERT_TRUE(platform::InitGui("offscreen"));
-    RegisterPingbellStrings();
   }
   // Clicks the control `id` of a created dialog and waits for it to end.
   static int32_t ClickAndWait(CPingbellDlg& dialog, int32_t id) {
@@ -45,15 +45,21 @@ class PingbellTest : public ::testing::Test {
   }
 };
 
+// The templates as the program's resources hold them (Pingbell.rc, read
+// back from the compiled resources).
 TEST_F(PingbellTest, MainDialogHasItsCaptionSizeAndTwoButtons) {
-  platform::DialogTemplate t = PingbellDialogTemplate();
+  platform::DialogTemplate t;
+  ASSERT_TRUE(platform::LoadDialogResource(IDD_PINGBELL_DIALOG, &t));
   EXPECT_EQ(t.caption, "Pingbell");
   EXPECT_EQ(t.size.cx, 87);
   EXPECT_EQ(t.size.cy, 62);
   EXPECT_EQ(t.fontPoints, 9);
   EXPECT_EQ(t.fontFace, platform::Utf8ToCp949("굴림"));
-  EXPECT_NE(t.style & platform::kStyleSysMenu, 0u);
+  EXPECT_EQ(t.style, platform::kStyleModalFrame | platform::kStylePopup | platform::kStyleVisible |
+                         platform::kStyleCaption | platform::kStyleSysMenu);
   ASSERT_EQ(t.controls.size(), 2u);
+  EXPECT_EQ(t.controls[0].kind, platform::ControlTemplate::kDefPushButton);
+  EXPECT_EQ(t.controls[1].kind, platform::ControlTemplate::kPushButton);
   EXPECT_EQ(t.controls[0].id, kIdOk);
   EXPECT_EQ(t.controls[0].text, platform::Utf8ToCp949("확인"));
   EXPECT_EQ(t.controls[0].rect, (platform::Rect{30, 7, 80, 21}));
@@ -63,11 +69,14 @@ TEST_F(PingbellTest, MainDialogHasItsCaptionSizeAndTwoButtons) {
 }
 
 TEST_F(PingbellTest, AboutDialogSaysWhatAndWhen) {
-  platform::DialogTemplate t = AboutDialogTemplate();
+  platform::DialogTemplate t;
+  ASSERT_TRUE(platform::LoadDialogResource(IDD_ABOUTBOX, &t));
   EXPECT_EQ(t.caption, platform::Utf8ToCp949("Pingbell 정보"));
   EXPECT_EQ(t.size.cx, 235);
   EXPECT_EQ(t.size.cy, 55);
   ASSERT_EQ(t.controls.size(), 4u);
+  EXPECT_EQ(t.style & platform::kStyleVisible, 0u);
+  EXPECT_EQ(t.controls[0].kind, platform::ControlTemplate::kStaticIcon);
   EXPECT_EQ(t.controls[0].iconId, IDR_MAINFRAME);
   EXPECT_EQ(t.controls[0].rect, (platform::Rect{11, 17, 31, 37}));
   EXPECT_EQ(t.controls[1].text, platform::Utf8ToCp949("Pingbell 버전 1.0"));

@@ -54,7 +54,6 @@ class PingbellOnWineDisplay : public ::testing::Test {
   static void SetUpTestSuite() {
 #ifdef KIVRO_PINGBELL_PROGRAM
     if (!platform::InitGui("offscreen")) return;
-    RegisterPingbellStrings();
     CPingbellDlg layout;
     if (!layout.Create()) return;
     client_size_ = {layout.GetClientRect().Width(), layout.GetClientRect().Height()};

@@ -27,7 +27,6 @@ class PingbellOnXTest : public ::testing::Test {
     // Where the buttons are: the same toolkit lays the dialog out here,
     // off-screen, as the program does on the display.
     if (platform::InitGui("offscreen")) {
-      RegisterPingbellStrings();
       CPingbellDlg layout;
       if (layout.Create()) {
         platform::Rect dialog = layout.GetWindowRect();

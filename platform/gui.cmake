@@ -9,6 +9,7 @@ add_library(kivro_gui STATIC
   common/gui/gdi_region.cpp
   common/gui/gdi_dc.cpp
   common/gui/resource.cpp
+  common/gui/resource_readers.cpp
   common/gui/gui_core.cpp
   common/gui/window.cpp
   common/gui/controls.cpp
@@ -78,6 +79,38 @@ function(kivro_embed_resources target)
     COMMAND ${CMAKE_COMMAND} -DOUTPUT=${out} -DITEMS=${items} -P ${KIVRO_EMBED_SCRIPT}
     DEPENDS ${files} ${KIVRO_EMBED_SCRIPT}
     COMMENT "Embedding resources into ${target}" VERBATIM)
+  target_sources(${target} PRIVATE ${out})
+endfunction()
+
+# kivro_add_resource_script(TARGET script.rc): the script's dialog templates
+# and string tables become TARGET's resources (LoadDialogResource,
+# LoadStringResource). Where the backend reads the resource section the
+# script is compiled into it; elsewhere the same resource compiler
+# (mingw-w64's windres) compiles it into a .res image that is registered
+# before main, so every backend reads the very same bytes.
+if(NOT KIVRO_GUI_RESOURCE_SECTION)
+  find_program(KIVRO_WINDRES NAMES x86_64-w64-mingw32-windres i686-w64-mingw32-windres windres)
+  if(NOT KIVRO_WINDRES)
+    message(FATAL_ERROR "No resource compiler (windres): install mingw-w64 (scripts/setup-deps.sh)")
+  endif()
+endif()
+function(kivro_add_resource_script target script)
+  get_filename_component(script ${script} ABSOLUTE)
+  if(KIVRO_GUI_RESOURCE_SECTION)
+    target_sources(${target} PRIVATE ${script})
+    return()
+  endif()
+  get_filename_component(name ${script} NAME_WE)
+  set(res ${CMAKE_CURRENT_BINARY_DIR}/${target}_${name}.res)
+  set(out ${CMAKE_CURRENT_BINARY_DIR}/${target}_${name}_res.cpp)
+  add_custom_command(OUTPUT ${res}
+    COMMAND ${KIVRO_WINDRES} -J rc -O res -i ${script} -o ${res}
+    DEPENDS ${script}
+    COMMENT "Compiling resource script ${name}.rc for ${target}" VERBATIM)
+  add_custom_command(OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -DOUTPUT=${out} -DITEMS=IMAGE|0|${res} -P ${KIVRO_EMBED_SCRIPT}
+    DEPENDS ${res} ${KIVRO_EMBED_SCRIPT}
+    COMMENT "Embedding ${name}.res into ${target}" VERBATIM)
   target_sources(${target} PRIVATE ${out})
 endfunction()
 

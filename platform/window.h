@@ -314,6 +314,9 @@ class StaticIcon : public Window {
 class Dialog : public Window {
  public:
   explicit Dialog(DialogTemplate description, Window* owner = nullptr);
+  // From the program's dialog resource `template_id` (resource.h); when it
+  // is missing the dialog cannot be created (DoModal gives -1).
+  explicit Dialog(int32_t template_id, Window* owner = nullptr);
   ~Dialog() override;
 
   // Creates the dialog, runs it until EndDialog and destroys it. Returns

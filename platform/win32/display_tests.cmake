@@ -70,7 +70,7 @@ function(_kivro_add_player_display_tests)
     target_compile_definitions(pingbell_wine_display_test PRIVATE
       "KIVRO_PINGBELL_PROGRAM=\"$<TARGET_FILE:Pingbell>\"")
     target_link_libraries(pingbell_wine_display_test PRIVATE kivro_pingbell kivro_gui_testing)
-    kivro_embed_app_icon(pingbell_wine_display_test)
+    kivro_embed_pingbell_resources(pingbell_wine_display_test)
     add_dependencies(pingbell_wine_display_test Pingbell)
   endif()
 endfunction()

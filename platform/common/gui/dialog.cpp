@@ -2,11 +2,16 @@
 #include <cstdlib>
 
 #include "platform/common/gui/gui_core.h"
+#include "platform/resource.h"
 
 namespace platform {
 
 Dialog::Dialog(DialogTemplate description, Window* owner)
     : description_(std::move(description)), owner_window_(owner) {}
+
+Dialog::Dialog(int32_t template_id, Window* owner) : owner_window_(owner) {
+  LoadDialogResource(template_id, &description_);
+}
 
 Dialog::~Dialog() {
   if (Handle() != 0) Destroy();

@@ -23,6 +23,8 @@ namespace {
 // The resource types, by number (the system's names depend on UNICODE).
 const LPCWSTR kTypeBitmap = MAKEINTRESOURCEW(2);
 const LPCWSTR kTypeIcon = MAKEINTRESOURCEW(3);
+const LPCWSTR kTypeDialog = MAKEINTRESOURCEW(5);
+const LPCWSTR kTypeString = MAKEINTRESOURCEW(6);
 const LPCWSTR kTypeRcData = MAKEINTRESOURCEW(10);
 const LPCWSTR kTypeGroupIcon = MAKEINTRESOURCEW(14);
 
@@ -36,6 +38,9 @@ HMODULE ThisModule() {
 // The bytes of resource (type, id) of this module, which stay mapped while
 // it is loaded.
 bool RawResource(LPCWSTR type, int32_t id, const uint8_t** data, size_t* size) {
+  // Resource numbers are 1 to 0xFFFF; a larger one would be taken for the
+  // address of a name.
+  if (id < 1 || id > 0xFFFF) return false;
   HMODULE module = ThisModule();
   HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), type);
   if (found == nullptr) return false;
@@ -52,6 +57,8 @@ bool RawResource(LPCWSTR type, int32_t id, const uint8_t** data, size_t* size) {
 }  // namespace
 
 bool FindModuleResource(ResourceType type, int32_t id, const uint8_t** data, size_t* size) {
+  if (type == ResourceType::kDialog) return RawResource(kTypeDialog, id, data, size);
+  if (type == ResourceType::kStringBlock) return RawResource(kTypeString, id, data, size);
   // A file kept whole wins. Bitmaps and icons share the RCDATA numbers:
   // only a file of the kind asked for counts.
   const uint8_t* raw = nullptr;
