@@ -115,5 +115,6 @@ function(kivro_add_resource_script target script)
 endfunction()
 
 kivro_add_test(gui_test
-  SOURCES tests/gdi_test.cpp tests/window_test.cpp tests/threads_test.cpp
+  SOURCES tests/gdi_test.cpp tests/window_test.cpp tests/threads_test.cpp tests/resource_script_test.cpp
   LIBS kivro_gui kivro_gui_testing)
+kivro_add_resource_script(gui_test ${CMAKE_CURRENT_SOURCE_DIR}/tests/resource_script_test.rc)
