@@ -61,11 +61,15 @@ void Sha256Pipe::Push(Step step, size_t bytes) {
   std::unique_lock<std::mutex> lock(mutex_);
   if (!worker_.joinable()) worker_ = std::thread([this] { Run(); });
   if (bytes > 0) HelpUntil(lock, [this] { return pending_ < kMaxPending; });
+  // A sleeping worker is woken for a seal, whose verdict somebody awaits,
+  // or once a batch of bytes is queued, not for every received chunk: on a
+  // machine with few processors each wake-up is a switch between threads
+  // that costs more than hashing the chunk.
+  const bool wake = !hashing_ && (step.seal != nullptr || pending_ + bytes >= kWakeBytes);
   queue_.push_back(std::move(step));
   pending_ += bytes;
-  const bool idle = !hashing_;
   lock.unlock();
-  if (idle) wake_.notify_one();
+  if (wake) wake_.notify_one();
 }
 
 void Sha256Pipe::Reset() {

@@ -2,7 +2,7 @@
 // download hashes what it receives while it goes on receiving and writing.
 // Update copies the bytes and returns at once unless `kMaxPending` bytes
 // are still waiting, which bounds memory and keeps the hash close behind
-// the download. Whenever the feeder has to wait (Final, HashFilePrefix, a
+// the download. The worker is woken in batches (`kWakeBytes`, or a seal). Whenever the feeder has to wait (Final, HashFilePrefix, a
 // full queue) it hashes queued bytes itself rather than wait for the worker
 // to be scheduled; one queued step is taken at a time, in order, by either
 // thread.
@@ -33,6 +33,8 @@ namespace kivro {
 class Sha256Pipe {
  public:
   static constexpr size_t kMaxPending = 8 << 20;
+  // Queued bytes that wake a sleeping worker before the stream is sealed.
+  static constexpr size_t kWakeBytes = 1 << 20;
   // `hashed` is false when the hash library failed (see Sha256Stream::Final);
   // `size` is how many bytes the digest covers.
   using SealFn = std::function<void(bool hashed, const uint8_t digest[32], uint64_t size)>;
