@@ -26,6 +26,9 @@ namespace kivro {
 
 namespace {
 
+// How long the program waits at its end for the manager's workers to end.
+constexpr uint32_t kWorkerEndWaitMs = 10000;
+
 const char kUsage[] =
     "usage: kivro-update run --local-base DIR --list-url URL --url-base URL [options]\n"
     "\n"
@@ -281,6 +284,12 @@ int RunUpdateCommand(int argc, char** argv) {
   }
 
   Progress progress;
+  // Made after `progress`, so ended before it: the workers call back into
+  // `progress` up to their end, and a worker still running while the
+  // process exits has crashed it under Wine.
+  struct WorkersEnded {
+    ~WorkersEnded() { WaitForManagerWorkers(kWorkerEndWaitMs); }
+  } workers_ended;
   progress.terminal = platform::IsTerminal(platform::ConsoleStream::kOut);
   progress.columns = platform::TerminalColumns(platform::ConsoleStream::kOut);
   g_progress = &progress;

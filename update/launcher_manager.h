@@ -210,6 +210,11 @@ class CLauncherManager : public I_Manager {
 
 // The one manager of the process, constructed on the first call.
 CLauncherManager* GetLauncherManager();
+// Waits until none of the manager's worker threads runs any more (they go
+// on for a moment after the result callback); false after `timeout_ms`. A
+// program that ends once it has its result waits first, so that no worker
+// still uses what the program is tearing down.
+bool WaitForManagerWorkers(uint32_t timeout_ms);
 // The cancel check the manager installs in its roles: 1 when a stop was asked.
 int32_t IsStopRequested();
 // The package progress hook installed in the own applier: on "saving"

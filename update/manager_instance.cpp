@@ -61,6 +61,15 @@ CLauncherManager* GetLauncherManager() {
 
 int32_t IsStopRequested() { return GetLauncherManager()->StopRequested(); }
 
+bool WaitForManagerWorkers(uint32_t timeout_ms) {
+  uint32_t start = platform::GetTickCount();
+  while (g_running_workers.load(std::memory_order_acquire) != 0) {
+    if (platform::GetTickCount() - start >= timeout_ms) return false;
+    platform::Sleep(1);
+  }
+  return true;
+}
+
 bool PackageProgressHook(int32_t kind, int32_t event, const char* /*ignored*/, int32_t done,
                          int32_t total) {
   if (kind == kNpkWriting && event == kNpkStageSaving) GetLauncherManager()->OnPackageSaveProgress(done, total);
@@ -103,14 +112,7 @@ void SetThreadStarter(ThreadStarter starter) {
 
 int32_t RunningWorkers() { return g_running_workers.load(std::memory_order_acquire); }
 
-bool WaitForIdleWorkers(uint32_t timeout_ms) {
-  uint32_t start = platform::GetTickCount();
-  while (RunningWorkers() != 0) {
-    if (platform::GetTickCount() - start >= timeout_ms) return false;
-    platform::Sleep(1);
-  }
-  return true;
-}
+bool WaitForIdleWorkers(uint32_t timeout_ms) { return WaitForManagerWorkers(timeout_ms); }
 
 bool ResetLauncherManager() {
   CLock lock(&InstanceLock());
