@@ -10,8 +10,9 @@
 // 0.35); each player's wall time until its file was complete against a
 // lone HTTP download of the same file by `kivro-update fetch` from the same
 // server in the same run (target: at most 1.5), curl's time for reference;
-// and each player's peak memory (GNU time). Players seed until all are
-// complete, as launchers that still run do.
+// each player's peak memory, and the CPU time of all players together, in
+// seconds and as processors kept busy over the round (GNU time). Players
+// seed until all are complete, as launchers that still run do.
 //
 // Two servers: one whose uplink is shared by all players (--rate MIB per
 // second, 64 by default; a relay of ours in front of nginx, see
@@ -69,6 +70,7 @@ struct Round {
   double ratio = 0;  // served / (N x size)
   std::vector<double> seconds;
   std::vector<uint64_t> peak_kib;
+  double cpu_seconds = 0;  // user + system time of all players together
 };
 
 // One round: `n` players start together and seed until all are complete;
@@ -84,7 +86,7 @@ Round Play(int n, const std::string& program, const std::string& url, uint64_t s
   std::string command;
   for (int i = 0; i < n; ++i) {
     std::string k = std::to_string(i);
-    command += "/usr/bin/time -f %M -o " + Q(work.PosixPath("p/mem" + k)) + " " + Q(program) +
+    command += "/usr/bin/time -f '%U %S %M' -o " + Q(work.PosixPath("p/mem" + k)) + " " + Q(program) +
                " fetch " + url + " " + Q(work.PosixPath("p/" + k + "/r.bin")) +
                " --peer --seed 3600 >" + Q(work.PosixPath("p/out" + k)) + " 2>&1 </dev/null & echo $! >" +
                Q(work.PosixPath("p/pid" + k)) + "; ";
@@ -115,10 +117,13 @@ Round Play(int n, const std::string& program, const std::string& url, uint64_t s
   for (int i = 0; i < n; ++i) {
     std::string mem;
     kivro_test::ReadPosixFile(work.PosixPath("p/mem" + std::to_string(i)), &mem);
-    // GNU time notes the signal on a line before the figure.
-    size_t last = mem.find_last_of("0123456789");
-    size_t first = last == std::string::npos ? 0 : mem.find_last_not_of("0123456789", last) + 1;
-    r.peak_kib.push_back(last == std::string::npos ? 0 : std::strtoull(mem.c_str() + first, nullptr, 10));
+    // GNU time notes the signal on a line before the figures.
+    size_t line = mem.find_last_of('\n', mem.size() > 1 ? mem.size() - 2 : 0);
+    double user = 0, system = 0;
+    unsigned long long kib = 0;
+    std::sscanf(mem.c_str() + (line == std::string::npos ? 0 : line + 1), "%lf %lf %llu", &user, &system, &kib);
+    r.peak_kib.push_back(kib);
+    r.cpu_seconds += user + system;
     if (r.seconds[i] < 0) r.ok = false;
   }
   uint64_t served = Served(nginx, path, before + size) - before;
@@ -149,8 +154,8 @@ bool Lone(const std::string& program, const std::string& url, uint64_t size,
 
 void Print(const char* title, double http, double curl, const std::vector<Round>& rounds) {
   std::printf("%s\n  lone HTTP download (kivro-update fetch): %.2f s; curl: %.2f s\n", title, http, curl);
-  std::printf("  %-3s %-22s %-36s %s\n", "N", "served / (N x size)", "wall time / lone HTTP (seconds)",
-              "peak memory per player (MiB)");
+  std::printf("  %-3s %-22s %-36s %-30s %s\n", "N", "served / (N x size)", "wall time / lone HTTP (seconds)",
+              "peak memory per player (MiB)", "CPU of all players (cores busy)");
   for (const Round& r : rounds) {
     double worst = *std::max_element(r.seconds.begin(), r.seconds.end());
     double best = *std::min_element(r.seconds.begin(), r.seconds.end());
@@ -158,8 +163,10 @@ void Print(const char* title, double http, double curl, const std::vector<Round>
     uint64_t least = *std::min_element(r.peak_kib.begin(), r.peak_kib.end());
     char times[64];
     std::snprintf(times, sizeof times, "%.2f-%.2f (%.1f-%.1f s)", best / http, worst / http, best, worst);
-    std::printf("  %-3d %-22.3f %-36s %.1f-%.1f%s\n", r.players, r.ratio, times, least / 1024.0,
-                peak / 1024.0, r.ok ? "" : "   FAILED: a player did not complete");
+    char memory[64];
+    std::snprintf(memory, sizeof memory, "%.1f-%.1f", least / 1024.0, peak / 1024.0);
+    std::printf("  %-3d %-22.3f %-36s %-30s %.1f s (%.2f)%s\n", r.players, r.ratio, times, memory, r.cpu_seconds,
+                r.cpu_seconds / worst, r.ok ? "" : "   FAILED: a player did not complete");
   }
   const Round& eight = rounds.back();
   double worst8 = *std::max_element(eight.seconds.begin(), eight.seconds.end());
