@@ -69,9 +69,14 @@ windows32: windows-deps
 	cmake --build build-win32 -j$(JOBS) --target $(WIN32_PROGRAMS)
 
 # Every Windows test binary under wine64 (CTest's emulator,
-# scripts/wine-run.sh) in the private Wine prefix build-win64/wine.
+# scripts/wine-run.sh) in the private Wine prefixes build-win64/wine*. Their
+# wineservers are ended afterwards: one left serving a prefix's system
+# services kept a processor busy after the tests.
 test-windows: windows
-	cd build-win64 && ctest --output-on-failure -j$(JOBS)
+	status=0; (cd build-win64 && ctest --output-on-failure -j$(JOBS)) || status=$$?; \
+	for prefix in $(CURDIR)/build-win64/wine*/; do \
+	  if [ -f "$$prefix/system.reg" ]; then WINEPREFIX="$$prefix" wineserver -k 2>/dev/null || true; fi; \
+	done; exit $$status
 
 # The demo's steps with the Windows kivro-update.exe under wine64.
 demo-windows: windows
