@@ -26,10 +26,6 @@ class ByteReader {
     uint32_t low = Word();
     return low | static_cast<uint32_t>(Word()) << 16;
   }
-  uint8_t Byte() {
-    if (!Need(1)) return 0;
-    return data_[at_++];
-  }
   void Skip(size_t n) {
     if (Need(n)) at_ += n;
   }
