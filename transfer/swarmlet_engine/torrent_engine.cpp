@@ -147,6 +147,13 @@ lt::settings_pack SessionSettings(const SwarmletSettings& s) {
   // limit. 1 MiB also leaves the rest of the file to the swarm's other
   // players when several start together.
   pack.set_int(lt::settings_pack::urlseed_max_request_bytes, 1024 * 1024);
+  // Blocks asked of one peer or web seed and not yet received: 1 MiB, which
+  // keeps a 20 ms path busy at 50 MB/s. libtorrent's default (3 seconds of
+  // the current rate, up to 8 MiB) has each player ask the server for a
+  // quarter of a release at once when several start together, pieces the
+  // others are fetching already: the server's uplink then carries many
+  // copies of them.
+  pack.set_int(lt::settings_pack::max_out_request_queue, 64);
   pack.set_int(lt::settings_pack::download_rate_limit, LimitValue(g_download_limit));
   pack.set_int(lt::settings_pack::upload_rate_limit, LimitValue(g_upload_limit));
   // Alerts are drained by the pump and only errors are worth a trace.
@@ -266,14 +273,17 @@ void TakeOverSameTorrent(lt::session* session, const lt::torrent_info& ti) {
   RemoveTorrent(session, old);
 }
 
-// The web seed is the download server: the source of last resort once the
-// swarm delivers. It is used while no other peer is connected, while no
-// peer has a piece we lack, or while the peers give less than
-// kPeersEnoughRate together; otherwise it is taken off the torrent (at most
-// one request of 1 MiB is cut short) until one of those holds again. So a
-// swarm of one runs at HTTP speed, and players who start together fetch
-// different pieces from the server (rarest first) and the rest from each
-// other.
+// The web seed is the download server: the swarm's only source of pieces
+// no player has yet, and its last resort. It is used while no other peer is
+// connected, while no peer has a piece we lack, while the peers give less
+// than kPeersEnoughRate together, or while we lack a piece that no connected
+// peer has (rarest first then asks the server for exactly those). Otherwise
+// it is taken off the torrent (at most one request of 1 MiB is cut short)
+// until one of those holds again. So a swarm of one runs at HTTP speed,
+// players who start together fetch different pieces from the server and the
+// rest from each other, and the server's uplink never idles while the swarm
+// still lacks a piece (with the peers' rate alone as the test, every player
+// left it at once and the server sat idle until they ran out of pieces).
 class WebSeedSwitch {
  public:
   static constexpr int kPeersEnoughRate = 1024 * 1024;  // bytes per second
@@ -283,20 +293,33 @@ class WebSeedSwitch {
   explicit WebSeedSwitch(const lt::torrent_info& ti) {
     for (const lt::web_seed_entry& seed : ti.web_seeds()) urls_.push_back(seed.url);
   }
-  void Update(const lt::torrent_handle& torrent, std::chrono::steady_clock::time_point now) {
+  void Update(const lt::torrent_handle& torrent, const lt::torrent_status& st,
+              std::chrono::steady_clock::time_point now) {
     if (urls_.empty() || now - last_check_ < kCheck) return;
     last_check_ = now;
     std::vector<lt::peer_info> peers;
     torrent.get_peer_info(peers);
     bool connected = false, interesting = false;
     int64_t rate = 0;
+    // The pieces some connected peer has.
+    lt::typed_bitfield<lt::piece_index_t> at_peers(st.pieces.size(), false);
     for (const lt::peer_info& p : peers) {
       if (p.connection_type != lt::peer_info::standard_bittorrent) continue;
       connected = true;
       rate += p.payload_down_speed;
       if (p.flags & lt::peer_info::interesting) interesting = true;
+      if (p.pieces.size() == at_peers.size())
+        for (lt::piece_index_t i : p.pieces.range())
+          if (p.pieces[i]) at_peers.set_bit(i);
     }
-    bool want = !connected || !interesting || rate < kPeersEnoughRate;
+    bool lacking_new = false;
+    for (lt::piece_index_t i : st.pieces.range()) {
+      if (!st.pieces[i] && !at_peers[i]) {
+        lacking_new = true;
+        break;
+      }
+    }
+    bool want = !connected || !interesting || rate < kPeersEnoughRate || lacking_new;
     if (want) {
       peers_enough_since_ = now;
       if (!on_) Switch(torrent, true);
@@ -345,7 +368,7 @@ WatchResult Watch(Download* d, const lt::torrent_handle& torrent, const lt::torr
     d->peers = static_cast<uint32_t>(st.num_peers);
     if (st.is_seeding && st.state == lt::torrent_status::seeding) return WatchResult::kComplete;
     auto now = std::chrono::steady_clock::now();
-    web_seed.Update(torrent, now);
+    web_seed.Update(torrent, st, now);
     // Checking a part file reads the disk, not the network: not a stall.
     bool checking = st.state == lt::torrent_status::checking_files ||
                     st.state == lt::torrent_status::checking_resume_data;
