@@ -19,10 +19,10 @@
 // throttled_relay.h), the release-day bottleneck the swarm is for; and
 // nginx on loopback without any limit, which outruns any swarm.
 // The players talk TCP to each other, as the settings file allows: on one
-// loopback, eight players' uTP (a packet of 1.4 KiB per system call, and a
-// congestion control that reads this machine's scheduling delays as a full
-// path) keeps both processors busy and backs off. --utp measures with uTP
-// on, the engine's default for players on the internet.
+// loopback, eight players' uTP takes twice TCP's processor time (a packet
+// of at most 1.4 KiB per system call) and backs off, its congestion control
+// reading this machine's scheduling delays as a full path. --utp measures
+// with uTP on, the engine's default for players on the internet.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
