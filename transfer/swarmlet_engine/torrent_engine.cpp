@@ -275,15 +275,16 @@ void TakeOverSameTorrent(lt::session* session, const lt::torrent_info& ti) {
 
 // The web seed is the download server: the swarm's only source of pieces
 // no player has yet, and its last resort. It is used while no other peer is
-// connected, while no peer has a piece we lack, while the peers give less
-// than kPeersEnoughRate together, or while we lack a piece that no connected
-// peer has (rarest first then asks the server for exactly those). Otherwise
-// it is taken off the torrent (at most one request of 1 MiB is cut short)
-// until one of those holds again. So a swarm of one runs at HTTP speed,
-// players who start together fetch different pieces from the server and the
-// rest from each other, and the server's uplink never idles while the swarm
-// still lacks a piece (with the peers' rate alone as the test, every player
-// left it at once and the server sat idle until they ran out of pieces).
+// connected, while the peers give less than kPeersEnoughRate together, or
+// while we lack a piece that no connected peer has (which covers "no peer
+// has a piece we lack"); rarest first then takes those from the server
+// first. Otherwise it is taken off the torrent (at most one request of
+// 1 MiB is cut short) until one of those holds again. So a swarm of one
+// runs at HTTP speed, players who start together fetch different pieces
+// from the server and the rest from each other, and the server's uplink
+// never idles while the swarm still lacks a piece (with the peers' rate
+// alone as the test, every player left it at once and the server sat idle
+// until they ran out of pieces).
 class WebSeedSwitch {
  public:
   static constexpr int kPeersEnoughRate = 1024 * 1024;  // bytes per second
@@ -299,7 +300,7 @@ class WebSeedSwitch {
     last_check_ = now;
     std::vector<lt::peer_info> peers;
     torrent.get_peer_info(peers);
-    bool connected = false, interesting = false;
+    bool connected = false;
     int64_t rate = 0;
     // The pieces some connected peer has.
     lt::typed_bitfield<lt::piece_index_t> at_peers(st.pieces.size(), false);
@@ -307,19 +308,19 @@ class WebSeedSwitch {
       if (p.connection_type != lt::peer_info::standard_bittorrent) continue;
       connected = true;
       rate += p.payload_down_speed;
-      if (p.flags & lt::peer_info::interesting) interesting = true;
       if (p.pieces.size() == at_peers.size())
         for (lt::piece_index_t i : p.pieces.range())
           if (p.pieces[i]) at_peers.set_bit(i);
     }
-    bool lacking_new = false;
+    // Without our own bitfield (not known yet) nothing says the peers suffice.
+    bool lacking_new = st.pieces.empty();
     for (lt::piece_index_t i : st.pieces.range()) {
       if (!st.pieces[i] && !at_peers[i]) {
         lacking_new = true;
         break;
       }
     }
-    bool want = !connected || !interesting || rate < kPeersEnoughRate || lacking_new;
+    bool want = !connected || rate < kPeersEnoughRate || lacking_new;
     if (want) {
       peers_enough_since_ = now;
       if (!on_) Switch(torrent, true);
